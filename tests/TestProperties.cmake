@@ -1,0 +1,5 @@
+# Tests run in parallel in one Wine prefix. A test that needs a system-wide
+# name of fixed spelling (a pipe, a mutex) takes a lock here, for example:
+#   set_tests_properties(MonitorChannelTest PROPERTIES RESOURCE_LOCK qzkrvmon_pipe)
+# Tests touching the printer-driver directory's "3" folder share this lock.
+set_tests_properties(ProfileScopeTest PROPERTIES RESOURCE_LOCK driver_directory)
