@@ -1,0 +1,209 @@
+#include "core/RegistryKey.h"
+
+#include <memory>
+#include <new>
+
+namespace {
+
+REGSAM accessForMode(DWORD mode)
+{
+    switch (mode) {
+    case RegistryKey::kRead:
+        return KEY_READ;
+    case RegistryKey::kWrite:
+        return KEY_WRITE;
+    case RegistryKey::kAllAccess:
+        return KEY_ALL_ACCESS;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+RegistryKey::RegistryKey(HKEY parent, const std::wstring& subKey, DWORD mode, bool create, bool isVolatile)
+    : mode_(mode)
+{
+    HKEY key = nullptr;
+    if (create) {
+        DWORD disposition = 0;
+        lastError_ = RegCreateKeyExW(parent, subKey.c_str(), 0, nullptr,
+                                     isVolatile ? REG_OPTION_VOLATILE : REG_OPTION_NON_VOLATILE,
+                                     accessForMode(mode), nullptr, &key, &disposition);
+        if (lastError_ == ERROR_SUCCESS && disposition == REG_CREATED_NEW_KEY)
+            created_ = true;
+    } else {
+        lastError_ = RegOpenKeyExW(parent, subKey.c_str(), 0, accessForMode(mode), &key);
+    }
+    // The registry may write the out handle even when it fails.
+    handle_ = lastError_ == ERROR_SUCCESS ? key : nullptr;
+}
+
+RegistryKey::RegistryKey(HKEY key, DWORD mode)
+{
+    reopen(key, mode);
+}
+
+RegistryKey::RegistryKey(const RegistryKey& other)
+{
+    reopen(other.handle_, other.mode_);
+}
+
+RegistryKey& RegistryKey::operator=(const RegistryKey& other)
+{
+    // Closing first would leave nothing to reopen from.
+    if (this == &other)
+        return *this;
+    if (handle_) {
+        lastError_ = RegCloseKey(handle_);
+        handle_ = nullptr;
+    }
+    created_ = false;
+    reopen(other.handle_, other.mode_);
+    return *this;
+}
+
+RegistryKey::~RegistryKey()
+{
+    if (handle_)
+        RegCloseKey(handle_);
+}
+
+void RegistryKey::reopen(HKEY key, DWORD mode)
+{
+    mode_ = mode;
+    created_ = false;
+    handle_ = nullptr;
+    if (!key) {
+        // A closed key copies as a closed key.
+        lastError_ = ERROR_INVALID_HANDLE;
+        return;
+    }
+    HKEY copy = nullptr;
+    lastError_ = RegOpenKeyExW(key, nullptr, 0, accessForMode(mode), &copy);
+    if (lastError_ == ERROR_SUCCESS)
+        handle_ = copy;
+}
+
+bool RegistryKey::queryString(const wchar_t* name, std::wstring& value)
+{
+    if (!handle_)
+        return false;
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    lastError_ = RegQueryValueExW(handle_, name, nullptr, &type, nullptr, &size);
+    if (lastError_ != ERROR_SUCCESS && lastError_ != ERROR_MORE_DATA)
+        return false;
+    if (size == 0 || (type != REG_SZ && type != REG_EXPAND_SZ))
+        return false;
+    std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[size]);
+    if (!buffer)
+        return false;
+    // No retry: a value that grew since the first call fails with ERROR_MORE_DATA.
+    lastError_ = RegQueryValueExW(handle_, name, nullptr, &type, buffer.get(), &size);
+    if (lastError_ != ERROR_SUCCESS || size == 0 || (type != REG_SZ && type != REG_EXPAND_SZ))
+        return false;
+    // The stored data need not be terminated: bound the text by the bytes read.
+    const wchar_t* text = reinterpret_cast<const wchar_t*>(buffer.get());
+    const size_t limit = size / sizeof(wchar_t);
+    size_t length = 0;
+    while (length < limit && text[length] != L'\0')
+        ++length;
+    value.assign(text, length);
+    return true;
+}
+
+bool RegistryKey::queryString(const std::wstring& name, std::wstring& value)
+{
+    return queryString(name.c_str(), value);
+}
+
+bool RegistryKey::queryNumber(const wchar_t* name, void* value, DWORD size, bool acceptQword)
+{
+    if (!handle_ || !value)
+        return false;
+    DWORD type = REG_NONE;
+    lastError_ = RegQueryValueExW(handle_, name, nullptr, &type, static_cast<BYTE*>(value), &size);
+    if (lastError_ != ERROR_SUCCESS)
+        return false;
+    return type == REG_DWORD || type == REG_DWORD_BIG_ENDIAN || (acceptQword && type == REG_QWORD);
+}
+
+bool RegistryKey::queryDword(const wchar_t* name, DWORD* value)
+{
+    return queryNumber(name, value, sizeof(DWORD), false);
+}
+
+bool RegistryKey::queryDword(const std::wstring& name, DWORD* value)
+{
+    return queryDword(name.c_str(), value);
+}
+
+bool RegistryKey::queryQword(const wchar_t* name, std::uint64_t* value)
+{
+    return queryNumber(name, value, sizeof(std::uint64_t), true);
+}
+
+bool RegistryKey::queryQword(const std::wstring& name, std::uint64_t* value)
+{
+    return queryQword(name.c_str(), value);
+}
+
+bool RegistryKey::setValue(const wchar_t* name, DWORD type, const void* data, DWORD size)
+{
+    if (!handle_)
+        return false;
+    lastError_ = RegSetValueExW(handle_, name, 0, type, static_cast<const BYTE*>(data), size);
+    return lastError_ == ERROR_SUCCESS;
+}
+
+bool RegistryKey::setString(const wchar_t* name, const wchar_t* value)
+{
+    if (!value)
+        value = L"";
+    const size_t bytes = (wcslen(value) + 1) * sizeof(wchar_t);
+    if (bytes > MAXDWORD) {
+        if (handle_)
+            lastError_ = ERROR_INVALID_PARAMETER;
+        return false;
+    }
+    return setValue(name, REG_SZ, value, static_cast<DWORD>(bytes));
+}
+
+bool RegistryKey::setString(const std::wstring& name, const std::wstring& value)
+{
+    return setString(name.c_str(), value.c_str());
+}
+
+bool RegistryKey::setDword(const wchar_t* name, DWORD value)
+{
+    return setValue(name, REG_DWORD, &value, sizeof(value));
+}
+
+bool RegistryKey::setDword(const std::wstring& name, DWORD value)
+{
+    return setDword(name.c_str(), value);
+}
+
+bool RegistryKey::setQword(const wchar_t* name, std::uint64_t value)
+{
+    return setValue(name, REG_QWORD, &value, sizeof(value));
+}
+
+bool RegistryKey::setQword(const std::wstring& name, std::uint64_t value)
+{
+    return setQword(name.c_str(), value);
+}
+
+bool RegistryKey::deleteValue(const wchar_t* name)
+{
+    if (!handle_)
+        return false;
+    lastError_ = RegDeleteValueW(handle_, name);
+    return lastError_ == ERROR_SUCCESS;
+}
+
+bool RegistryKey::deleteValue(const std::wstring& name)
+{
+    return deleteValue(name.c_str());
+}
