@@ -1,0 +1,53 @@
+#include "core/XmlEncoding.h"
+
+#include "core/StringConversion.h"
+#include "core/Win32.h"
+
+#include <cstring>
+
+namespace {
+
+const char kEncodingAttribute[] = "encoding=\"";
+const char kUtf8[] = "UTF-8";
+const char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n";
+
+} // namespace
+
+bool isXmlEncodingUtf8(const char* xml)
+{
+    if (!xml)
+        return false;
+    const char* attribute = std::strstr(xml, kEncodingAttribute);
+    if (!attribute)
+        return false;
+    const char* value = attribute + sizeof(kEncodingAttribute) - 1;
+    return std::strncmp(value, kUtf8, sizeof(kUtf8) - 1) == 0;
+}
+
+std::string ansiXmlToUtf8(const char* xml)
+{
+    if (!xml || !*xml)
+        return {};
+    std::wstring wide;
+    const int needed = MultiByteToWideChar(CP_THREAD_ACP, 0, xml, -1, nullptr, 0);
+    if (needed > 0) {
+        std::wstring buffer(static_cast<size_t>(needed), L'\0');
+        if (MultiByteToWideChar(CP_THREAD_ACP, 0, xml, -1, buffer.data(), needed) > 0)
+            wide.assign(buffer.c_str());
+    }
+    return wideXmlToUtf8(wide);
+}
+
+std::string wideXmlToUtf8(const std::wstring& xml)
+{
+    std::string text;
+    convertToUtf8(xml, text);
+    const size_t attribute = text.find(kEncodingAttribute);
+    if (attribute == std::string::npos)
+        return kDeclaration + text;
+    const size_t value = attribute + sizeof(kEncodingAttribute) - 1;
+    const size_t close = text.find('"', value);
+    if (close != std::string::npos && close > value)
+        text.replace(value, close - value, kUtf8);
+    return text;
+}

@@ -1,0 +1,14 @@
+// XML texts made UTF-8 with a declaration that says so.
+#pragma once
+
+#include <string>
+
+// True when the first encoding="..." value begins with "UTF-8" (exact case;
+// a single-quoted value is not recognised).
+bool isXmlEncodingUtf8(const char* xml);
+// The text, in the calling thread's ANSI code page, converted to UTF-8 as
+// wideXmlToUtf8 does. Null or empty text gives an empty result.
+std::string ansiXmlToUtf8(const char* xml);
+// The text in UTF-8. A double-quoted, non-empty encoding value becomes
+// "UTF-8"; without one, a UTF-8 declaration line is put in front.
+std::string wideXmlToUtf8(const std::wstring& xml);

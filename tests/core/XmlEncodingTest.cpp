@@ -1,0 +1,68 @@
+// XML texts to UTF-8 with a declaration that says so.
+#include "core/XmlEncoding.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+const std::string kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\r\n";
+
+TEST(XmlEncoding, RecognisesUtf8Declaration)
+{
+    struct Row {
+        const char* xml;
+        bool utf8;
+    };
+    const Row rows[] = {
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?><a/>", true},
+        {"<?xml encoding=\"UTF-8-ish\"?>", true}, // only the start is compared
+        {"<?xml version=\"1.0\" encoding=\"utf-8\"?><a/>", false},
+        {"<?xml version=\"1.0\" encoding='UTF-8'?><a/>", false},
+        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a/>", false},
+        {"<?xml version=\"1.0\"?><a/>", false},
+        {"<a encoding=\"UTF", false},
+        {"", false},
+        {nullptr, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.xml ? row.xml : "(null)");
+        EXPECT_EQ(row.utf8, isXmlEncodingUtf8(row.xml));
+    }
+}
+
+TEST(XmlEncoding, WideXmlBecomesUtf8)
+{
+    struct Row {
+        const wchar_t* xml;
+        std::string utf8;
+    };
+    const Row rows[] = {
+        {L"<a>\u00E9</a>", kDeclaration + "<a>\xC3\xA9</a>"},
+        {L"", kDeclaration},
+        {L"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a/>", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><a/>"},
+        {L"<?xml version=\"1.0\" encoding=\"utf-16\" standalone=\"yes\"?>",
+         "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"},
+        // No double-quoted encoding: the declaration goes in front of the old one.
+        {L"<?xml version=\"1.0\"?><a/>", kDeclaration + "<?xml version=\"1.0\"?><a/>"},
+        {L"<?xml version='1.0' encoding='latin1'?><a/>", kDeclaration + "<?xml version='1.0' encoding='latin1'?><a/>"},
+        // An empty value stays empty; an unclosed one is left alone.
+        {L"<?xml encoding=\"\"?>", "<?xml encoding=\"\"?>"},
+        {L"<?xml encoding=\"latin1", "<?xml encoding=\"latin1"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.utf8);
+        EXPECT_EQ(row.utf8, wideXmlToUtf8(row.xml));
+    }
+}
+
+TEST(XmlEncoding, AnsiXmlBecomesUtf8)
+{
+    EXPECT_EQ("", ansiXmlToUtf8(nullptr));
+    EXPECT_EQ("", ansiXmlToUtf8(""));
+    EXPECT_EQ(kDeclaration + "<a/>", ansiXmlToUtf8("<a/>"));
+    EXPECT_EQ("<?xml encoding=\"UTF-8\"?><a/>", ansiXmlToUtf8("<?xml encoding=\"windows-1252\"?><a/>"));
+}
+
+} // namespace
