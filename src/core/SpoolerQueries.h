@@ -1,0 +1,25 @@
+// Spooler queries whose answers come in global-memory blocks (GlobalAlloc
+// GPTR) that the caller frees with GlobalFree, also after a false result.
+// The thread's last error is the spooler's on failure.
+#pragma once
+
+#include "core/Win32.h"
+
+#include <string>
+
+// GetPrinterW at the level into a block sized by a first call; the block
+// (when one was allocated) is left in *info whatever the result.
+bool getPrinterAlloc(HANDLE printer, DWORD level, BYTE** info);
+// The same for GetPrinterDriverW of the current environment.
+bool getPrinterDriverAlloc(HANDLE printer, DWORD level, BYTE** info);
+// Every job of the queue at the level, or null (no handle, no jobs, failure;
+// then *count is unchanged unless the second call failed). The block has
+// 1024 bytes to spare.
+BYTE* enumJobsAlloc(HANDLE printer, DWORD level, DWORD* count);
+// The number of jobs in the queue, and in *jobId the id of the last one;
+// *jobId is not written when the queue is empty. Without a handle the
+// printer is opened by name for the call.
+DWORD getLastJobId(HANDLE printer, const wchar_t* printerName, DWORD* jobId);
+// OpenPrinterW with no data type and no device mode; the caller closes the
+// handle with ClosePrinter.
+bool openPrinterWithAccess(const std::wstring& printerName, HANDLE* printer, ACCESS_MASK access);
