@@ -1,10 +1,33 @@
 #include "destination/PrintPath.h"
 
+#include "core/StreamEncoders.h"
+
 #include <cstring>
+#include <sstream>
 
 namespace MPrint {
 
 namespace {
+
+// Device texts are narrow strings in the ANSI code page.
+std::wstring widenAnsi(const std::string& text)
+{
+    if (text.empty())
+        return {};
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (length <= 0)
+        return {};
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+    return wide;
+}
+
+void writeElement(std::ostream& out, const char* name, const std::wstring& text)
+{
+    out << '<' << name << '>';
+    XmlEscape(out, text);
+    out << "</" << name << '>';
+}
 
 const std::wstring& emptyString()
 {
@@ -121,6 +144,65 @@ bool PrintPath::removeAttribute(const std::wstring& name, DWORD type)
         return false;
     attributes_.erase(it);
     return true;
+}
+
+void PrintPath::toXml(const PrintPath& path, std::string& out, bool withDeclaration)
+{
+    std::ostringstream xml;
+    if (withDeclaration)
+        xml << "<?xml version=\"1.0\" encoding=\"UTF-8\"?> ";
+    xml << "<print-path>";
+    if (!path.devicePresent_) {
+        xml << "<device/>";
+    } else {
+        const Device& device = path.device_;
+        // Escaped like every other text, so that "A & B" cannot break the
+        // document (and with it the history entry that stores it).
+        xml << "<device>";
+        writeElement(xml, "model", widenAnsi(device.getModelName()));
+        writeElement(xml, "friendly-name", widenAnsi(device.getFriendlyName()));
+        for (auto it = device.pdlBegin(); it != device.pdlEnd(); ++it) {
+            xml << "<pdl><family>" << (*it)->getFamily() << "</family>";
+            writeElement(xml, "description", widenAnsi((*it)->getDescription()));
+            writeElement(xml, "version", widenAnsi((*it)->getVersion()));
+            xml << "</pdl>";
+        }
+        xml << "</device><device-configured>" << (path.deviceConfigured_ ? '1' : '0') << "</device-configured>";
+    }
+    xml << "<discovery>";
+    WriteGuid(xml, path.discoveryId_) << "</discovery>";
+    for (const GUID& id : path.configuratorIds_) {
+        xml << "<configurator>";
+        WriteGuid(xml, id) << "</configurator>";
+    }
+    for (const GUID& id : path.featureIds_) {
+        xml << "<features>";
+        WriteGuid(xml, id) << "</features>";
+    }
+    xml << "<attributes>";
+    for (const auto& [name, attribute] : path.attributes_) {
+        if (!attribute.persist)
+            continue;
+        xml << "<attribute>";
+        writeElement(xml, "name", name);
+        switch (attribute.type) {
+        case PrintPathAttribute::String:
+            writeElement(xml, "value-string", attribute.text);
+            break;
+        case PrintPathAttribute::Numeric:
+            xml << "<value-numeric>" << static_cast<unsigned long>(attribute.number) << "</value-numeric>";
+            break;
+        case PrintPathAttribute::Binary:
+            xml << "<value-binary size='" << attribute.bytes.size() << "' encoding='base64'>";
+            Base64Encode(xml, attribute.bytes.data(), attribute.bytes.size()) << "</value-binary>";
+            break;
+        default:
+            break;
+        }
+        xml << "</attribute>";
+    }
+    xml << "</attributes></print-path>";
+    out = xml.str();
 }
 
 } // namespace MPrint

@@ -77,6 +77,16 @@ public:
 
     const AttributeMap& attributes() const { return attributes_; }
 
+    // The print-path XML document of the path (persisted attributes only),
+    // optionally with its UTF-8 declaration. The text is plain ASCII: every
+    // character outside it is a character reference.
+    static void toXml(const PrintPath& path, std::string& out, bool withDeclaration);
+    // A new path owned by the caller, or null when the document is rejected.
+    // The narrow form takes the document's bytes as stored or received.
+    static PrintPath* fromXml(const std::string& xml);
+    // A document held as wide text: parsed as UTF-8.
+    static PrintPath* fromXml(const std::wstring& xml);
+
 private:
     void setAttribute(const std::wstring& name, PrintPathAttribute&& value);
     bool removeAttribute(const std::wstring& name, DWORD type);

@@ -1,0 +1,30 @@
+// The process-wide table of per-thread COM wrappers: one row per thread id,
+// created on first use and kept while the module is loaded. Its own wrapper
+// serves threads whose wrapper could not be allocated.
+#pragma once
+
+#include "core/COMWrapper.h"
+
+class COMInitSingleton : public COMWrapper {
+public:
+    COMInitSingleton();
+    ~COMInitSingleton() override;
+
+    static COMInitSingleton* instance();
+    COMWrapper* wrapperForCurrentThread();
+
+protected:
+    virtual void initializeLock();
+
+private:
+    struct Row {
+        DWORD threadId;
+        COMWrapper* wrapper;
+    };
+    static constexpr DWORD kRowGrowth = 32;
+
+    CRITICAL_SECTION* lock_ = nullptr; // guards rows_, rowCount_, rowCapacity_
+    Row* rows_ = nullptr;
+    DWORD rowCount_ = 0;
+    DWORD rowCapacity_ = 0;
+};

@@ -1,0 +1,391 @@
+#include "core/MSSAXParser.h"
+
+#include "core/COMWrapper.h"
+#include "core/ComVariant.h"
+
+#include <shlwapi.h>
+
+#include <climits>
+#include <cstdio>
+#include <cwchar>
+
+namespace MPrint {
+
+namespace {
+
+wchar_t asciiLower(wchar_t c)
+{
+    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+}
+
+bool asciiEqualsIgnoreCase(const std::wstring& text, const wchar_t* word)
+{
+    size_t i = 0;
+    for (; i < text.size() && word[i]; ++i) {
+        if (asciiLower(text[i]) != asciiLower(word[i]))
+            return false;
+    }
+    return i == text.size() && !word[i];
+}
+
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE handle) : handle_(handle) {}
+    ~FileHandle()
+    {
+        if (valid())
+            CloseHandle(handle_);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+constexpr int kOpenAttempts = 20;
+constexpr DWORD kOpenRetryMs = 100;
+constexpr DWORD kReadBlock = 512;
+
+} // namespace
+
+MSSAXParser::MSSAXParser(const SaxElementEntry* elementTable, DWORD defaultElementId)
+    : elementTable_(elementTable), defaultElementId_(defaultElementId)
+{
+}
+
+MSSAXParser::~MSSAXParser()
+{
+    levels_.clear();
+    if (reader_) {
+        reader_->putContentHandler(nullptr);
+        reader_->Release();
+        reader_ = nullptr;
+    }
+    // Only the thread whose COM was initialised can undo it; elsewhere the
+    // other thread's record would lose an entry that is not ours.
+    if (comInitialised_ && comThreadId_ == GetCurrentThreadId()) {
+        if (COMWrapper* com = getThreadCOMWrapper(__FILE__, __LINE__))
+            com->uninitialize();
+    }
+}
+
+HRESULT STDMETHODCALLTYPE MSSAXParser::QueryInterface(REFIID riid, void** object)
+{
+    if (!object)
+        return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, __uuidof(ISAXContentHandler))) {
+        *object = static_cast<ISAXContentHandler*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG STDMETHODCALLTYPE MSSAXParser::AddRef()
+{
+    return static_cast<ULONG>(InterlockedIncrement(&refCount_));
+}
+
+ULONG STDMETHODCALLTYPE MSSAXParser::Release()
+{
+    const LONG count = InterlockedDecrement(&refCount_);
+    if (count == 0)
+        delete this;
+    return static_cast<ULONG>(count);
+}
+
+HRESULT STDMETHODCALLTYPE MSSAXParser::putDocumentLocator(ISAXLocator*)
+{
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE MSSAXParser::startDocument()
+{
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE MSSAXParser::endDocument()
+{
+    // Drops the reader's reference to this handler.
+    if (reader_)
+        reader_->putContentHandler(nullptr);
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE MSSAXParser::startPrefixMapping(const wchar_t*, int, const wchar_t*, int)
+{
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE MSSAXParser::endPrefixMapping(const wchar_t*, int)
+{
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE MSSAXParser::startElement(const wchar_t*, int, const wchar_t* localName,
+                                                    int localNameLength, const wchar_t* qName, int qNameLength,
+                                                    ISAXAttributes*)
+{
+    // No exception may cross into the reader: a failure ends the parse.
+    try {
+        std::wstring name;
+        if (localName && localNameLength > 0)
+            name.assign(localName, localNameLength);
+        else if (qName && qNameLength > 0)
+            name.assign(qName, qNameLength);
+        const ElementInfo info = lookupElement(name);
+        if (levels_.empty())
+            documentElementId_ = info.elementId;
+        levels_.push_back(QZAutoPtr<LevelData>(new LevelData{info.elementId, info.valueType, name}));
+        text_.clear();
+        return S_OK;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
+HRESULT STDMETHODCALLTYPE MSSAXParser::endElement(const wchar_t*, int, const wchar_t*, int, const wchar_t*, int)
+{
+    try {
+        if (levels_.empty())
+            return S_OK;
+        QZAutoPtr<LevelData> level(levels_.back());
+        dispatch(*level.get(), text_);
+        levels_.pop_back();
+        text_.clear();
+        return S_OK;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
+HRESULT STDMETHODCALLTYPE MSSAXParser::characters(const wchar_t* chars, int length)
+{
+    try {
+        if (chars && length > 0)
+            text_.append(chars, length);
+        return S_OK;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
+HRESULT STDMETHODCALLTYPE MSSAXParser::ignorableWhitespace(const wchar_t*, int)
+{
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE MSSAXParser::processingInstruction(const wchar_t*, int, const wchar_t*, int)
+{
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE MSSAXParser::skippedEntity(const wchar_t*, int)
+{
+    return S_OK;
+}
+
+bool MSSAXParser::createReader()
+{
+    if (reader_)
+        return true;
+    if (!comInitialised_) {
+        COMWrapper* com = getThreadCOMWrapper(__FILE__, __LINE__);
+        if (!com)
+            return false;
+        const HRESULT result = com->initialize();
+        if (SUCCEEDED(result)) {
+            comInitialised_ = true;
+            comThreadId_ = GetCurrentThreadId();
+        } else {
+            // Nothing to undo later: pop the failed entry now.
+            com->uninitialize();
+            // A thread already in the multithreaded apartment can use COM.
+            if (result != RPC_E_CHANGED_MODE)
+                return false;
+        }
+    }
+    if (FAILED(CoCreateInstance(CLSID_SAXXMLReader, nullptr, CLSCTX_INPROC_SERVER, __uuidof(ISAXXMLReader),
+                                reinterpret_cast<void**>(&reader_)))) {
+        reader_ = nullptr;
+        return false;
+    }
+    // Documents come from servers and files: no DTD, no external entity.
+    // Readers that do not know a feature keep their (safe) default.
+    reader_->putFeature(L"prohibit-dtd", VARIANT_TRUE);
+    reader_->putFeature(L"http://xml.org/sax/features/external-general-entities", VARIANT_FALSE);
+    reader_->putFeature(L"http://xml.org/sax/features/external-parameter-entities", VARIANT_FALSE);
+    return true;
+}
+
+bool MSSAXParser::parse(const std::string& xml)
+{
+    try {
+        levels_.clear();
+        text_.clear();
+        if (!createReader() || xml.size() > UINT_MAX)
+            return false;
+        // A stream of bytes lets the reader decode by the document's own
+        // declaration (a string would be taken as already decoded).
+        IStream* stream = SHCreateMemStream(reinterpret_cast<const BYTE*>(xml.data()), static_cast<UINT>(xml.size()));
+        if (!stream)
+            return false;
+        ComVariant input;
+        VARIANT* value = input.receive();
+        value->vt = VT_UNKNOWN;
+        value->punkVal = stream; // the variant owns the stream now
+        // Set on every parse: endDocument removed it after the last one.
+        reader_->putContentHandler(this);
+        const HRESULT result = reader_->parse(input.get());
+        reader_->putContentHandler(nullptr);
+        return SUCCEEDED(result);
+    } catch (...) {
+        if (reader_)
+            reader_->putContentHandler(nullptr);
+        return false;
+    }
+}
+
+bool MSSAXParser::parseFile(const std::wstring& path)
+{
+    try {
+        reset();
+        HANDLE opened = INVALID_HANDLE_VALUE;
+        for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+            opened = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+            if (opened != INVALID_HANDLE_VALUE)
+                break;
+            if (attempt + 1 < kOpenAttempts)
+                Sleep(kOpenRetryMs); // a writer may still hold the file
+        }
+        FileHandle file(opened);
+        if (!file.valid())
+            return false;
+        std::string bytes;
+        char block[kReadBlock];
+        for (;;) {
+            DWORD read = 0;
+            if (!ReadFile(file.get(), block, kReadBlock, &read, nullptr))
+                return false;
+            bytes.append(block, read);
+            if (read < kReadBlock)
+                break;
+        }
+        if (bytes.empty())
+            return true;
+        return parse(bytes);
+    } catch (...) {
+        return false;
+    }
+}
+
+bool MSSAXParser::parseBool(const std::wstring& text)
+{
+    for (const wchar_t* word : {L"true", L"enabled", L"1"}) {
+        if (asciiEqualsIgnoreCase(text, word))
+            return true;
+    }
+    for (const wchar_t* word : {L"false", L"disabled", L"0"}) {
+        if (asciiEqualsIgnoreCase(text, word))
+            return false;
+    }
+    return wcstol(text.c_str(), nullptr, 10) != 0;
+}
+
+GUID MSSAXParser::parseGuid(const std::wstring& text)
+{
+    unsigned long data1 = 0;
+    unsigned short data2 = 0, data3 = 0, head = 0, tail1 = 0, tail2 = 0, tail3 = 0;
+    const int fields = swscanf(text.c_str(), L"%lx-%hx-%hx-%hx-%4hx%4hx%4hx", &data1, &data2, &data3, &head, &tail1,
+                               &tail2, &tail3);
+    GUID guid = {};
+    if (fields != 7)
+        return guid;
+    guid.Data1 = static_cast<DWORD>(data1);
+    guid.Data2 = data2;
+    guid.Data3 = data3;
+    const unsigned short words[] = {head, tail1, tail2, tail3};
+    for (int i = 0; i < 4; ++i) {
+        guid.Data4[2 * i] = static_cast<BYTE>(words[i] >> 8);
+        guid.Data4[2 * i + 1] = static_cast<BYTE>(words[i] & 0xFF);
+    }
+    return guid;
+}
+
+void MSSAXParser::reset()
+{
+    levels_.clear();
+    documentElementId_ = defaultElementId_;
+}
+
+MSSAXParser::ElementInfo MSSAXParser::lookupElement(const std::wstring& name)
+{
+    for (const SaxElementEntry* row = elementTable_; row && row->name; ++row) {
+        if (asciiEqualsIgnoreCase(name, row->name))
+            return {row->elementId, row->valueType};
+    }
+    return {defaultElementId_, 0};
+}
+
+std::string MSSAXParser::utf8ToSingleByte(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if ((byte & 0x80) && i + 1 < text.size()) {
+            const auto next = static_cast<unsigned char>(text[i + 1]);
+            out += static_cast<char>(((byte & 0x03) << 6) | (next & 0x3F));
+            ++i;
+        } else {
+            out += static_cast<char>(byte);
+        }
+    }
+    return out;
+}
+
+void MSSAXParser::dispatch(const LevelData& level, const std::wstring& text)
+{
+    switch (level.valueType) {
+    case SaxString:
+        onStringValue(level, text);
+        break;
+    case SaxNumber:
+        onNumberValue(level, static_cast<DWORD>(wcstoul(text.c_str(), nullptr, 10)));
+        break;
+    case SaxShort:
+        onShortValue(level, static_cast<WORD>(wcstoul(text.c_str(), nullptr, 10)));
+        break;
+    case SaxBinary:
+        onBinaryValue(level, text);
+        break;
+    case SaxContainer:
+        onContainerEnd(level, text);
+        break;
+    case SaxBool:
+        onBoolValue(level, parseBool(text));
+        break;
+    case SaxGuid:
+        onGuidValue(level, parseGuid(text));
+        break;
+    default:
+        onOtherValue(level, text);
+        break;
+    }
+}
+
+void MSSAXParser::onStringValue(const LevelData&, const std::wstring&) {}
+void MSSAXParser::onNumberValue(const LevelData&, DWORD) {}
+void MSSAXParser::onShortValue(const LevelData&, WORD) {}
+void MSSAXParser::onBinaryValue(const LevelData&, const std::wstring&) {}
+void MSSAXParser::onContainerEnd(const LevelData&, const std::wstring&) {}
+void MSSAXParser::onBoolValue(const LevelData&, bool) {}
+void MSSAXParser::onGuidValue(const LevelData&, const GUID&) {}
+void MSSAXParser::onOtherValue(const LevelData&, const std::wstring&) {}
+
+} // namespace MPrint
