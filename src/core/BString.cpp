@@ -1,5 +1,7 @@
 #include "core/BString.h"
 
+#include "core/StringConversion.h"
+
 BString::BString(const wchar_t* text) : value_(text ? SysAllocString(text) : nullptr) {}
 
 BString::BString(const std::wstring& text)
@@ -9,16 +11,9 @@ BString::BString(const std::wstring& text)
 
 BString::BString(const std::string& ansiText)
 {
-    if (ansiText.empty()) {
-        value_ = SysAllocString(L"");
-        return;
-    }
-    const int length = MultiByteToWideChar(CP_ACP, 0, ansiText.data(), static_cast<int>(ansiText.size()), nullptr, 0);
-    if (length <= 0)
-        return;
-    value_ = SysAllocStringLen(nullptr, static_cast<UINT>(length));
-    if (value_)
-        MultiByteToWideChar(CP_ACP, 0, ansiText.data(), static_cast<int>(ansiText.size()), value_, length);
+    std::wstring wide;
+    if (convertString(ansiText, wide, CP_ACP))
+        value_ = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
 }
 
 BString::BString(const BString& other)

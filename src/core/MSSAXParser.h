@@ -7,8 +7,9 @@
 // document's bytes exactly as they were read or fetched, and MSXML decodes
 // them as the document says (byte-order mark, then the encoding declaration;
 // a document without either is UTF-8). Callers never convert a document
-// before parsing it. A document held as wide text is converted to UTF-8 and
-// carries a UTF-8 declaration (or none) when it is parsed.
+// before parsing it: no ANSI widening, no ansiXmlToUtf8 around it. A document
+// held as wide text (a registry value) goes through convertToUtf8 and must
+// then declare UTF-8 or no encoding.
 //
 // DTDs are prohibited and external entities are not resolved. A parser
 // belongs to one thread; it initialises COM on that thread when it first

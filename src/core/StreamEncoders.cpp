@@ -1,5 +1,7 @@
 #include "core/StreamEncoders.h"
 
+#include "core/StringConversion.h"
+
 #include <cstdio>
 #include <iomanip>
 
@@ -205,11 +207,8 @@ std::ostream& UrlEncode(std::ostream& out, const wchar_t* text)
 {
     if (!text || !*text)
         return out;
-    const int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 0)
-        return out;
-    std::string narrow(static_cast<size_t>(size), '\0');
-    if (!WideCharToMultiByte(CP_ACP, 0, text, -1, narrow.data(), size, nullptr, nullptr))
+    std::string narrow;
+    if (!convertString(std::wstring(text), narrow, CP_ACP))
         return out;
     return UrlEncode(out, narrow.c_str());
 }

@@ -1,6 +1,7 @@
 #include "destination/PrintPath.h"
 
 #include "core/StreamEncoders.h"
+#include "core/StringConversion.h"
 
 #include <cstring>
 #include <sstream>
@@ -12,13 +13,8 @@ namespace {
 // Device texts are narrow strings in the ANSI code page.
 std::wstring widenAnsi(const std::string& text)
 {
-    if (text.empty())
-        return {};
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (length <= 0)
-        return {};
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+    std::wstring wide;
+    convertString(text, wide, CP_ACP);
     return wide;
 }
 

@@ -1,6 +1,7 @@
 #include "destination/PrintPathParser.h"
 
 #include "core/StreamEncoders.h"
+#include "core/StringConversion.h"
 
 namespace MPrint {
 
@@ -52,28 +53,9 @@ const SaxElementEntry kElements[] = {
 // Device texts are kept as narrow strings in the ANSI code page.
 std::string narrowAnsi(const std::wstring& text)
 {
-    if (text.empty())
-        return {};
-    const int size =
-        WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    if (size <= 0)
-        return {};
-    std::string narrow(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), narrow.data(), size, nullptr, nullptr);
+    std::string narrow;
+    convertString(text, narrow, CP_ACP);
     return narrow;
-}
-
-std::string toUtf8(const std::wstring& text)
-{
-    if (text.empty())
-        return {};
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    if (size <= 0)
-        return {};
-    std::string utf8(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), size, nullptr, nullptr);
-    return utf8;
 }
 
 } // namespace
@@ -211,7 +193,10 @@ PrintPath* PrintPath::fromXml(const std::wstring& xml)
 {
     // Already decoded text: its UTF-8 form is what a print-path document's
     // declaration says it is.
-    return fromXml(toUtf8(xml));
+    std::string utf8;
+    if (!convertToUtf8(xml, utf8))
+        return nullptr;
+    return fromXml(utf8);
 }
 
 } // namespace MPrint
