@@ -24,8 +24,8 @@ ProcessResult runSelf(const std::string& filter,
     return runProcess(L"\"" + selfPath() + L"\" --gtest_filter=" + widen(filter), env, L"", timeoutMs);
 }
 
-ProcessResult runSelfInLocale(const std::string& filter, const std::wstring& unixLocale,
-                              const std::vector<std::pair<std::wstring, std::wstring>>& environment,
+ProcessResult runSelfFromUnix(const std::string& filter,
+                              const std::vector<std::pair<std::wstring, std::wstring>>& unixEnvironment,
                               DWORD timeoutMs)
 {
     ProcessResult result;
@@ -43,8 +43,8 @@ ProcessResult runSelfInLocale(const std::string& filter, const std::wstring& uni
 
     wchar_t loader[MAX_PATH] = L"/usr/lib/wine/wine64";
     GetEnvironmentVariableW(L"WINELOADER", loader, MAX_PATH);
-    std::string variables = "VRELM_TEST_CHILD=1 LC_ALL='" + narrow(unixLocale) + "' LANG='" + narrow(unixLocale) + "'";
-    for (const auto& [name, value] : environment)
+    std::string variables = "VRELM_TEST_CHILD=1";
+    for (const auto& [name, value] : unixEnvironment)
         variables += " " + narrow(name) + "='" + narrow(value) + "'";
     // Wine starts a Unix program with no process handle to wait on: the
     // script reports its end by renaming the exit-code file into place.

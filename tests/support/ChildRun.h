@@ -17,17 +17,18 @@ ProcessResult runSelf(const std::string& filter,
                       const std::vector<std::pair<std::wstring, std::wstring>>& environment = {},
                       DWORD timeoutMs = 30000);
 
-// As runSelf, in a process whose Windows locale (ANSI code page, language)
-// comes from the Unix locale name, e.g. "ja_JP.UTF-8" for code page 932.
-// Wine fixes the locale per process tree: a child started from Windows code
-// inherits its parent's whatever its environment says, so this one starts
-// through a Unix shell with LC_ALL and LANG set. Wine gives no handle on a
-// Unix process: past the timeout the child is left running (timedOut set).
-ProcessResult runSelfInLocale(const std::string& filter, const std::wstring& unixLocale,
-                              const std::vector<std::pair<std::wstring, std::wstring>>& environment = {},
+// As runSelf, but started through a Unix shell with the variables in its
+// Unix environment. Wine takes some settings once per process tree, from
+// the Unix environment: a child started from Windows code keeps its
+// parent's whatever its own environment says. So this is the way to give a
+// child another locale (LC_ALL and LANG "ja_JP.UTF-8": ANSI code page 932)
+// or other DLL overrides (WINEDLLOVERRIDES). Wine gives no handle on a Unix
+// process: past the timeout the child is left running (timedOut set).
+ProcessResult runSelfFromUnix(const std::string& filter,
+                              const std::vector<std::pair<std::wstring, std::wstring>>& unixEnvironment,
                               DWORD timeoutMs = 30000);
 
-// True inside a process started by runSelf or runSelfInLocale.
+// True inside a process started by runSelf or runSelfFromUnix.
 bool inChildProcess();
 
 } // namespace testenv
