@@ -1,0 +1,116 @@
+#include "core/Thread.h"
+
+#include "core/Runnable.h"
+
+#include <cerrno>
+#include <process.h>
+
+namespace MPrint {
+
+Thread::Thread() = default;
+
+Thread::Thread(Runnable* runnable) : runnable_(runnable)
+{
+}
+
+Thread::~Thread()
+{
+    if (handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr) {
+        HANDLE handle = handle_;
+        handle_ = INVALID_HANDLE_VALUE;
+        CloseHandle(handle);
+    }
+    delete runnable_;
+}
+
+void Thread::run()
+{
+    if (runnable_)
+        runnable_->run();
+}
+
+bool Thread::start()
+{
+    if (handle_ != INVALID_HANDLE_VALUE) {
+        lastError_ = EINVAL;
+        return false;
+    }
+    // Created suspended so that handle and id are published here, before the
+    // worker can run: a caller's join right after start then really waits,
+    // and a join from inside run recognises its own thread.
+    unsigned id = 0;
+    uintptr_t started = _beginthreadex(nullptr, 0, &Thread::body, this, CREATE_SUSPENDED, &id);
+    if (started == 0) {
+        lastError_ = errno;
+        return false;
+    }
+    handle_ = reinterpret_cast<HANDLE>(started);
+    threadId_ = id;
+    lastError_ = 0;
+    ResumeThread(handle_);
+    return true;
+}
+
+unsigned __stdcall Thread::body(void* self)
+{
+    try {
+        static_cast<Thread*>(self)->run();
+    } catch (...) {
+        // An escaping exception ends the worker quietly.
+    }
+    return 0;
+}
+
+int Thread::getLastError()
+{
+    return lastError_;
+}
+
+bool Thread::isRunning()
+{
+    if (handle_ == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD code = 0;
+    if (!GetExitCodeThread(handle_, &code))
+        return false;
+    return code == STILL_ACTIVE;
+}
+
+bool Thread::suspend()
+{
+    if (handle_ == INVALID_HANDLE_VALUE)
+        return false;
+    return SuspendThread(handle_) != static_cast<DWORD>(-1);
+}
+
+bool Thread::resume()
+{
+    if (handle_ == INVALID_HANDLE_VALUE)
+        return false;
+    return ResumeThread(handle_) != static_cast<DWORD>(-1);
+}
+
+bool Thread::join(DWORD milliseconds)
+{
+    if (threadId_ != 0 && threadId_ == GetCurrentThreadId())
+        return true;
+    if (!isRunning())
+        return true;
+    if (milliseconds != INFINITE)
+        return WaitForSingleObject(handle_, milliseconds) == WAIT_OBJECT_0;
+    while (WaitForSingleObject(handle_, kJoinRound) != WAIT_OBJECT_0 && isRunning()) {
+    }
+    return true;
+}
+
+bool Thread::join()
+{
+    return join(INFINITE);
+}
+
+void Thread::sleep(DWORD milliseconds)
+{
+    Sleep(milliseconds);
+}
+
+} // namespace MPrint
