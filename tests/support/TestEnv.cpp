@@ -186,6 +186,60 @@ ProcessResult runProcess(const std::wstring& commandLine,
     return result;
 }
 
+std::string runInLocale(const std::wstring& commandLine, const std::wstring& locale,
+                        const std::wstring& reportFile,
+                        const std::vector<std::pair<std::wstring, std::wstring>>& environment,
+                        DWORD timeoutMs)
+{
+    wchar_t script[MAX_PATH] = {};
+    const std::wstring relative = binDir() + L"\\..\\wine-run.sh";
+    const DWORD length = GetFullPathNameW(relative.c_str(), MAX_PATH, script, nullptr);
+    if (length == 0 || length >= MAX_PATH)
+        return {};
+    DeleteFileW(reportFile.c_str());
+    auto env = environment;
+    env.emplace_back(L"LC_ALL", locale);
+    std::wstring command = L"\"" + std::wstring(script) + L"\" " + commandLine;
+    std::wstring block = environmentBlock(env);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, block.data(),
+                        nullptr, &startup, &process))
+        return {};
+    // Wine hands out no handles for a Unix child; close whatever came.
+    if (process.hProcess)
+        CloseHandle(process.hProcess);
+    if (process.hThread)
+        CloseHandle(process.hThread);
+    // Polled: the Unix child cannot be waited for.
+    const DWORD begin = GetTickCount();
+    while (GetFileAttributesW(reportFile.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        if (GetTickCount() - begin > timeoutMs)
+            return {};
+        Sleep(20);
+    }
+    std::string report = readFile(reportFile);
+    DeleteFileW(reportFile.c_str());
+    return report;
+}
+
+bool writeReport(const std::wstring& reportFile, const std::string& text)
+{
+    const std::wstring partial = reportFile + L".part";
+    HANDLE file = CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+    if (!ok || written != text.size()) {
+        DeleteFileW(partial.c_str());
+        return false;
+    }
+    return MoveFileExW(partial.c_str(), reportFile.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
 std::wstring widen(const std::string& text)
 {
     if (text.empty())

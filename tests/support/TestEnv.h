@@ -44,6 +44,21 @@ ProcessResult runProcess(const std::wstring& commandLine,
                          const std::vector<std::pair<std::wstring, std::wstring>>& environment = {},
                          const std::wstring& workingDir = L"", DWORD timeoutMs = 30000);
 
+// Runs a command line of this build's programs in a new Wine process whose
+// user and system locale is `locale` (for example L"he_IL.UTF-8"), and
+// returns the text it leaves in `reportFile` (empty when none appears
+// within timeoutMs). Under Wine a child started directly inherits its
+// parent's locale whatever its environment says, so this starts the build's
+// wine-run.sh with LC_ALL set; such a Unix child gives no process handle and
+// no captured output, hence the file. The child must write the report
+// elsewhere and rename it to reportFile when complete (see writeReport).
+std::string runInLocale(const std::wstring& commandLine, const std::wstring& locale,
+                        const std::wstring& reportFile,
+                        const std::vector<std::pair<std::wstring, std::wstring>>& environment = {},
+                        DWORD timeoutMs = 30000);
+// The child's side: writes the text and renames it into place at once.
+bool writeReport(const std::wstring& reportFile, const std::string& text);
+
 std::wstring widen(const std::string& text);
 std::string narrow(const std::wstring& text);
 
