@@ -1,0 +1,7 @@
+#include "core/ComponentIntf.h"
+
+namespace MPrint {
+
+ComponentIntf::~ComponentIntf() = default;
+
+} // namespace MPrint
