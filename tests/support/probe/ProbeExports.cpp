@@ -1,6 +1,7 @@
 // Test-only exports of the probe build of the module: they read its
 // process-wide state and open trace scopes from inside a real host process.
 #include "core/DllProfiler.h"
+#include "core/InternetHelpers.h"
 #include "core/ProfileScope.h"
 #include "extension/ModuleEntry.h"
 
@@ -26,6 +27,12 @@ void __cdecl ProbeScope(const char* name, const wchar_t* argument)
 void __cdecl ProbeLogTrace(const char* text)
 {
     logTrace(text);
+}
+
+// Lets a test unload the module while the shell works for it.
+void __cdecl ProbeOpenUrlAsync(const wchar_t* url)
+{
+    openUrlAsync(url, nullptr);
 }
 
 } // extern "C"
