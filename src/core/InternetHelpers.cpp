@@ -1,0 +1,221 @@
+#include "core/InternetHelpers.h"
+
+#include <process.h>
+#include <shellapi.h>
+#include <wininet.h>
+
+#include <cwchar>
+#include <string>
+#include <new>
+
+namespace {
+
+// Closes a WinINet handle when it goes out of scope.
+class InternetHandle {
+public:
+    explicit InternetHandle(HINTERNET handle) : handle_(handle) {}
+    ~InternetHandle()
+    {
+        if (handle_)
+            InternetCloseHandle(handle_);
+    }
+    InternetHandle(const InternetHandle&) = delete;
+    InternetHandle& operator=(const InternetHandle&) = delete;
+    HINTERNET get() const { return handle_; }
+    void reset(HINTERNET handle)
+    {
+        if (handle_)
+            InternetCloseHandle(handle_);
+        handle_ = handle;
+    }
+
+private:
+    HINTERNET handle_;
+};
+
+// Closes a file handle when it goes out of scope.
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE handle) : handle_(handle) {}
+    ~FileHandle()
+    {
+        if (valid())
+            CloseHandle(handle_);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+    HANDLE get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+constexpr wchar_t kUserAgent[] = L"QZ Lumora Printing";
+// INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY: the user's proxy
+// settings without running a proxy script.
+constexpr DWORD kAccessType = 4;
+constexpr DWORD kReadBlock = 31999;
+
+// Any URL that mentions "https://", also in its query, gets the secure
+// flags; certificate name and date errors are then accepted.
+DWORD requestFlags(const wchar_t* url)
+{
+    DWORD flags = INTERNET_FLAG_RELOAD;
+    if (std::wcsstr(url, L"https://"))
+        flags |= INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_PRAGMA_NOCACHE |
+                 INTERNET_FLAG_SECURE | INTERNET_FLAG_IGNORE_CERT_CN_INVALID |
+                 INTERNET_FLAG_IGNORE_CERT_DATE_INVALID | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS |
+                 INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP;
+    return flags;
+}
+
+// InternetOpenUrlW for http and https, done in its three steps so that the
+// time-outs can be set on the connection: Wine ignores receive and send
+// time-outs set on the session, and a silent server would block for ever.
+// Other schemes go to InternetOpenUrlW itself. The connection handle is
+// returned through connection and must outlive the request.
+HINTERNET openUrl(HINTERNET session, const wchar_t* url, DWORD flags, DWORD timeout, InternetHandle& connection)
+{
+    URL_COMPONENTSW parts{};
+    parts.dwStructSize = sizeof(parts);
+    parts.dwHostNameLength = 1;
+    parts.dwUserNameLength = 1;
+    parts.dwPasswordLength = 1;
+    parts.dwUrlPathLength = 1;
+    parts.dwExtraInfoLength = 1;
+    if (!InternetCrackUrlW(url, 0, 0, &parts) ||
+        (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS))
+        return InternetOpenUrlW(session, url, nullptr, 0, flags, 0);
+
+    auto part = [](const wchar_t* text, DWORD length) { return text ? std::wstring(text, length) : std::wstring(); };
+    const std::wstring host = part(parts.lpszHostName, parts.dwHostNameLength);
+    const std::wstring user = part(parts.lpszUserName, parts.dwUserNameLength);
+    const std::wstring password = part(parts.lpszPassword, parts.dwPasswordLength);
+    std::wstring object = part(parts.lpszUrlPath, parts.dwUrlPathLength) +
+                          part(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    if (object.empty())
+        object = L"/";
+    if (parts.nScheme == INTERNET_SCHEME_HTTPS)
+        flags |= INTERNET_FLAG_SECURE;
+
+    connection.reset(InternetConnectW(session, host.c_str(), parts.nPort, user.empty() ? nullptr : user.c_str(),
+                                      password.empty() ? nullptr : password.c_str(), INTERNET_SERVICE_HTTP, flags, 0));
+    if (!connection.get())
+        return nullptr;
+    InternetSetOptionW(connection.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof(timeout));
+    InternetSetOptionW(connection.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
+    InternetSetOptionW(connection.get(), INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof(timeout));
+    HINTERNET request = HttpOpenRequestW(connection.get(), L"GET", object.c_str(), nullptr, nullptr, nullptr, flags, 0);
+    if (!request)
+        return nullptr;
+    if (!HttpSendRequestW(request, nullptr, 0, nullptr, 0)) {
+        const DWORD error = GetLastError();
+        InternetCloseHandle(request);
+        SetLastError(error);
+        return nullptr;
+    }
+    return request;
+}
+
+struct OpenUrlItem {
+    HWND parent;
+    wchar_t* url;
+    HMODULE pin; // this module, referenced for the thread's life
+};
+
+unsigned __stdcall openUrlWorker(void* parameter)
+{
+    auto* item = static_cast<OpenUrlItem*>(parameter);
+    const HMODULE pin = item->pin;
+    const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
+    try {
+        ShellExecuteW(item->parent, L"open", item->url, nullptr, nullptr, SW_SHOW);
+    } catch (...) {
+    }
+    delete[] item->url;
+    delete item;
+    SetCursor(previous);
+    // Returning would run on into this module's code after the reference is
+    // dropped; the host may have unloaded it meanwhile.
+    FreeLibraryAndExitThread(pin, 0);
+    return 0;
+}
+
+} // namespace
+
+bool httpGetToFile(const wchar_t* url, const wchar_t* filePath, DWORD* status, DWORD timeoutMs)
+{
+    if (!url || !filePath)
+        return false;
+    FileHandle file(CreateFileW(filePath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid())
+        return false;
+    InternetHandle session(InternetOpenW(kUserAgent, kAccessType, nullptr, nullptr, 0));
+    if (!session.get())
+        return false;
+
+    DWORD timeout = timeoutMs;
+    InternetSetOptionW(session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof(timeout));
+    InternetSetOptionW(session.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
+    InternetSetOptionW(session.get(), INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof(timeout));
+
+    InternetHandle connection(nullptr);
+    InternetHandle request(openUrl(session.get(), url, requestFlags(url), timeout, connection));
+    if (!request.get())
+        return false;
+
+    if (status)
+        *status = 500;
+    DWORD code = 0;
+    DWORD size = sizeof(code);
+    if (!HttpQueryInfoW(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code, &size, nullptr))
+        return false;
+    if (status)
+        *status = code;
+    if (code < 200 || code > 299)
+        return false;
+
+    char buffer[kReadBlock + 1];
+    for (;;) {
+        DWORD read = 0;
+        if (!InternetReadFile(request.get(), buffer, kReadBlock, &read))
+            return false;
+        if (read == 0)
+            return true;
+        DWORD written = 0;
+        if (!WriteFile(file.get(), buffer, read, &written, nullptr) || written != read)
+            return false;
+    }
+}
+
+void openUrlAsync(const wchar_t* url, HWND parentWindow)
+{
+    if (!url)
+        return;
+    auto* item = new (std::nothrow) OpenUrlItem{parentWindow, nullptr, nullptr};
+    if (!item)
+        return;
+    const size_t length = std::wcslen(url);
+    item->url = new (std::nothrow) wchar_t[length + 1];
+    if (!item->url ||
+        !GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCWSTR>(reinterpret_cast<void*>(&openUrlWorker)), &item->pin)) {
+        delete[] item->url;
+        delete item;
+        return;
+    }
+    std::wmemcpy(item->url, url, length + 1);
+    const HMODULE pin = item->pin;
+    // _beginthreadex keeps the handle ours until we close it, so setting
+    // the priority cannot race with the thread's end.
+    const uintptr_t thread = _beginthreadex(nullptr, 0, &openUrlWorker, item, 0, nullptr);
+    if (!thread) {
+        delete[] item->url;
+        delete item;
+        FreeLibrary(pin);
+        return;
+    }
+    SetThreadPriority(reinterpret_cast<HANDLE>(thread), THREAD_PRIORITY_HIGHEST);
+    CloseHandle(reinterpret_cast<HANDLE>(thread));
+}

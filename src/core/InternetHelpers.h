@@ -1,0 +1,19 @@
+// Downloads over WinINet and opening a URL with the shell. The downloads
+// block for up to the time-out per network operation and never throw; the
+// caller's status keeps its value when the URL could not be opened at all,
+// and is 500 when the server's status could not be read.
+#pragma once
+
+#include "core/Win32.h"
+
+#include <string>
+
+// Downloads url into filePath (created or truncated). True only for a 2xx
+// answer whose every byte was written. The file stays on disk in every case;
+// it is complete only on success.
+bool httpGetToFile(const wchar_t* url, const wchar_t* filePath, DWORD* status, DWORD timeoutMs);
+
+// Opens url with the shell ("open") on a detached thread and returns at
+// once. The thread holds a reference on this module until it has ended, so
+// the host may unload the module meanwhile. Reports nothing.
+void openUrlAsync(const wchar_t* url, HWND parentWindow);
