@@ -1,0 +1,230 @@
+// The discovery services manager over fake services registered with the
+// component registry: its state machine, partial failures, enabling and
+// disabling one service, and the per-user list names it enumerates.
+#include "VagantUIExtension/DiscoveryServicesManager.h"
+#include "core/ComponentRegistry.h"
+#include "discovery/DiscoveryServiceIntf.h"
+#include "support/FakeDiscoveryService.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+using fakes::FakeServiceConfig;
+
+namespace {
+
+// Byte order (Data1 little-endian first): kFirst < kSecond < kThird < kFourth.
+const GUID kSecond = {0x00000201, 0x3c51, 0x4a7d, {0x8e, 0x02, 0x6b, 0x31, 0x00, 0x00, 0x00, 0x02}};
+const GUID kFirst = {0x00000300, 0x3c51, 0x4a7d, {0x8e, 0x02, 0x6b, 0x31, 0x00, 0x00, 0x00, 0x01}};
+const GUID kThird = {0x00000003, 0x3c51, 0x4a7d, {0x8e, 0x02, 0x6b, 0x31, 0x00, 0x00, 0x00, 0x03}};
+const GUID kFourth = {0x00000004, 0x3c51, 0x4a7d, {0x8e, 0x02, 0x6b, 0x31, 0x00, 0x00, 0x00, 0x04}};
+const GUID kConfigurator = {0x00000005, 0x3c51, 0x4a7d, {0x8e, 0x02, 0x6b, 0x31, 0x00, 0x00, 0x00, 0x05}};
+const GUID kUnknown = {0x7d3e0c11, 0x0f42, 0x4b9a, {0x93, 0x5d, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06}};
+
+void registerService(const GUID& classId, const FakeServiceConfig& config, uint8_t enabled = 1,
+                     uint32_t category = kDiscoveryServiceComponent, ComponentCreator creator = fakes::createFakeService)
+{
+    fakes::configureFakeService(classId, config);
+    ComponentRegistry::registerComponent(
+        ComponentDescriptor{classId, category, creator, enabled, 0, 0, nullptr, 0, 0, 0, 0, 0});
+}
+
+class ManagerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fakes::fakeServiceLog().clear();
+        manager = DiscoveryServicesManager::GetInstance();
+    }
+    void TearDown() override
+    {
+        delete DiscoveryServicesManager::GetInstance();
+        for (const GUID& id : {kFirst, kSecond, kThird, kFourth, kConfigurator})
+            ComponentRegistry::unregisterComponent(id);
+        EXPECT_EQ(fakes::liveFakeServices(), 0);
+    }
+    std::vector<std::string>& log() { return fakes::fakeServiceLog(); }
+
+    DiscoveryServicesManager* manager = nullptr;
+};
+
+} // namespace
+
+TEST_F(ManagerTest, StateCodes)
+{
+    registerService(kFirst, {"first"});
+    enum Op { Initialize, Start, Stop, Shutdown };
+    struct Row {
+        Op op;
+        uint32_t code;
+        uint32_t state;
+    } rows[] = {
+        {Start, 4, 0},      {Stop, 6, 0},     {Shutdown, 0, 0}, {Initialize, 0, 1}, {Initialize, 4, 1},
+        {Stop, 6, 1},       {Start, 0, 2},    {Start, 4, 2},    {Initialize, 4, 2}, {Stop, 0, 1},
+        {Stop, 6, 1},       {Start, 0, 2},    {Shutdown, 0, 0}, {Start, 4, 0},      {Initialize, 0, 1},
+        {Shutdown, 0, 0},
+    };
+    const char* names[] = {"Initialize", "Start", "Stop", "Shutdown"};
+    int step = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << "step " << step++ << ": " << names[row.op]);
+        uint32_t code = 0;
+        switch (row.op) {
+        case Initialize: code = manager->Initialize(); break;
+        case Start: code = manager->Start(); break;
+        case Stop: code = manager->Stop(); break;
+        case Shutdown: code = manager->Shutdown(); break;
+        }
+        EXPECT_EQ(code, row.code);
+        EXPECT_EQ(manager->getState(), row.state);
+        EXPECT_EQ(manager->GetService(kFirst) != nullptr, row.state != 0);
+    }
+}
+
+TEST_F(ManagerTest, OneFailingServiceDoesNotHoldUpTheOthers)
+{
+    registerService(kFirst, {"first"});
+    registerService(kSecond, {"refused"}, 1, kDiscoveryServiceComponent, fakes::refuseFakeService);
+    registerService(kThird, {"disabled"}, 0);
+    FakeServiceConfig failing{"failing"};
+    failing.startCode = 9;
+    registerService(kFourth, failing);
+    registerService(kConfigurator, {"configurator"}, 1, kDeviceConfiguratorComponent);
+
+    EXPECT_EQ(manager->Initialize(), 42u) << "the refused creation's code";
+    EXPECT_EQ(manager->getState(), 1u);
+    EXPECT_EQ(manager->GetService(kSecond), nullptr);
+    EXPECT_EQ(manager->GetService(kConfigurator), nullptr) << "only discovery services";
+    EXPECT_EQ(manager->GetService(kUnknown), nullptr);
+
+    std::vector<GUID> order;
+    for (auto it = manager->begin(); it != manager->end(); ++it)
+        order.push_back(it->first);
+    ASSERT_EQ(order.size(), 3u);
+    EXPECT_TRUE(IsEqualGUID(order[0], kFirst));
+    EXPECT_TRUE(IsEqualGUID(order[1], kThird));
+    EXPECT_TRUE(IsEqualGUID(order[2], kFourth));
+
+    log().clear();
+    EXPECT_EQ(manager->Start(), 9u);
+    EXPECT_EQ(log(), (std::vector<std::string>{"first.Start", "failing.Start"})) << "the disabled one is left alone";
+    EXPECT_EQ(manager->GetService(kFirst)->IsRunning(), 1u);
+    EXPECT_EQ(manager->GetService(kThird)->IsRunning(), 0u);
+
+    log().clear();
+    EXPECT_EQ(manager->Shutdown(), 0u);
+    EXPECT_EQ(log(), (std::vector<std::string>{"first.Stop", "first.delete", "disabled.delete", "failing.delete"}));
+    EXPECT_EQ(fakes::liveFakeServices(), 0);
+}
+
+TEST_F(ManagerTest, EnableServiceStartsAndStopsOneService)
+{
+    registerService(kFirst, {"first"}, 0);
+    ASSERT_EQ(manager->Initialize(), 0u);
+    ASSERT_EQ(manager->Start(), 0u);
+    MPrint::DiscoveryServiceIntf* service = manager->GetService(kFirst);
+    ASSERT_NE(service, nullptr);
+
+    struct Row {
+        const char* name;
+        const GUID* classId;
+        bool enable;
+        uint32_t code;
+        bool enabled;
+        uint32_t running;
+        std::vector<std::string> calls;
+    } rows[] = {
+        {"unknown service", &kUnknown, true, 1, false, 0, {}},
+        {"enable a disabled, stopped service", &kFirst, true, 0, true, 1, {"first.SetEnabled(1)", "first.Start"}},
+        {"enable again", &kFirst, true, 0, true, 1, {}},
+        {"disable a running service", &kFirst, false, 0, false, 0, {"first.Stop", "first.SetEnabled(0)"}},
+        {"disable again", &kFirst, false, 0, false, 0, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        log().clear();
+        EXPECT_EQ(manager->EnableService(*row.classId, row.enable), row.code);
+        EXPECT_EQ(log(), row.calls);
+        EXPECT_EQ(service->IsEnabled(), row.enabled);
+        EXPECT_EQ(service->IsRunning(), row.running);
+        EXPECT_EQ(ComponentRegistry::isEnabled(kFirst), row.enabled) << "recorded for services made later";
+    }
+}
+
+TEST_F(ManagerTest, DeletedManagerIsMadeAgain)
+{
+    registerService(kFirst, {"first"});
+    EXPECT_EQ(DiscoveryServicesManager::GetInstance(), manager);
+    ASSERT_EQ(manager->Initialize(), 0u);
+    ASSERT_EQ(manager->Start(), 0u);
+    log().clear();
+    delete manager;
+    EXPECT_EQ(log(), (std::vector<std::string>{"first.Stop", "first.delete"}));
+    manager = DiscoveryServicesManager::GetInstance();
+    EXPECT_EQ(manager->getState(), 0u);
+    EXPECT_EQ(manager->GetService(kFirst), nullptr);
+}
+
+namespace {
+
+class ListKey : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        path_ = L"Software\\VrelmTests\\DiscoveryServicesManagerTest\\MPL";
+        RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
+        ASSERT_EQ(DWORD(RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                        &key_, nullptr)),
+                  DWORD{ERROR_SUCCESS});
+    }
+    void TearDown() override
+    {
+        RegCloseKey(key_);
+        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VrelmTests\\DiscoveryServicesManagerTest");
+    }
+    void addList(const std::wstring& name, const std::wstring& location)
+    {
+        RegSetValueExW(key_, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(location.c_str()),
+                       static_cast<DWORD>((location.size() + 1) * sizeof(wchar_t)));
+    }
+
+    std::wstring path_;
+    HKEY key_ = nullptr;
+};
+
+} // namespace
+
+TEST_F(ListKey, UserListNamesSkipOnlyNamesTooLong)
+{
+    addList(L"Office", L"http://127.0.0.1/office.xml");
+    addList(std::wstring(600, L'L'), L"http://127.0.0.1/long.xml");
+    addList(std::wstring(511, L'M'), L"http://127.0.0.1/longest.xml");
+    addList(L"Home", L"C:\\lists\\home.xml");
+    std::vector<std::wstring> names;
+    DiscoveryServicesManager::EnumerateUserLists(key_, names);
+    // Windows keeps the order of creation, Wine sorts by name.
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"Home", std::wstring(511, L'M'), L"Office"}));
+}
+
+TEST_F(ListKey, UserListNamesStopWhenTheKeyGoes)
+{
+    addList(L"Office", L"http://127.0.0.1/office.xml");
+    ASSERT_EQ(DWORD(RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str())), DWORD{ERROR_SUCCESS});
+    wchar_t probe[16];
+    DWORD probeLength = 16;
+    EXPECT_EQ(DWORD(RegEnumValueW(key_, 0, probe, &probeLength, nullptr, nullptr, nullptr, nullptr)),
+              DWORD{ERROR_KEY_DELETED})
+        << "every index answers this, not ERROR_NO_MORE_ITEMS";
+    std::vector<std::wstring> names;
+    const DWORD begin = GetTickCount();
+    DiscoveryServicesManager::EnumerateUserLists(key_, names);
+    EXPECT_LT(GetTickCount() - begin, 2000u) << "the enumeration must end at the first error";
+    EXPECT_TRUE(names.empty());
+
+    DiscoveryServicesManager::EnumerateUserLists(nullptr, names);
+    EXPECT_TRUE(names.empty());
+}
