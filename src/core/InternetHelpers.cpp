@@ -1,5 +1,7 @@
 #include "core/InternetHelpers.h"
 
+#include "core/FilePaths.h"
+
 #include <process.h>
 #include <shellapi.h>
 #include <wininet.h>
@@ -187,6 +189,32 @@ bool httpGetToFile(const wchar_t* url, const wchar_t* filePath, DWORD* status, D
         if (!WriteFile(file.get(), buffer, read, &written, nullptr) || written != read)
             return false;
     }
+}
+
+bool httpGetToString(const wchar_t* url, std::string& out, DWORD* status, DWORD timeoutMs)
+{
+    const std::wstring temporary = makeTempFileName(nullptr);
+    bool done = httpGetToFile(url, temporary.c_str(), status, timeoutMs);
+    if (done) {
+        std::string body;
+        {
+            FileHandle file(CreateFileW(temporary.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+            done = file.valid();
+            char buffer[32767];
+            while (done) {
+                DWORD read = 0;
+                done = ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) != 0;
+                if (read == 0)
+                    break;
+                body.append(buffer, read);
+            }
+        }
+        if (done)
+            out += body;
+    }
+    DeleteFileW(temporary.c_str());
+    return done;
 }
 
 void openUrlAsync(const wchar_t* url, HWND parentWindow)

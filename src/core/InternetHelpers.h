@@ -13,6 +13,11 @@
 // it is complete only on success.
 bool httpGetToFile(const wchar_t* url, const wchar_t* filePath, DWORD* status, DWORD timeoutMs);
 
+// Downloads url and appends the body, byte for byte (NUL bytes included),
+// to out; nothing is appended on failure. The temporary file used on the
+// way is removed in every case.
+bool httpGetToString(const wchar_t* url, std::string& out, DWORD* status, DWORD timeoutMs);
+
 // Opens url with the shell ("open") on a detached thread and returns at
 // once. The thread holds a reference on this module until it has ended, so
 // the host may unload the module meanwhile. Reports nothing.

@@ -164,6 +164,71 @@ TEST_F(HttpGetToFile, HttpsAnywhereInTheUrlSelectsTheSecureFlags)
         EXPECT_TRUE(request.tls);
 }
 
+// Temporary files go to a folder of the test's own (TMP), so that what a
+// download leaves behind can be seen.
+class HttpGetToString : public HttpGetToFile {
+protected:
+    void SetUp() override
+    {
+        HttpGetToFile::SetUp();
+        wchar_t previous[MAX_PATH] = {};
+        hadTmp_ = GetEnvironmentVariableW(L"TMP", previous, MAX_PATH) > 0;
+        previousTmp_ = previous;
+        ASSERT_TRUE(SetEnvironmentVariableW(L"TMP", dir_.path().c_str()));
+    }
+
+    void TearDown() override { SetEnvironmentVariableW(L"TMP", hadTmp_ ? previousTmp_.c_str() : nullptr); }
+
+    size_t filesLeft() const
+    {
+        size_t count = 0;
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileW(dir_.file(L"*").c_str(), &data);
+        if (find == INVALID_HANDLE_VALUE)
+            return 0;
+        do {
+            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                ++count;
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+        return count;
+    }
+
+    bool hadTmp_ = false;
+    std::wstring previousTmp_;
+};
+
+TEST_F(HttpGetToString, AppendsExactlyTheBytesReceivedAndLeavesNoFile)
+{
+    struct Row {
+        const char* path;
+        HttpAnswer answer;
+        bool result;
+        DWORD status;
+        std::string appended;
+    };
+    const std::string withNul("\xFF\xFE<\0a\0/\0>\0", 10);
+    const Row rows[] = {
+        {"/nul", HttpAnswer::ok(withNul), true, 200, withNul},
+        // More than one read block of the temporary file.
+        {"/large", HttpAnswer::ok(bytes(100000)), true, 200, bytes(100000)},
+        {"/empty", HttpAnswer::ok(""), true, 200, ""},
+        {"/missing", HttpAnswer::withStatus(404, "not here"), false, 404, ""},
+        {"/silent", HttpAnswer::silent(), false, kUntouched, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.path);
+        server_.answer(row.path, row.answer);
+        std::string out = "kept|";
+        DWORD status = kUntouched;
+        EXPECT_EQ(row.result, httpGetToString(server_.url(row.path).c_str(), out, &status, 500));
+        EXPECT_EQ(row.status, status);
+        EXPECT_EQ(5 + row.appended.size(), out.size());
+        EXPECT_TRUE("kept|" + row.appended == out);
+        EXPECT_EQ(0u, filesLeft());
+    }
+}
+
 } // namespace
 
 namespace {
