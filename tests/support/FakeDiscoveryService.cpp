@@ -1,6 +1,7 @@
 #include "support/FakeDiscoveryService.h"
 
 #include "core/GuidLess.h"
+#include "destination/PrintPathAttr.h"
 #include "support/TestEnv.h"
 
 #include <map>
@@ -94,7 +95,7 @@ uint32_t FakeDiscoveryService::Search(HWND window, MPrint::DestinationContext*, 
         if (IsCancelled())
             return kCancelled;
         auto* path = new MPrint::PrintPath;
-        path->setStringAttribute(L"DisplayString", L"result " + std::to_wstring(i), true);
+        path->setStringAttribute(PrintPathAttr::DisplayString, L"result " + std::to_wstring(i), true);
         AddResult(window, list, path);
     }
     return IsCancelled() ? kCancelled : 0;
@@ -107,10 +108,10 @@ uint32_t FakeDiscoveryService::Resolve(HWND, const std::wstring& address, const 
         testenv::narrow(displayString) + ")");
     for (int i = 0; i < config_.resolvePaths; ++i) {
         auto* path = new MPrint::PrintPath;
-        path->setStringAttribute(L"Address", address, true);
-        path->setStringAttribute(L"Nickname", nickname, true);
-        path->setStringAttribute(L"DisplayString", displayString, true);
-        path->setNumericAttribute(L"ManuallyEntered", 1, true);
+        path->setStringAttribute(PrintPathAttr::Address, address, true);
+        path->setStringAttribute(PrintPathAttr::Nickname, nickname, true);
+        path->setStringAttribute(PrintPathAttr::DisplayString, displayString, true);
+        path->setNumericAttribute(PrintPathAttr::ManuallyEntered, 1, true);
         path->setDiscoveryId(classId_);
         list.push_back(QZAutoPtr<MPrint::PrintPath>(path));
     }

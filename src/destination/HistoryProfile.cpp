@@ -1,0 +1,53 @@
+#include "destination/HistoryProfile.h"
+
+#include "core/RegistryKey.h"
+#include "destination/TargetHistoryList.h"
+
+namespace {
+
+const wchar_t kSettingsKey[] = L"Software\\Tarvokin\\QZ Print Settings";
+const wchar_t kHistoryKey[] = L"Target History";
+
+std::wstring profileKey(const std::wstring& name)
+{
+    return std::wstring(kSettingsKey) + L"\\" + name;
+}
+
+} // namespace
+
+namespace MPrint {
+
+HistoryProfile::HistoryProfile(const std::wstring& name, TargetHistoryList* history)
+    : name_(name), history_(history)
+{
+}
+
+HistoryProfile::~HistoryProfile()
+{
+    if (deleteOnDestroy_)
+        deleteKeys();
+    delete history_; // closes its key
+}
+
+void HistoryProfile::save(const std::wstring& newName)
+{
+    if (!enabled_)
+        return;
+    deleteKeys();
+    name_ = newName;
+    if (history_)
+        history_->setKey(RegistryKey(HKEY_CURRENT_USER, profileKey(name_) + L"\\" + kHistoryKey,
+                                     RegistryKey::kAllAccess, true));
+}
+
+bool HistoryProfile::deleteKeys()
+{
+    if (name_.empty())
+        return false;
+    const std::wstring profile = profileKey(name_);
+    if (RegDeleteKeyW(HKEY_CURRENT_USER, (profile + L"\\" + kHistoryKey).c_str()) != ERROR_SUCCESS)
+        return false;
+    return RegDeleteKeyW(HKEY_CURRENT_USER, profile.c_str()) == ERROR_SUCCESS;
+}
+
+} // namespace MPrint
