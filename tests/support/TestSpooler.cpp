@@ -1,0 +1,97 @@
+#include "support/TestSpooler.h"
+
+#include "support/TestEnv.h"
+
+namespace testspool {
+
+const SpoolerControlApi* control()
+{
+    static SpoolerControlApi api;
+    static const bool loaded = api.load();
+    return loaded ? &api : nullptr;
+}
+
+std::wstring uniqueQueueName(const std::wstring& base)
+{
+    static LONG counter = 0;
+    return base + L" " + std::to_wstring(GetCurrentProcessId()) + L"-" +
+           std::to_wstring(InterlockedIncrement(&counter));
+}
+
+ScopedQueue::ScopedQueue(const std::wstring& name, const std::wstring& driver, const std::wstring& port,
+                         DWORD attributes)
+    : name_(name)
+{
+    const SpoolerControlApi* api = control();
+    error_ = api ? api->addQueue(name.c_str(), driver.c_str(), port.c_str(), attributes) : ERROR_PROC_NOT_FOUND;
+}
+
+ScopedQueue::~ScopedQueue()
+{
+    if (const SpoolerControlApi* api = control(); api && error_ == ERROR_SUCCESS)
+        api->removeQueue(name_.c_str());
+}
+
+DWORD ScopedQueue::setString(const std::wstring& key, const std::wstring& value, const std::wstring& text) const
+{
+    const SpoolerControlApi* api = control();
+    return api ? api->setQueueValue(name_.c_str(), key.empty() ? L"PrinterDriverData" : key.c_str(), value.c_str(),
+                                    REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)))
+               : ERROR_PROC_NOT_FOUND;
+}
+
+DWORD ScopedQueue::setDword(const std::wstring& key, const std::wstring& value, DWORD number) const
+{
+    const SpoolerControlApi* api = control();
+    return api ? api->setQueueValue(name_.c_str(), key.empty() ? L"PrinterDriverData" : key.c_str(), value.c_str(),
+                                    REG_DWORD, &number, sizeof(number))
+               : ERROR_PROC_NOT_FOUND;
+}
+
+ScopedCallLog::ScopedCallLog()
+{
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    static LONG counter = 0;
+    path_ = std::wstring(temp) + L"spooler-log-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(InterlockedIncrement(&counter)) + L".txt";
+    DeleteFileW(path_.c_str());
+    SetEnvironmentVariableW(L"VRELM_SPOOLER_LOG", path_.c_str());
+}
+
+ScopedCallLog::~ScopedCallLog()
+{
+    SetEnvironmentVariableW(L"VRELM_SPOOLER_LOG", nullptr);
+    DeleteFileW(path_.c_str());
+}
+
+std::vector<std::string> ScopedCallLog::lines() const
+{
+    return testenv::readLines(path_);
+}
+
+std::vector<std::string> ScopedCallLog::calls(const std::string& function) const
+{
+    std::vector<std::string> found;
+    for (const std::string& line : lines()) {
+        const size_t first = line.find('\t');
+        if (first == std::string::npos)
+            continue;
+        const size_t second = line.find('\t', first + 1);
+        if (line.compare(first + 1, second - first - 1, function) == 0)
+            found.push_back(line);
+    }
+    return found;
+}
+
+ScopedUserRights::ScopedUserRights()
+{
+    SetEnvironmentVariableW(L"VRELM_SPOOLER_RIGHTS", L"user");
+}
+
+ScopedUserRights::~ScopedUserRights()
+{
+    SetEnvironmentVariableW(L"VRELM_SPOOLER_RIGHTS", nullptr);
+}
+
+} // namespace testspool

@@ -1,0 +1,65 @@
+// Fixtures for tests that use the spooler stand-in (bin/winspool.drv):
+// unique queue names, queues removed with their scope, a per-process call
+// log and the per-process rights switch.
+#pragma once
+
+#include "core/Win32.h"
+#include "winspool/SpoolerControl.h"
+
+#include <string>
+#include <vector>
+
+namespace testspool {
+
+// The stand-in's control exports; null when winspool.drv is not the stand-in.
+const SpoolerControlApi* control();
+
+// base + " " + process id + "-" + counter: never shared by two test processes.
+std::wstring uniqueQueueName(const std::wstring& base);
+
+// A local or remote ("\\Server\Queue") queue that exists for the scope.
+class ScopedQueue {
+public:
+    explicit ScopedQueue(const std::wstring& name, const std::wstring& driver = L"Vrelm Test Driver",
+                         const std::wstring& port = L"LPT1:", DWORD attributes = PRINTER_ATTRIBUTE_LOCAL);
+    ~ScopedQueue();
+    ScopedQueue(const ScopedQueue&) = delete;
+    ScopedQueue& operator=(const ScopedQueue&) = delete;
+    const std::wstring& name() const { return name_; }
+    DWORD error() const { return error_; }  // of the creation
+    // Printer data in "PrinterDriverData" (key empty) or a named key.
+    DWORD setString(const std::wstring& key, const std::wstring& value, const std::wstring& text) const;
+    DWORD setDword(const std::wstring& key, const std::wstring& value, DWORD number) const;
+
+private:
+    std::wstring name_;
+    DWORD error_ = ERROR_SUCCESS;
+};
+
+// Points VRELM_SPOOLER_LOG of this process (and its children) at a fresh file.
+class ScopedCallLog {
+public:
+    ScopedCallLog();
+    ~ScopedCallLog();
+    ScopedCallLog(const ScopedCallLog&) = delete;
+    ScopedCallLog& operator=(const ScopedCallLog&) = delete;
+    const std::wstring& path() const { return path_; }
+    // Each line: pid, function, arguments..., "=> <error>", tab-separated.
+    std::vector<std::string> lines() const;
+    // Lines whose function field equals the name.
+    std::vector<std::string> calls(const std::string& function) const;
+
+private:
+    std::wstring path_;
+};
+
+// VRELM_SPOOLER_RIGHTS=user for this process (and children started meanwhile).
+class ScopedUserRights {
+public:
+    ScopedUserRights();
+    ~ScopedUserRights();
+    ScopedUserRights(const ScopedUserRights&) = delete;
+    ScopedUserRights& operator=(const ScopedUserRights&) = delete;
+};
+
+} // namespace testspool
