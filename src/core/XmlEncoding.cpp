@@ -51,3 +51,16 @@ std::string wideXmlToUtf8(const std::wstring& xml)
         text.replace(value, close - value, kUtf8);
     return text;
 }
+
+bool isUndeclaredAnsiXml(const std::string& text)
+{
+    for (const char* mark : {"\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"})
+        if (text.compare(0, std::strlen(mark), mark) == 0)
+            return false;
+    if (text.compare(0, 5, "<?xml") == 0 && text.substr(0, text.find("?>")).find("encoding") != std::string::npos)
+        return false;
+    if (text.empty() || text.size() >= 0x7FFFFFFF)
+        return false;
+    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), nullptr,
+                               0) == 0;
+}

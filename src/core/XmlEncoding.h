@@ -12,3 +12,10 @@ std::string ansiXmlToUtf8(const char* xml);
 // The text in UTF-8. A double-quoted, non-empty encoding value becomes
 // "UTF-8"; without one, a UTF-8 declaration line is put in front.
 std::string wideXmlToUtf8(const std::wstring& xml);
+
+// True only for a document that the XML reader cannot take as it stands: no
+// byte-order mark (UTF-8 or UTF-16), no encoding in an XML declaration at its
+// start, and bytes that are not UTF-8. Such text is taken to be in the ANSI
+// code page (ansiXmlToUtf8); every other document goes to the reader as it
+// was fetched, which decodes it as it declares (UTF-8 when it declares nothing).
+bool isUndeclaredAnsiXml(const std::string& text);

@@ -65,4 +65,32 @@ TEST(XmlEncoding, AnsiXmlBecomesUtf8)
     EXPECT_EQ("<?xml encoding=\"UTF-8\"?><a/>", ansiXmlToUtf8("<?xml encoding=\"windows-1252\"?><a/>"));
 }
 
+// Only undeclared text that is not UTF-8 is ANSI; a UTF-8 document is never
+// converted again, however it declares itself (or not at all).
+TEST(XmlEncoding, TellsUndeclaredAnsiText)
+{
+    struct Row {
+        const char* name;
+        std::string xml;
+        bool ansi;
+    };
+    const Row rows[] = {
+        {"utf-8 without a declaration", "<a>\xC3\xA9</a>", false},
+        {"utf-8 declared in lower case", "<?xml version=\"1.0\" encoding=\"utf-8\"?><a>\xC3\xA9</a>", false},
+        {"utf-8 declared in single quotes", "<?xml version='1.0' encoding='UTF-8'?><a>\xC3\xA9</a>", false},
+        {"utf-8 with a byte-order mark", "\xEF\xBB\xBF<a>\xC3\xA9</a>", false},
+        {"utf-16 with a byte-order mark", std::string("\xFF\xFE<\0a\0/\0>\0", 10), false},
+        {"declared latin-1", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>\xE9</a>", false},
+        {"ascii", "<a>e</a>", false},
+        {"empty", "", false},
+        {"ansi without a declaration", "<a>\xE9</a>", true},
+        {"ansi, declaration without an encoding", "<?xml version=\"1.0\"?><a>\xE9</a>", true},
+        {"encoding only in the body", "<a encoding=\"x\">\xE9</a>", true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(row.ansi, isUndeclaredAnsiXml(row.xml));
+    }
+}
+
 } // namespace
