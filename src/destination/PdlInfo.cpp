@@ -1,5 +1,6 @@
 #include "destination/PdlInfo.h"
 
+#include <cctype>
 #include <climits>
 
 namespace {
