@@ -108,7 +108,7 @@ HttpAnswer HttpAnswer::closeAtOnce()
     return answer;
 }
 
-HttpTestServer::HttpTestServer()
+HttpTestServer::HttpTestServer(unsigned short port)
 {
     WSADATA data;
     winsock_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
@@ -120,7 +120,11 @@ HttpTestServer::HttpTestServer()
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
+    address.sin_port = htons(port);
+    // A fixed port may still hold connections of an earlier run in TIME_WAIT.
+    const BOOL reuse = TRUE;
+    if (port != 0)
+        setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse), sizeof(reuse));
     int length = sizeof(address);
     if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
         listen(listener_, SOMAXCONN) != 0 ||

@@ -51,8 +51,9 @@ class HttpTestServer {
 public:
     using Handler = std::function<HttpAnswer(const HttpRequest&)>;
 
-    // Starts listening at once; started() tells whether that worked.
-    HttpTestServer();
+    // Starts listening at once, on the given port or (0) one the system
+    // picks; started() tells whether that worked.
+    explicit HttpTestServer(unsigned short port = 0);
     // Ends every connection, silent ones included, and joins the threads.
     ~HttpTestServer();
     HttpTestServer(const HttpTestServer&) = delete;
