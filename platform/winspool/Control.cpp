@@ -4,6 +4,7 @@
 // error code (0 on success).
 #include "Spooler.h"
 
+#include "access/MonitorAccess.h"
 #include "winspool/SpoolerControl.h"
 
 #include <algorithm>
@@ -278,6 +279,9 @@ DWORD WINAPI SpoolerControlReset(LPCWSTR queuePrefix)
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, kJobsPath);
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, kServersPath);
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, kProvidersPath);
+        // The stand-in monitors stay registered (this never removes their ports).
+        if (!qzmon::registerStandInMonitors())
+            return logged(L"SpoolerControlReset", {prefix}, ERROR_CANTWRITE);
     }
     return logged(L"SpoolerControlReset", {prefix}, ERROR_SUCCESS);
 }

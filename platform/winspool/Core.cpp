@@ -2,6 +2,8 @@
 // queue names, the per-process handle table and structure packing.
 #include "Spooler.h"
 
+#include "winspool/SpoolerControl.h"
+
 #include <algorithm>
 #include <cwchar>
 #include <map>
@@ -227,7 +229,7 @@ std::wstring hexOf(const void* data, size_t size, size_t limit)
 
 SpoolLock::SpoolLock()
 {
-    mutex_ = CreateMutexW(nullptr, FALSE, L"Local\\VrelmSpoolerStandInLock");
+    mutex_ = CreateMutexW(nullptr, FALSE, kSpoolerLockName);
     if (!mutex_)
         return;
     // Holders only touch the registry; 10 s means a peer is stuck.

@@ -3,25 +3,13 @@
 // InitializePrintMonitor2 and forward to its Xcv functions, as the spooler does.
 #include "Spooler.h"
 
+#include "access/MonitorAccess.h"
+
 #include <algorithm>
 #include <map>
 #include <mutex>
 
 using namespace spool;
-
-namespace spool {
-
-struct LoadedMonitor {
-    std::wstring name;
-    HMODULE module = nullptr;
-    HKEY root = nullptr;  // the monitor's key, handed to it as hckRegistryRoot
-    MONITORREG reg{};
-    MONITORINIT init{};
-    LPMONITOR2 functions = nullptr;
-    HANDLE monitor = nullptr;
-};
-
-} // namespace spool
 
 namespace {
 
@@ -37,60 +25,11 @@ bool validMonitorName(const std::wstring& name)
     return !name.empty() && name.size() < 256 && name.find(L'\\') == std::wstring::npos;
 }
 
-// The registry functions a monitor is given; its keys are plain HKEYs here.
-LONG WINAPI monCreateKey(HANDLE key, LPCWSTR sub, DWORD options, REGSAM sam, PSECURITY_ATTRIBUTES sa, PHANDLE result,
-                         PDWORD disposition, HANDLE)
-{
-    return RegCreateKeyExW(static_cast<HKEY>(key), sub, 0, nullptr, options, sam, sa, reinterpret_cast<PHKEY>(result),
-                           disposition);
-}
-LONG WINAPI monOpenKey(HANDLE key, LPCWSTR sub, REGSAM sam, PHANDLE result, HANDLE)
-{
-    return RegOpenKeyExW(static_cast<HKEY>(key), sub, 0, sam, reinterpret_cast<PHKEY>(result));
-}
-LONG WINAPI monCloseKey(HANDLE key, HANDLE)
-{
-    return RegCloseKey(static_cast<HKEY>(key));
-}
-LONG WINAPI monDeleteKey(HANDLE key, LPCWSTR sub, HANDLE)
-{
-    return RegDeleteKeyW(static_cast<HKEY>(key), sub);
-}
-LONG WINAPI monEnumKey(HANDLE key, DWORD index, LPWSTR name, PDWORD chars, PFILETIME time, HANDLE)
-{
-    return RegEnumKeyExW(static_cast<HKEY>(key), index, name, chars, nullptr, nullptr, nullptr, time);
-}
-LONG WINAPI monQueryInfoKey(HANDLE key, PDWORD subKeys, PDWORD keyChars, PDWORD values, PDWORD valueChars,
-                            PDWORD dataBytes, PDWORD security, PFILETIME time, HANDLE)
-{
-    return RegQueryInfoKeyW(static_cast<HKEY>(key), nullptr, nullptr, nullptr, subKeys, keyChars, nullptr, values,
-                            valueChars, dataBytes, security, time);
-}
-LONG WINAPI monSetValue(HANDLE key, LPCWSTR name, DWORD type, const BYTE* data, DWORD size, HANDLE)
-{
-    return RegSetValueExW(static_cast<HKEY>(key), name, 0, type, data, size);
-}
-LONG WINAPI monDeleteValue(HANDLE key, LPCWSTR name, HANDLE)
-{
-    return RegDeleteValueW(static_cast<HKEY>(key), name);
-}
-LONG WINAPI monEnumValue(HANDLE key, DWORD index, LPWSTR name, PDWORD nameChars, PDWORD type, PBYTE data,
-                         PDWORD dataBytes, HANDLE)
-{
-    return RegEnumValueW(static_cast<HKEY>(key), index, name, nameChars, nullptr, type, data, dataBytes);
-}
-LONG WINAPI monQueryValue(HANDLE key, LPCWSTR name, PDWORD type, PBYTE data, PDWORD dataBytes, HANDLE)
-{
-    return RegQueryValueExW(static_cast<HKEY>(key), name, nullptr, type, data, dataBytes);
-}
-
-using InitializeFn = LPMONITOR2(WINAPI*)(PMONITORINIT, PHANDLE);
-
 std::mutex monitorsLock;  // guards monitors
 // Loaded once per process and kept: monitors hold state between calls, as in the spooler.
-std::map<std::wstring, std::shared_ptr<LoadedMonitor>> monitors;
+std::map<std::wstring, std::shared_ptr<qzmon::LoadedMonitor>> monitors;
 
-DWORD loadMonitor(const std::wstring& name, std::shared_ptr<LoadedMonitor>& out)
+DWORD loadMonitor(const std::wstring& name, std::shared_ptr<qzmon::LoadedMonitor>& out)
 {
     std::wstring lower = name;
     CharLowerBuffW(lower.data(), static_cast<DWORD>(lower.size()));
@@ -100,53 +39,15 @@ DWORD loadMonitor(const std::wstring& name, std::shared_ptr<LoadedMonitor>& out)
         out = cached->second;
         return ERROR_SUCCESS;
     }
-    RegKey key;
-    if (key.open(HKEY_LOCAL_MACHINE, std::wstring(kMonitorsPath) + L"\\" + name, KEY_ALL_ACCESS) != ERROR_SUCCESS)
-        return ERROR_UNKNOWN_PRINT_MONITOR;
-    const std::wstring driver = key.readString(L"Driver");
-    if (driver.empty())
-        return ERROR_MOD_NOT_FOUND;
-    HMODULE module = LoadLibraryW(driver.c_str());
-    if (!module)
-        return ERROR_MOD_NOT_FOUND;
-    auto initialize = reinterpret_cast<InitializeFn>(
-        reinterpret_cast<void*>(GetProcAddress(module, "InitializePrintMonitor2")));
-    if (!initialize) {
-        FreeLibrary(module);
-        return ERROR_PROC_NOT_FOUND;
-    }
-    auto loaded = std::make_shared<LoadedMonitor>();
-    loaded->name = name;
-    loaded->module = module;
-    loaded->reg = MONITORREG{sizeof(MONITORREG), monCreateKey,  monOpenKey,  monCloseKey,    monDeleteKey,
-                             monEnumKey,         monQueryInfoKey, monSetValue, monDeleteValue, monEnumValue,
-                             monQueryValue};
-    // Kept open for the monitor's lifetime (the cache lives as long as the process).
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kMonitorsPath) + L"\\" + name).c_str(), 0, KEY_ALL_ACCESS,
-                      &loaded->root) != ERROR_SUCCESS) {
-        FreeLibrary(module);
-        return ERROR_UNKNOWN_PRINT_MONITOR;
-    }
-    loaded->init.cbSize = sizeof(MONITORINIT);
-    loaded->init.hSpooler = reinterpret_cast<HANDLE>(loaded.get());
-    loaded->init.hckRegistryRoot = loaded->root;
-    loaded->init.pMonitorReg = &loaded->reg;
-    loaded->init.bLocal = TRUE;
-    loaded->init.pszServerName = nullptr;
     SetLastError(ERROR_SUCCESS);
-    LPMONITOR2 functions = initialize(&loaded->init, &loaded->monitor);
-    const DWORD initError = GetLastError();
-    constexpr size_t xcvEnd = offsetof(MONITOR2, pfnXcvClosePort) + sizeof(void*);
-    if (!functions || functions->cbSize < xcvEnd || !functions->pfnXcvOpenPort || !functions->pfnXcvDataPort ||
-        !functions->pfnXcvClosePort) {
-        if (functions && functions->cbSize >= offsetof(MONITOR2, pfnShutdown) + sizeof(void*) &&
-            functions->pfnShutdown)
-            functions->pfnShutdown(loaded->monitor);
-        RegCloseKey(loaded->root);
-        FreeLibrary(module);
-        return functions ? ERROR_NOT_SUPPORTED : (initError ? initError : ERROR_INVALID_FUNCTION);
+    std::shared_ptr<qzmon::LoadedMonitor> loaded = qzmon::LoadedMonitor::load(name);
+    if (!loaded) {
+        const DWORD error = GetLastError();
+        return error ? error : ERROR_INVALID_FUNCTION;
     }
-    loaded->functions = functions;
+    const MONITOR2& table = loaded->table();
+    if (!table.pfnXcvOpenPort || !table.pfnXcvDataPort || !table.pfnXcvClosePort)
+        return ERROR_NOT_SUPPORTED;
     monitors[lower] = loaded;
     out = loaded;
     return ERROR_SUCCESS;
@@ -219,13 +120,13 @@ DWORD openXcv(const std::wstring& what, const std::wstring& name, ACCESS_MASK ac
     } else if (!validMonitorName(name)) {
         return ERROR_UNKNOWN_PRINT_MONITOR;
     }
-    std::shared_ptr<LoadedMonitor> monitor;
+    std::shared_ptr<qzmon::LoadedMonitor> monitor;
     DWORD error = loadMonitor(monitorName, monitor);
     if (error != ERROR_SUCCESS)
         return error;
     HANDLE xcv = nullptr;
     SetLastError(ERROR_SUCCESS);
-    if (!monitor->functions->pfnXcvOpenPort(monitor->monitor, name.c_str(), access, &xcv)) {
+    if (!monitor->xcvOpen(name, access, xcv)) {
         error = GetLastError();
         return error ? error : ERROR_INVALID_FUNCTION;
     }
@@ -239,7 +140,7 @@ DWORD openXcv(const std::wstring& what, const std::wstring& name, ACCESS_MASK ac
 void closeXcv(PrinterHandle& handle)
 {
     if (handle.monitor && handle.xcv)
-        handle.monitor->functions->pfnXcvClosePort(handle.xcv);
+        handle.monitor->xcvClose(handle.xcv);
     handle.xcv = nullptr;
 }
 
@@ -255,13 +156,13 @@ WINBOOL WINAPI XcvDataW(HANDLE hXcv, PCWSTR pszDataName, PBYTE pInputData, DWORD
     const std::wstring input = hexOf(pInputData, pInputData ? cbInputData : 0);
     if (!handle || handle->kind != HandleKind::Xcv || !handle->monitor)
         return finish(L"XcvDataW", {L"", data, input}, ERROR_INVALID_HANDLE);
-    const std::wstring object = handle->monitor->name + L"|" + handle->xcvObject;
+    const std::wstring object = handle->monitor->name() + L"|" + handle->xcvObject;
     if (!pszDataName || !pcbOutputNeeded || !pdwStatus || (!pInputData && cbInputData) ||
         (!pOutputData && cbOutputData))
         return finish(L"XcvDataW", {object, data, input}, ERROR_INVALID_PARAMETER);
     *pcbOutputNeeded = 0;
-    const DWORD status = handle->monitor->functions->pfnXcvDataPort(
-        handle->xcv, pszDataName, pInputData, cbInputData, pOutputData, cbOutputData, pcbOutputNeeded);
+    const DWORD status = handle->monitor->xcvData(handle->xcv, data, pInputData, cbInputData, pOutputData,
+                                                  cbOutputData, pcbOutputNeeded);
     *pdwStatus = status;
     return finish(L"XcvDataW", {object, data, input, L"status " + numberText(status)}, ERROR_SUCCESS);
 }

@@ -3,7 +3,8 @@
 // under one named mutex. Handles are per process.
 #pragma once
 
-#include <windows.h>
+#include "core/Win32.h"
+
 #include <winspool.h>
 #include <winsplp.h>
 
@@ -112,7 +113,11 @@ bool queueExists(const QueueRef& ref);
 
 // Per-process handles. Values are never reused, so a stale handle is refused.
 enum class HandleKind { Server, Printer, Xcv };
-struct LoadedMonitor;
+} // namespace spool
+namespace qzmon {
+class LoadedMonitor;
+}
+namespace spool {
 struct PrinterHandle {
     HandleKind kind = HandleKind::Printer;
     ACCESS_MASK access = 0;
@@ -120,7 +125,7 @@ struct PrinterHandle {
     QueueRef queue;       // for Printer handles
     DWORD docJob = 0;     // job of StartDocPrinter, 0 when none
     bool pageOpen = false;
-    std::shared_ptr<LoadedMonitor> monitor;  // for Xcv handles
+    std::shared_ptr<qzmon::LoadedMonitor> monitor;  // for Xcv handles
     HANDLE xcv = nullptr;
     std::wstring xcvObject;
 };

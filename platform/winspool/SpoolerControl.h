@@ -8,6 +8,10 @@
 
 #include <windows.h>
 
+// The named mutex that serialises every change of the spooler state. A process that
+// writes the state in the registry directly (the monitors' pipe host) takes it too.
+inline constexpr wchar_t kSpoolerLockName[] = L"Local\\VrelmSpoolerStandInLock";
+
 extern "C" {
 DWORD WINAPI SpoolerControlAddQueue(LPCWSTR queue, LPCWSTR driver, LPCWSTR port, DWORD attributes);
 DWORD WINAPI SpoolerControlRemoveQueue(LPCWSTR queue);
@@ -33,7 +37,8 @@ DWORD WINAPI SpoolerControlSetJobStatus(DWORD jobId, DWORD setBits, DWORD clearB
 // The job printed and leaves the queue.
 DWORD WINAPI SpoolerControlCompleteJob(DWORD jobId);
 // Removes the queues whose names start with the prefix (local and remote) with their jobs.
-// An empty prefix removes every queue, job, remote server and provider: the demo's reset, never a test's.
+// An empty prefix removes every queue, job, remote server and provider and registers the
+// stand-in monitors: the demo's reset, never a test's.
 DWORD WINAPI SpoolerControlReset(LPCWSTR queuePrefix);
 }
 
