@@ -61,7 +61,7 @@ TEST(StringConversion, FailureLeavesOutputUnchanged)
 
 TEST(StringConversion, DoubleByteCodePageInChild)
 {
-    const testenv::ProcessResult child = testenv::runSelfFromUnix("StringConversion.DoubleByteChild", {{L"LC_ALL", L"ja_JP.UTF-8"}, {L"LANG", L"ja_JP.UTF-8"}});
+    const testenv::ProcessResult child = testenv::runSelfInLocale("StringConversion.DoubleByteChild", L"ja_JP.UTF-8");
     EXPECT_EQ(0u, child.exitCode) << child.output;
     // The child really ran its test instead of skipping it.
     EXPECT_NE(std::string::npos, child.output.find("[  PASSED  ] 1 test")) << child.output;

@@ -5,6 +5,7 @@
 
 #include "core/RegistryKey.h"
 #include "support/ChildRun.h"
+#include "support/TestSpooler.h"
 
 #include <gtest/gtest.h>
 
@@ -84,6 +85,24 @@ TEST(KRVProperties, ValueNamesCarryPrinterAndProcess)
     EXPECT_EQ(5u, getPrinterProcessProperty(nullptr, L"", L"VrelmKrvName"));
     EXPECT_EQ(0u, getPrinterProcessProperty(nullptr, L"Office", L"VrelmKrvName"));
     EXPECT_EQ(5u, deleteProcessProperty(L"VrelmKrvName"));
+}
+
+// The printer prefix from a handle: the spooler's name for it (level 1).
+TEST(KRVProperties, PrinterNameFromHandle)
+{
+    ASSERT_NE(nullptr, testspool::control());
+    testspool::ScopedQueue queue(testspool::uniqueQueueName(L"VrelmKrv"));
+    ASSERT_EQ(DWORD{ERROR_SUCCESS}, queue.error());
+    HANDLE printer = nullptr;
+    ASSERT_TRUE(OpenPrinterW(const_cast<wchar_t*>(queue.name().c_str()), &printer, nullptr));
+
+    ASSERT_TRUE(setPrinterProcessProperty(printer, nullptr, L"VrelmKrvByHandle", 9));
+    EXPECT_EQ(9u, readStored(kStoreKey, queue.name() + L"-VrelmKrvByHandle" + hexPid()).data);
+    EXPECT_EQ(9u, getPrinterProcessProperty(nullptr, queue.name().c_str(), L"VrelmKrvByHandle"));
+    // A given name wins over the handle.
+    EXPECT_EQ(0u, getPrinterProcessProperty(printer, L"Other", L"VrelmKrvByHandle"));
+    EXPECT_EQ(9u, deletePrinterProcessProperty(printer, nullptr, L"VrelmKrvByHandle"));
+    ClosePrinter(printer);
 }
 
 TEST(KRVProperties, StoreKeyIsVolatile)
@@ -258,10 +277,14 @@ TEST(KRVProperties, ProtectedModeAnswers)
     }
     SetEnvironmentVariableW(L"VRELM_IEFRAME_ANSWER", nullptr);
 
-    // Wine's own ieframe.dll has no such export.
-    const testenv::ProcessResult child = testenv::runSelfFromUnix(
-        "KRVProperties.ProtectedModeWithoutExportChild",
-        {{L"WINEDLLOVERRIDES", L"ieframe=b"}, {L"VRELM_IEFRAME_ANSWER", L"0,1"}});
+    // Wine's own ieframe.dll has no such export: a copy of this executable in
+    // a folder without the stand-in gets that one.
+    testenv::TempDir elsewhere;
+    const std::wstring copy = elsewhere.file(L"KRVPropertiesTest.exe");
+    ASSERT_TRUE(testenv::copyFileTo(testenv::binDir() + L"\\KRVPropertiesTest.exe", copy));
+    const testenv::ProcessResult child =
+        testenv::runProcess(L"\"" + copy + L"\" --gtest_filter=KRVProperties.ProtectedModeWithoutExportChild",
+                            {{L"VRELM_TEST_CHILD", L"1"}, {L"VRELM_IEFRAME_ANSWER", L"0,1"}}, elsewhere.path());
     EXPECT_EQ(0u, child.exitCode) << child.output;
     EXPECT_NE(std::string::npos, child.output.find("[  PASSED  ] 1 test")) << child.output;
 }

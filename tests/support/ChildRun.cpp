@@ -1,6 +1,6 @@
 #include "support/ChildRun.h"
 
-#include <cstdlib>
+#include <gtest/gtest.h>
 
 namespace testenv {
 
@@ -13,6 +13,48 @@ std::wstring selfPath()
     return self;
 }
 
+// In a child started by runSelfInLocale: the gtest summary, written to the
+// report file when the run ends (gtest's own output is not captured there).
+class ReportListener : public ::testing::EmptyTestEventListener {
+public:
+    explicit ReportListener(std::wstring reportFile) : reportFile_(std::move(reportFile)) {}
+
+    void OnTestPartResult(const ::testing::TestPartResult& result) override
+    {
+        if (result.failed())
+            text_ += std::string(result.file_name() ? result.file_name() : "?") + ":" +
+                     std::to_string(result.line_number()) + ": " + result.message() + "\n";
+    }
+
+    void OnTestEnd(const ::testing::TestInfo& info) override
+    {
+        const ::testing::TestResult* result = info.result();
+        const char* tag = result->Skipped() ? "[  SKIPPED ] " : result->Passed() ? "[       OK ] " : "[  FAILED  ] ";
+        text_ += tag + std::string(info.test_suite_name()) + "." + info.name() + "\n";
+    }
+
+    void OnTestProgramEnd(const ::testing::UnitTest& unit) override
+    {
+        const int passed = unit.successful_test_count();
+        text_ += "[  PASSED  ] " + std::to_string(passed) + (passed == 1 ? " test." : " tests.") + "\n";
+        text_ += unit.Passed() ? "RESULT passed\n" : "RESULT failed\n";
+        writeReport(reportFile_, text_);
+    }
+
+private:
+    std::wstring reportFile_;
+    std::string text_;
+};
+
+const bool reportListenerInstalled = [] {
+    wchar_t reportFile[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableW(L"VRELM_TEST_REPORT", reportFile, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return false;
+    ::testing::UnitTest::GetInstance()->listeners().Append(new ReportListener(reportFile));
+    return true;
+}();
+
 } // namespace
 
 ProcessResult runSelf(const std::string& filter,
@@ -24,57 +66,23 @@ ProcessResult runSelf(const std::string& filter,
     return runProcess(L"\"" + selfPath() + L"\" --gtest_filter=" + widen(filter), env, L"", timeoutMs);
 }
 
-ProcessResult runSelfFromUnix(const std::string& filter,
-                              const std::vector<std::pair<std::wstring, std::wstring>>& unixEnvironment,
+ProcessResult runSelfInLocale(const std::string& filter, const std::wstring& locale,
+                              const std::vector<std::pair<std::wstring, std::wstring>>& environment,
                               DWORD timeoutMs)
 {
     ProcessResult result;
-    using UnixNameFn = char*(__cdecl*)(const wchar_t*);
-    const auto unixName = reinterpret_cast<UnixNameFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
     TempDir dir;
-    if (!unixName || dir.path().empty())
+    if (dir.path().empty())
         return result;
-    char* folderName = unixName(dir.path().c_str());
-    if (!folderName)
-        return result;
-    const std::string folder = folderName;
-    HeapFree(GetProcessHeap(), 0, folderName);
-
-    wchar_t loader[MAX_PATH] = L"/usr/lib/wine/wine64";
-    GetEnvironmentVariableW(L"WINELOADER", loader, MAX_PATH);
-    std::string variables = "VRELM_TEST_CHILD=1";
-    for (const auto& [name, value] : unixEnvironment)
-        variables += " " + narrow(name) + "='" + narrow(value) + "'";
-    // Wine starts a Unix program with no process handle to wait on: the
-    // script reports its end by renaming the exit-code file into place.
-    // The loader must not think it is re-executing itself.
-    const std::string script = "env -u WINELOADERNOEXEC " + variables + " '" + narrow(loader) + "' '" +
-                               narrow(selfPath()) + "' '--gtest_filter=" + filter + "' >'" + folder +
-                               "/out' 2>&1; echo $? >'" + folder + "/rc.tmp'; mv '" + folder + "/rc.tmp' '" +
-                               folder + "/rc'";
-    std::wstring command = L"Z:\\bin\\sh -c \"" + widen(script) + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return result;
-    if (process.hProcess)
-        CloseHandle(process.hProcess);
-    if (process.hThread)
-        CloseHandle(process.hThread);
-
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    while (GetFileAttributesW(dir.file(L"rc").c_str()) == INVALID_FILE_ATTRIBUTES) {
-        if (GetTickCount64() > deadline) {
-            result.timedOut = true;
-            break;
-        }
-        Sleep(20);
-    }
-    result.output = readFile(dir.file(L"out"));
+    const std::wstring reportFile = dir.file(L"report.txt");
+    auto env = environment;
+    env.emplace_back(L"VRELM_TEST_CHILD", L"1");
+    env.emplace_back(L"VRELM_TEST_REPORT", reportFile);
+    result.output = runInLocale(L"\"" + selfPath() + L"\" --gtest_filter=" + widen(filter), locale, reportFile, env,
+                                timeoutMs);
+    result.timedOut = result.output.empty();
     if (!result.timedOut)
-        result.exitCode = static_cast<DWORD>(std::strtoul(readFile(dir.file(L"rc")).c_str(), nullptr, 10));
+        result.exitCode = result.output.find("RESULT passed\n") != std::string::npos ? 0 : 1;
     return result;
 }
 

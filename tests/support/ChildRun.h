@@ -17,18 +17,15 @@ ProcessResult runSelf(const std::string& filter,
                       const std::vector<std::pair<std::wstring, std::wstring>>& environment = {},
                       DWORD timeoutMs = 30000);
 
-// As runSelf, but started through a Unix shell with the variables in its
-// Unix environment. Wine takes some settings once per process tree, from
-// the Unix environment: a child started from Windows code keeps its
-// parent's whatever its own environment says. So this is the way to give a
-// child another locale (LC_ALL and LANG "ja_JP.UTF-8": ANSI code page 932)
-// or other DLL overrides (WINEDLLOVERRIDES). Wine gives no handle on a Unix
-// process: past the timeout the child is left running (timedOut set).
-ProcessResult runSelfFromUnix(const std::string& filter,
-                              const std::vector<std::pair<std::wstring, std::wstring>>& unixEnvironment,
+// As runSelf, in a new Wine process tree with the Wine locale `locale`
+// (L"ja_JP.UTF-8": ANSI code page 932), through runInLocale (TestEnv.h).
+// The output is the child's gtest summary with its failures, from a report
+// file; exitCode is 0 when every test passed, 1 otherwise.
+ProcessResult runSelfInLocale(const std::string& filter, const std::wstring& locale,
+                              const std::vector<std::pair<std::wstring, std::wstring>>& environment = {},
                               DWORD timeoutMs = 30000);
 
-// True inside a process started by runSelf or runSelfFromUnix.
+// True inside a process started by runSelf or runSelfInLocale.
 bool inChildProcess();
 
 } // namespace testenv
