@@ -1,0 +1,12 @@
+#include "core/RefreshTime.h"
+
+DWORD refreshTimeToMs(DWORD value)
+{
+    // 999 hours is 3,596,400,000 ms: the product always fits.
+    return value < 1000 ? value * 3600000u : value;
+}
+
+bool isFresh(DWORD storedTick, DWORD refreshMs, DWORD now)
+{
+    return now > storedTick && now - storedTick < refreshMs;
+}
