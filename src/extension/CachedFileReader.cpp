@@ -1,0 +1,179 @@
+#include "extension/CachedFileReader.h"
+
+#include "core/FilePaths.h"
+#include "core/InternetHelpers.h"
+#include "core/RefreshTime.h"
+#include "core/XmlEncoding.h"
+
+#include <cwchar>
+
+namespace {
+
+constexpr wchar_t kSettingsKey[] = L"Software\\Tarvokin\\QZ Print Settings";
+constexpr wchar_t kCacheSubKey[] = L"MPLCache";
+constexpr wchar_t kCacheKey[] = L"Software\\Tarvokin\\QZ Print Settings\\MPLCache";
+constexpr wchar_t kRefreshSuffix[] = L"-refreshTime";
+constexpr DWORD kDefaultRefresh = 1; // hour
+
+bool isUrl(const wchar_t* source)
+{
+    return std::wcsstr(source, L"http://") || std::wcsstr(source, L"https://");
+}
+
+} // namespace
+
+namespace MPrint {
+
+CachedFileReader::CachedFileReader()
+{
+    openCacheKey();
+}
+
+CachedFileReader::~CachedFileReader() = default;
+
+void CachedFileReader::openCacheKey()
+{
+    // The settings key is not created here: without it there is no cache.
+    RegistryKey settings(HKEY_CURRENT_USER, kSettingsKey, RegistryKey::kRead);
+    HKEY cache = nullptr;
+    if (settings.isOpen() && RegCreateKeyExW(settings.getHandle(), kCacheSubKey, 0, nullptr, REG_OPTION_VOLATILE,
+                                             KEY_ALL_ACCESS, nullptr, &cache, nullptr) == ERROR_SUCCESS) {
+        cacheKey_.reset(new (std::nothrow) RegistryKey(cache, RegistryKey::kAllAccess));
+        RegCloseKey(cache);
+    } else {
+        cacheKey_.reset(new (std::nothrow) RegistryKey(nullptr, RegistryKey::kAllAccess));
+    }
+}
+
+bool CachedFileReader::lookup(const wchar_t* source, std::string& out)
+{
+    if (!source || !cacheKey_)
+        return false;
+    std::wstring path;
+    DWORD stamp = 0;
+    if (!cacheKey_->queryString(source, path) || !cacheKey_->queryDword(path, &stamp))
+        return false;
+    DWORD refresh = kDefaultRefresh;
+    DWORD value = 0;
+    if (cacheKey_->queryDword(std::wstring(source) + kRefreshSuffix, &value))
+        refresh = value;
+    if (!isFresh(stamp, refreshTimeToMs(refresh), GetTickCount()))
+        return false;
+    return readWholeFile(path.c_str(), out);
+}
+
+bool CachedFileReader::store(const wchar_t* source, const std::string& text)
+{
+    if (!source || !cacheKey_ || text.size() > MAXDWORD)
+        return false;
+    const std::wstring path = makeTempFileName(nullptr);
+    if (path.empty())
+        return false;
+    // CREATE_ALWAYS: should the name be taken after all (the fixed fallback
+    // name), an older, longer copy must not leave its tail behind.
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const bool wrote = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                       written == text.size();
+    CloseHandle(file);
+    bool stored = false;
+    if (wrote && cacheKey_->setString(source, path)) {
+        stored = true;
+        cacheKey_->setDword(path, GetTickCount());
+    }
+    // A copy that nothing indexes goes at once; an indexed one at restart.
+    if (stored)
+        MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    else
+        DeleteFileW(path.c_str());
+    return stored;
+}
+
+bool CachedFileReader::read(const wchar_t* source, std::string& out, DWORD* status, DWORD timeoutMs)
+{
+    if (!source)
+        return false;
+    if (lookup(source, out))
+        return true;
+    std::string text;
+    const bool fetched = isUrl(source) ? httpGetToString(source, text, status, timeoutMs) && !text.empty()
+                                       : readWholeFile(source, text);
+    if (!fetched)
+        return false;
+    // The XML reader decodes a document as it declares itself (UTF-8 when it
+    // declares nothing): only undeclared ANSI text must be converted, and
+    // converting anything else would encode its non-ASCII characters twice.
+    if (isUndeclaredAnsiXml(text))
+        text = ansiXmlToUtf8(text.c_str());
+    store(source, text);
+    out.swap(text);
+    return true;
+}
+
+void CachedFileReader::setRefreshTime(const wchar_t* source, DWORD value)
+{
+    if (source && cacheKey_)
+        cacheKey_->setDword(std::wstring(source) + kRefreshSuffix, value);
+}
+
+void CachedFileReader::removeCachedFile(const wchar_t* source)
+{
+    std::wstring path;
+    if (!source || !cacheKey_ || !cacheKey_->queryString(source, path))
+        return;
+    DeleteFileW(path.c_str());
+    cacheKey_->deleteValue(source);
+    cacheKey_->deleteValue(path);
+}
+
+void CachedFileReader::clearCache()
+{
+    cacheKey_.reset();
+    RegDeleteKeyW(HKEY_CURRENT_USER, kCacheKey);
+    openCacheKey();
+}
+
+} // namespace MPrint
+
+bool readWholeFile(const wchar_t* path, std::string& out)
+{
+    if (!path)
+        return false;
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    bool done = false;
+    DWORD high = 0;
+    const DWORD size = GetFileSize(file, &high);
+    // A file of 4 GB or more would be read as its size modulo 4 GB.
+    if ((size != INVALID_FILE_SIZE || GetLastError() == NO_ERROR) && high == 0) {
+        char* buffer = size ? static_cast<char*>(GlobalAlloc(GPTR, size)) : nullptr;
+        if (buffer || size == 0) {
+            // One ReadFile may return less than asked (network files): go on
+            // until the size is reached; the end of the file before that
+            // means the file changed while it was read.
+            DWORD total = 0;
+            while (total < size) {
+                DWORD read = 0;
+                if (!ReadFile(file, buffer + total, size - total, &read, nullptr) || read == 0)
+                    break;
+                total += read;
+            }
+            if (total == size) {
+                try {
+                    out.assign(buffer ? buffer : "", size);
+                    done = true;
+                } catch (...) {
+                }
+            }
+            if (buffer)
+                GlobalFree(buffer);
+        }
+    }
+    CloseHandle(file);
+    return done;
+}
