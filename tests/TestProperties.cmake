@@ -3,3 +3,5 @@
 #   set_tests_properties(MonitorChannelTest PROPERTIES RESOURCE_LOCK qzkrvmon_pipe)
 # Tests touching the printer-driver directory's "3" folder share this lock.
 set_tests_properties(ProfileScopeTest PROPERTIES RESOURCE_LOCK driver_directory)
+# clearCache deletes the per-user cache key "...\QZ Print Settings\MPLCache".
+set_tests_properties(CachedFileReaderTest PROPERTIES RESOURCE_LOCK mpl_cache)
