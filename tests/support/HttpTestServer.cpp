@@ -291,14 +291,17 @@ bool HttpTestServer::readRequest(SOCKET client, HttpRequest& request)
 
 HttpAnswer HttpTestServer::answerFor(const HttpRequest& request)
 {
-    std::lock_guard<std::mutex> guard(lock_);
-    requests_.push_back(request);
-    const auto found = answers_.find(request.path);
-    if (found != answers_.end())
-        return found->second;
-    if (handler_)
-        return handler_(request);
-    return HttpAnswer::withStatus(404);
+    Handler handler;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        requests_.push_back(request);
+        const auto found = answers_.find(request.path);
+        if (found != answers_.end())
+            return found->second;
+        handler = handler_;
+    }
+    // Outside the lock: a handler may ask the server what it has seen.
+    return handler ? handler(request) : HttpAnswer::withStatus(404);
 }
 
 void HttpTestServer::waitForPeer(SOCKET client, DWORD timeoutMs)
