@@ -206,13 +206,18 @@ TEST_F(CachedFileReaderTest, FailedOrEmptyReadsStoreNothing)
     }
     EXPECT_EQ(0u, server_.count("/list.xml"));
     // A failure is not remembered: the next read asks again.
-    server_.answer("/missing", HttpAnswer::ok(kDocument));
+    server_.setHandler([this](const testenv::HttpRequest& request) {
+        return server_.count(request.path) == 1 ? HttpAnswer::withStatus(503) : HttpAnswer::ok(kDocument);
+    });
+    const std::wstring flaky = server_.url("/flaky");
     std::string out;
     DWORD status = kUntouched;
-    EXPECT_TRUE(MPrint::CachedFileReader().read(server_.url("/missing").c_str(), out, &status, 5000));
+    EXPECT_FALSE(MPrint::CachedFileReader().read(flaky.c_str(), out, &status, 5000));
+    EXPECT_EQ(503u, status);
+    EXPECT_TRUE(MPrint::CachedFileReader().read(flaky.c_str(), out, &status, 5000));
     EXPECT_EQ(200u, status);
     EXPECT_EQ(kDocument, out);
-    EXPECT_EQ(2u, server_.count("/missing"));
+    EXPECT_EQ(2u, server_.count("/flaky"));
 }
 
 // Without a usable temporary folder (and without c:\temp for the fallback
