@@ -43,8 +43,19 @@ std::string wideXmlToUtf8(const std::wstring& xml)
     std::string text;
     convertToUtf8(xml, text);
     const size_t attribute = text.find(kEncodingAttribute);
-    if (attribute == std::string::npos)
-        return kDeclaration + text;
+    if (attribute == std::string::npos) {
+        // A document may hold only one declaration, at its very start: one
+        // that names no encoding (or names it in single quotes) is replaced,
+        // not followed by a second one that no reader would accept.
+        const size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+        if (text.compare(start, 5, "<?xml") == 0 && start + 5 < text.size() &&
+            std::strchr(" \t\r\n", text[start + 5])) {
+            const size_t end = text.find("?>", start);
+            if (end != std::string::npos)
+                return kDeclaration + text.substr(end + 2);
+        }
+        return kDeclaration + text.substr(start);
+    }
     const size_t value = attribute + sizeof(kEncodingAttribute) - 1;
     const size_t close = text.find('"', value);
     if (close != std::string::npos && close > value)

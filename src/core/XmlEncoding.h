@@ -10,7 +10,8 @@ bool isXmlEncodingUtf8(const char* xml);
 // wideXmlToUtf8 does. Null or empty text gives an empty result.
 std::string ansiXmlToUtf8(const char* xml);
 // The text in UTF-8. A double-quoted, non-empty encoding value becomes
-// "UTF-8"; without one, a UTF-8 declaration line is put in front.
+// "UTF-8"; without one, a UTF-8 declaration line is put in front, in place
+// of a declaration (and a byte-order mark) the text already starts with.
 std::string wideXmlToUtf8(const std::wstring& xml);
 
 // True only for a document that the XML reader cannot take as it stands: no

@@ -44,9 +44,15 @@ TEST(XmlEncoding, WideXmlBecomesUtf8)
         {L"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a/>", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><a/>"},
         {L"<?xml version=\"1.0\" encoding=\"utf-16\" standalone=\"yes\"?>",
          "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>"},
-        // No double-quoted encoding: the declaration goes in front of the old one.
-        {L"<?xml version=\"1.0\"?><a/>", kDeclaration + "<?xml version=\"1.0\"?><a/>"},
-        {L"<?xml version='1.0' encoding='latin1'?><a/>", kDeclaration + "<?xml version='1.0' encoding='latin1'?><a/>"},
+        // No double-quoted encoding: the declaration takes the old one's place
+        // (two declarations would make a document no reader accepts).
+        {L"<?xml version=\"1.0\"?><a/>", kDeclaration + "<a/>"},
+        {L"<?xml version='1.0' encoding='latin1'?>\r\n<a/>", kDeclaration + "\r\n<a/>"},
+        {L"\xFEFF<?xml version=\"1.0\"?><a/>", kDeclaration + "<a/>"},
+        {L"\xFEFF<a/>", kDeclaration + "<a/>"},
+        // Only a declaration at the very start counts.
+        {L"<?xml-stylesheet href=\"a\"?><a/>", kDeclaration + "<?xml-stylesheet href=\"a\"?><a/>"},
+        {L"<?xml version=\"1.0\"", kDeclaration + "<?xml version=\"1.0\""},
         // An empty value stays empty; an unclosed one is left alone.
         {L"<?xml encoding=\"\"?>", "<?xml encoding=\"\"?>"},
         {L"<?xml encoding=\"latin1", "<?xml encoding=\"latin1"},
@@ -63,6 +69,8 @@ TEST(XmlEncoding, AnsiXmlBecomesUtf8)
     EXPECT_EQ("", ansiXmlToUtf8(""));
     EXPECT_EQ(kDeclaration + "<a/>", ansiXmlToUtf8("<a/>"));
     EXPECT_EQ("<?xml encoding=\"UTF-8\"?><a/>", ansiXmlToUtf8("<?xml encoding=\"windows-1252\"?><a/>"));
+    // An ANSI document whose declaration names no encoding (code page 1252 here).
+    EXPECT_EQ(kDeclaration + "<a>\xC3\xA9</a>", ansiXmlToUtf8("<?xml version=\"1.0\"?><a>\xE9</a>"));
 }
 
 // Only undeclared text that is not UTF-8 is ANSI; a UTF-8 document is never
