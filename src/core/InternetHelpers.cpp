@@ -144,12 +144,8 @@ unsigned __stdcall openUrlWorker(void* parameter)
     return 0;
 }
 
-} // namespace
-
-bool httpGetToFile(const wchar_t* url, const wchar_t* filePath, DWORD* status, DWORD timeoutMs)
+bool downloadToFile(const wchar_t* url, const wchar_t* filePath, DWORD* status, DWORD timeoutMs)
 {
-    if (!url || !filePath)
-        return false;
     FileHandle file(CreateFileW(filePath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid())
         return false;
@@ -191,9 +187,35 @@ bool httpGetToFile(const wchar_t* url, const wchar_t* filePath, DWORD* status, D
     }
 }
 
-bool httpGetToString(const wchar_t* url, std::string& out, DWORD* status, DWORD timeoutMs)
+// Deletes a file when it goes out of scope.
+class RemoveOnExit {
+public:
+    explicit RemoveOnExit(const std::wstring& path) : path_(path) {}
+    ~RemoveOnExit() { DeleteFileW(path_.c_str()); }
+    RemoveOnExit(const RemoveOnExit&) = delete;
+    RemoveOnExit& operator=(const RemoveOnExit&) = delete;
+
+private:
+    const std::wstring& path_;
+};
+
+} // namespace
+
+bool httpGetToFile(const wchar_t* url, const wchar_t* filePath, DWORD* status, DWORD timeoutMs)
 {
+    if (!url || !filePath)
+        return false;
+    try {
+        return downloadToFile(url, filePath, status, timeoutMs);
+    } catch (...) { // out of memory: the handles are closed on the way out
+        return false;
+    }
+}
+
+bool httpGetToString(const wchar_t* url, std::string& out, DWORD* status, DWORD timeoutMs)
+try {
     const std::wstring temporary = makeTempFileName(nullptr);
+    const RemoveOnExit remove(temporary);
     bool done = httpGetToFile(url, temporary.c_str(), status, timeoutMs);
     if (done) {
         std::string body;
@@ -213,8 +235,9 @@ bool httpGetToString(const wchar_t* url, std::string& out, DWORD* status, DWORD 
         if (done)
             out += body;
     }
-    DeleteFileW(temporary.c_str());
     return done;
+} catch (...) {
+    return false;
 }
 
 void openUrlAsync(const wchar_t* url, HWND parentWindow)
