@@ -30,6 +30,11 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   WINEDLLOVERRIDES="mscoree=;mshtml=" "$WINE" wineboot -i </dev/null >/dev/null 2>&1 || true
   "$WINESERVER" -w
 fi
+# The spooler stand-in also serves programs started from system32 (rundll32.exe
+# finds system32's winspool.drv before the current folder).
+if [ -f "$build/bin/winspool.drv" ]; then
+  cp "$build/bin/winspool.drv" "$WINEPREFIX/drive_c/windows/system32/winspool.drv"
+fi
 "$WINESERVER" -p </dev/null >/dev/null 2>&1
 "$WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
 
