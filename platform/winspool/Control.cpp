@@ -8,6 +8,8 @@
 #include "winspool/SpoolerControl.h"
 
 #include <algorithm>
+#include <cwchar>
+#include <vector>
 
 using namespace spool;
 
@@ -287,3 +289,84 @@ DWORD WINAPI SpoolerControlReset(LPCWSTR queuePrefix)
 }
 
 } // extern "C"
+
+namespace {
+
+// Splits a command line at blanks; "double quotes" group, as rundll32 callers write them.
+std::vector<std::wstring> splitArguments(const std::wstring& line)
+{
+    std::vector<std::wstring> args;
+    std::wstring current;
+    bool quoted = false, any = false;
+    for (wchar_t c : line) {
+        if (c == L'"') {
+            quoted = !quoted;
+            any = true;
+        } else if ((c == L' ' || c == L'\t') && !quoted) {
+            if (any)
+                args.push_back(current);
+            current.clear();
+            any = false;
+        } else {
+            current += c;
+            any = true;
+        }
+    }
+    if (any)
+        args.push_back(current);
+    return args;
+}
+
+DWORD number(const std::wstring& text)
+{
+    return static_cast<DWORD>(wcstoul(text.c_str(), nullptr, 0));
+}
+
+DWORD runCommand(const std::vector<std::wstring>& a)
+{
+    const size_t n = a.size();
+    if (n == 0)
+        return ERROR_INVALID_PARAMETER;
+    const std::wstring& verb = a[0];
+    if (verb == L"reset")
+        return SpoolerControlReset(n > 1 ? a[1].c_str() : L"");
+    if (verb == L"addqueue" && n >= 4)
+        return SpoolerControlAddQueue(a[1].c_str(), a[2].c_str(), a[3].c_str(),
+                                      n > 4 ? number(a[4]) : PRINTER_ATTRIBUTE_LOCAL);
+    if (verb == L"removequeue" && n >= 2)
+        return SpoolerControlRemoveQueue(a[1].c_str());
+    if (verb == L"setdata" && n >= 6) {
+        if (a[4] == L"dword") {
+            const DWORD value = number(a[5]);
+            return SpoolerControlSetQueueValue(a[1].c_str(), a[2].c_str(), a[3].c_str(), REG_DWORD, &value,
+                                               sizeof(value));
+        }
+        if (a[4] == L"sz")
+            return SpoolerControlSetQueueValue(a[1].c_str(), a[2].c_str(), a[3].c_str(), REG_SZ, a[5].c_str(),
+                                               static_cast<DWORD>((a[5].size() + 1) * sizeof(wchar_t)));
+        return ERROR_INVALID_PARAMETER;
+    }
+    if (verb == L"addjob" && n >= 3) {
+        DWORD id = 0;
+        return SpoolerControlAddJob(a[1].c_str(), a[2].c_str(), n > 3 ? number(a[3]) : 0, &id);
+    }
+    if (verb == L"completejob" && n >= 2)
+        return SpoolerControlCompleteJob(number(a[1]));
+    if (verb == L"setjobstatus" && n >= 4)
+        return SpoolerControlSetJobStatus(number(a[1]), number(a[2]), number(a[3]));
+    if (verb == L"addmonitor" && n >= 3)
+        return SpoolerControlAddMonitor(a[1].c_str(), a[2].c_str());
+    if (verb == L"addport" && n >= 3)
+        return SpoolerControlAddPort(a[1].c_str(), a[2].c_str());
+    if (verb == L"addprovider" && n >= 3)
+        return SpoolerControlAddProviderPrinter(a[1].c_str(), a[2].c_str());
+    return ERROR_INVALID_PARAMETER;
+}
+
+} // namespace
+
+extern "C" void WINAPI SpoolerControlRunW(HWND, HINSTANCE, LPWSTR commandLine, int)
+{
+    const std::wstring line = safeText(commandLine, 8192);
+    logged(L"SpoolerControlRunW", {line}, runCommand(splitArguments(line)));
+}

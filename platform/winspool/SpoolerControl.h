@@ -40,6 +40,12 @@ DWORD WINAPI SpoolerControlCompleteJob(DWORD jobId);
 // An empty prefix removes every queue, job, remote server and provider and registers the
 // stand-in monitors: the demo's reset, never a test's.
 DWORD WINAPI SpoolerControlReset(LPCWSTR queuePrefix);
+// The same from a command line, for scripts and the demo:
+//   rundll32.exe winspool.drv,SpoolerControlRun <verb> <args...>   ("quoted" arguments may hold blanks)
+// verbs: reset [prefix] | addqueue Q DRIVER PORT [attributes] | removequeue Q | setdata Q KEY VALUE sz|dword DATA
+// | addjob Q DOCUMENT [status] | completejob ID | setjobstatus ID SET CLEAR | addmonitor NAME DLL
+// | addport MONITOR PORT | addprovider PROVIDER PRINTER. The result is written to the call log.
+void WINAPI SpoolerControlRunW(HWND window, HINSTANCE instance, LPWSTR commandLine, int show);
 }
 
 // Typed access to the exports from a process that has loaded winspool.drv.

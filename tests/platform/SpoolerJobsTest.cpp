@@ -183,4 +183,20 @@ TEST_F(SpoolerJobs, CallLogRecordsThisProcessAndItsChildren)
     EXPECT_NE(sets[0].find("\t1\t=> 0"), std::string::npos) << sets[0];
 }
 
+TEST_F(SpoolerJobs, RundllFromSystemFolderSeesTheSameSpooler)
+{
+    // rundll32.exe finds system32's winspool.drv first: the stand-in must be there too
+    // (tools/with-wine.sh puts it there), or the second process of the print road sees
+    // Wine's own spooler. The control entry for scripts doubles as the probe.
+    testenv::TempDir elsewhere;
+    const std::wstring line = L"rundll32.exe winspool.drv,SpoolerControlRun addjob \"" + queue_.name() +
+                              L"\" FromRundll " + std::to_wstring(JOB_STATUS_PAUSED);
+    const testenv::ProcessResult result = testenv::runProcess(line, {}, elsewhere.path(), 20000);
+    ASSERT_FALSE(result.timedOut);
+    const std::vector<Job> found = jobs();
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].document, L"FromRundll");
+    EXPECT_EQ(found[0].status, DWORD{JOB_STATUS_PAUSED});
+}
+
 } // namespace
