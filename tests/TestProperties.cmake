@@ -5,3 +5,4 @@
 set_tests_properties(ProfileScopeTest PROPERTIES RESOURCE_LOCK driver_directory)
 # clearCache deletes the per-user cache key "...\QZ Print Settings\MPLCache".
 set_tests_properties(CachedFileReaderTest PROPERTIES RESOURCE_LOCK mpl_cache)
+set_tests_properties(MonitorChannelTest PROPERTIES RESOURCE_LOCK qzkrvmon_pipe)

@@ -404,6 +404,18 @@ bool transfer(HANDLE pipe, void* buffer, DWORD size, bool write)
     return true;
 }
 
+// Disconnecting before the client has read the reply would discard it. A
+// pending read is not a reliable signal of the client's close under Wine;
+// polling the pipe is, and it is bounded.
+void waitForClientClose(HANDLE pipe)
+{
+    for (DWORD waited = 0; waited < kIoTimeoutMs; waited += 5) {
+        if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, nullptr, nullptr))
+            return;
+        Sleep(5);
+    }
+}
+
 void serve(Host& host, HANDLE pipe)
 {
     Request request;
@@ -421,10 +433,8 @@ void serve(Host& host, HANDLE pipe)
                 if (reply.setHandle)
                     qzmon::writeU64(data, kHandle, reply.handle);
                 qzmon::writeU32(data, kNeeded, reply.needed);
-                if (transfer(pipe, data, total, true)) {
-                    BYTE ignored = 0;
-                    transfer(pipe, &ignored, 1, false);  // returns when the client closes its end
-                }
+                if (transfer(pipe, data, total, true))
+                    waitForClientClose(pipe);
             }
         }
     }
@@ -469,42 +479,44 @@ int wmain(int argc, wchar_t** argv)
 
     Host host;
     std::atomic<int> running{0};
-    bool signalled = false;
-    for (;;) {
-        HANDLE pipe = CreateNamedPipeW(kPipeName, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-                                       PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES,
-                                       64 * 1024, 64 * 1024, 0, nullptr);
-        if (pipe == INVALID_HANDLE_VALUE)
-            return 3;
-        if (!signalled) {
-            signalled = true;
-            const std::wstring readyName = option(argc, argv, L"ready");
-            if (HANDLE ready = readyName.empty() ? nullptr : OpenEventW(EVENT_MODIFY_STATE, FALSE, readyName.c_str())) {
-                SetEvent(ready);
-                CloseHandle(ready);
-            }
-        }
+    auto createInstance = [] {
+        return CreateNamedPipeW(kPipeName, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                                PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES, 64 * 1024,
+                                64 * 1024, 0, nullptr);
+    };
+    // One instance always listens, so that a client never finds the pipe busy.
+    HANDLE listening = createInstance();
+    if (listening == INVALID_HANDLE_VALUE)
+        return 3;
+    const std::wstring readyName = option(argc, argv, L"ready");
+    if (HANDLE ready = readyName.empty() ? nullptr : OpenEventW(EVENT_MODIFY_STATE, FALSE, readyName.c_str())) {
+        SetEvent(ready);
+        CloseHandle(ready);
+    }
+    while (listening != INVALID_HANDLE_VALUE) {
         OVERLAPPED overlapped = {};
         overlapped.hEvent = connected;
         ResetEvent(connected);
-        bool client = ConnectNamedPipe(pipe, &overlapped) || GetLastError() == ERROR_PIPE_CONNECTED;
+        bool client = ConnectNamedPipe(listening, &overlapped) || GetLastError() == ERROR_PIPE_CONNECTED;
         if (!client && GetLastError() == ERROR_IO_PENDING) {
             const DWORD which = WaitForMultipleObjects(static_cast<DWORD>(waits.size()), waits.data(), FALSE, INFINITE);
-            DWORD ignored = 0;
-            client = which == WAIT_OBJECT_0 && GetOverlappedResult(pipe, &overlapped, &ignored, FALSE);
             if (which != WAIT_OBJECT_0) {
-                CancelIo(pipe);
-                CloseHandle(pipe);
+                CancelIo(listening);
+                CloseHandle(listening);
                 break;
             }
+            DWORD ignored = 0;
+            client = GetOverlappedResult(listening, &overlapped, &ignored, FALSE) != FALSE;
         }
+        HANDLE current = listening;
+        listening = createInstance();
         if (!client) {
-            CloseHandle(pipe);
+            CloseHandle(current);
             continue;
         }
         ++running;
-        std::thread([&host, &running, pipe] {
-            serve(host, pipe);
+        std::thread([&host, &running, current] {
+            serve(host, current);
             --running;
         }).detach();
     }
