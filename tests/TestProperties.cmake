@@ -1,8 +1,8 @@
 # Tests run in parallel in one Wine prefix. A test that needs a system-wide
 # name of fixed spelling (a pipe, a mutex) takes a lock here, for example:
-#   set_tests_properties(MonitorChannelTest PROPERTIES RESOURCE_LOCK qzkrvmon_pipe)
+#   set_tests_properties(MonitorChannelTest MonitorPipeHostTest PROPERTIES RESOURCE_LOCK qzkrvmon_pipe)
 # Tests touching the printer-driver directory's "3" folder share this lock.
 set_tests_properties(ProfileScopeTest PROPERTIES RESOURCE_LOCK driver_directory)
 # clearCache deletes the per-user cache key "...\QZ Print Settings\MPLCache".
 set_tests_properties(CachedFileReaderTest PROPERTIES RESOURCE_LOCK mpl_cache)
-set_tests_properties(MonitorChannelTest PROPERTIES RESOURCE_LOCK qzkrvmon_pipe)
+set_tests_properties(MonitorChannelTest MonitorPipeHostTest PROPERTIES RESOURCE_LOCK qzkrvmon_pipe)
