@@ -2,7 +2,9 @@
 // records every request byte for byte and answers as the test says.
 #include "destination/MonitorChannel.h"
 #include "destination/PrinterDataValues.h"
+#include "access/MonitorAccess.h"
 #include "support/TestEnv.h"
+#include "support/TestSpooler.h"
 
 #include <gtest/gtest.h>
 
@@ -382,6 +384,86 @@ TEST(MonitorChannelTest, ExchangeWithoutReplyFailsAndCloseStillCloses)
     ASSERT_EQ(requests.size(), 3u);  // open, the one store request, close
     EXPECT_EQ(get32(requests[1], 8), 5u);
     EXPECT_EQ(requests[2].size(), 56u);
+}
+
+TEST(MonitorChannelTest, PipeIsUsedOnlyWhenTheSpoolerDeniesAccess)
+{
+    ASSERT_TRUE(qzmon::registerStandInMonitors());
+    FakeMonitorPipe pipe;
+    {
+        MonitorChannel channel(kKeravin);
+        ASSERT_TRUE(channel.openMonitor()) << GetLastError();
+        DWORD needed = 0xBDBD;
+        EXPECT_TRUE(channel.xcvData(L"FreeDVTs", nullptr, 0, nullptr, 0, &needed));
+        EXPECT_EQ(channel.getStatus(), 0u);
+        EXPECT_EQ(needed, 0u);
+        EXPECT_TRUE(channel.close());
+        SetLastError(0);
+        EXPECT_FALSE(channel.open(L"No Such Monitor"));
+        EXPECT_NE(GetLastError(), DWORD{ERROR_ACCESS_DENIED});
+        EXPECT_NE(GetLastError(), 0u);
+    }
+    EXPECT_TRUE(pipe.requests().empty());
+    const auto calls = qzmon::receivedCalls(kKeravin, GetCurrentProcessId());
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.back().command, L"FreeDVTs");
+
+    testspool::ScopedUserRights user;
+    {
+        MonitorChannel channel(kKeravin);
+        EXPECT_TRUE(channel.openMonitor());
+    }
+    expectMessages(pipe.requests(), {openMessage(), closeMessage()});
+}
+
+TEST(MonitorChannelTest, TransceiveOverThePipeGoldenBytesAndReplies)
+{
+    FakeMonitorPipe pipe({[](std::vector<BYTE>& reply) {
+        if (get32(reply, 8) != 1)
+            return;
+        const std::wstring name = reinterpret_cast<const wchar_t*>(reply.data() + get32(reply, 12));
+        set32(reply, 20, 0x1234);
+        set32(reply, 48, 12);
+        if (name == L"Refused")
+            set32(reply, 16, 0);
+        if (get32(reply, 40))
+            std::memset(reply.data() + get32(reply, 40), 0xAA, get32(reply, 44));
+    }});
+    testspool::ScopedUserRights user;
+    MonitorChannel channel(kKeravin);
+    ASSERT_TRUE(channel.openMonitor());
+
+    DWORD needed = 0;
+    EXPECT_TRUE(channel.xcvData(L"FreeDVTs", nullptr, 0, nullptr, 0, &needed));
+    EXPECT_EQ(channel.getStatus(), 0x1234u);
+    EXPECT_EQ(needed, 12u);
+
+    const BYTE input[4] = {1, 2, 3, 4};
+    BYTE output[8 + 4];
+    std::memset(output, 0xBD, sizeof(output));
+    EXPECT_TRUE(channel.xcvData(L"GetPortName", input, 4, output, 8, &needed));
+    EXPECT_EQ(output[7], 0xAA);
+    EXPECT_EQ(output[8], 0xBD) << "copied past the caller's size although the monitor needed 12";
+
+    needed = 0;
+    std::memset(output, 0xBD, sizeof(output));
+    EXPECT_FALSE(channel.xcvData(L"Refused", nullptr, 0, output, 8, &needed));
+    EXPECT_EQ(channel.getStatus(), 0x1234u);
+    EXPECT_EQ(needed, 12u);
+    EXPECT_EQ(output[0], 0xBD);
+    EXPECT_TRUE(channel.close());
+    EXPECT_FALSE(channel.xcvData(L"FreeDVTs", nullptr, 0, nullptr, 0, &needed));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_HANDLE});
+
+    Expected bare(58 + 16, 1);  // no input, no output: the data name at 56
+    bare.u32(12, 56).u64(24, kMonitorHandle).text(56, L"FreeDVTs");
+    Expected full(58 + 22 + 4 + 8, 1);  // input at 56, output at 60, name at 68
+    full.u32(12, 68).u64(24, kMonitorHandle).u32(32, 56).u32(36, 4).u32(40, 60).u32(44, 8);
+    full.u32(56, 0x04030201).text(68, L"GetPortName");
+    const auto requests = pipe.requests();
+    ASSERT_EQ(requests.size(), 5u);
+    expectMessages({requests[0], requests[1], requests[2], requests[4]},
+                   {openMessage(), bare, full, closeMessage()});
 }
 
 // Slow on purpose: three connection attempts 379 ms apart.

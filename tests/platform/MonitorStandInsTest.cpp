@@ -429,7 +429,7 @@ TEST_F(MonitorFixture, IpxSpxMonitorAddsPortFromItsRecord)
 
 TEST_F(MonitorFixture, LocalPortMonitorListsAddsAndDeletesPorts)
 {
-    const std::wstring port = unique(L"NUL_");
+    const std::wstring port = unique(L"C:\\spool\\out") + L".prn";
     EXPECT_EQ(xcv(L"Local Port", L"AddPort", bytesOf(port)).status, 0u);
     EXPECT_EQ(xcv(L"Local Port", L"AddPort", bytesOf(port)).status, DWORD{ERROR_ALREADY_EXISTS});
 
@@ -453,7 +453,9 @@ TEST_F(MonitorFixture, LocalPortMonitorListsAddsAndDeletesPorts)
     EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_LEVEL});
 
     EXPECT_EQ(xcv(L"Local Port", L"DeletePort", bytesOf(port)).status, 0u);
-    EXPECT_FALSE(keyExists(kMonitorsKey + L"Local Port\\Ports\\" + port));
+    EXPECT_NE(RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports",
+                           port.c_str(), RRF_RT_ANY, nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
 }
 
 } // namespace

@@ -85,7 +85,7 @@ public:
     bool usable() const { return root_.valid(); }
     const MonitorKey& root() const { return root_; }
     MonitorKey portsKey() const { return root_.create(L"Ports"); }
-    bool portExists(const std::wstring& port) const;
+    virtual bool portExists(const std::wstring& port) const;
 
     DWORD dispatch(const std::wstring& command, XcvCall& call);
 

@@ -105,6 +105,10 @@ std::wstring monitorOfPort(const std::wstring& port)
         }
     }
     RegCloseKey(monitors);
+    // The local monitor keeps its ports where Windows does.
+    if (owner.empty() && RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports",
+                                      port.c_str(), RRF_RT_ANY, nullptr, nullptr, nullptr) == ERROR_SUCCESS)
+        owner = L"Local Port";
     return owner;
 }
 
