@@ -6,3 +6,9 @@ set_tests_properties(ProfileScopeTest PROPERTIES RESOURCE_LOCK driver_directory)
 # clearCache deletes the per-user cache key "...\QZ Print Settings\MPLCache".
 set_tests_properties(CachedFileReaderTest PROPERTIES RESOURCE_LOCK mpl_cache)
 set_tests_properties(MonitorChannelTest MonitorPipeHostTest PROPERTIES RESOURCE_LOCK qzkrvmon_pipe)
+# The managed print policy's fixed settings values, cache subkey and
+# group-policy key. Its trace scopes load a profiler found in the driver
+# directory, which would hold the file ProfileScopeTest replaces there.
+set_tests_properties(ManagedPrintPolicyTest ManagedPrintPolicyLoadTest
+                     PROPERTIES RESOURCE_LOCK "policy_settings;driver_directory")
+set_tests_properties(ManagedPrintPolicyParserTest PROPERTIES RESOURCE_LOCK driver_directory)
