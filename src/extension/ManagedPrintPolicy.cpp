@@ -1,0 +1,644 @@
+#include "extension/ManagedPrintPolicy.h"
+
+#include "core/COMWrapper.h"
+#include "core/ProfileScope.h"
+#include "core/RefreshTime.h"
+#include "core/Socket.h"
+#include "core/StreamEncoders.h"
+#include "core/StringConversion.h"
+#include "core/TextFormat.h"
+#include "extension/KRVProperties.h"
+#include "extension/ManagedPrintPolicyParser.h"
+#include "extension/ModuleEntry.h"
+
+#include <activeds.h>
+
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <sstream>
+#include <vector>
+
+namespace MPrint {
+
+namespace {
+
+const wchar_t kSettingsPath[] = L"Software\\Tarvokin\\QZ Print Settings";
+const wchar_t kGroupPolicyPath[] = L"Software\\Policies\\Tarvokin\\QZ Print Settings\\ADSPrintPolicy";
+// A site names its policy server by this host in its DNS.
+const wchar_t kDefaultPolicyServer[] = L"printpolicy";
+
+constexpr DWORD kMarkerOn = 19728374;
+constexpr DWORD kPrinterPolicyOff = 972565793;
+constexpr DWORD kNoPolicyRefreshMs = 10800000;
+constexpr DWORD kReachabilityMemoMs = 10800001;
+constexpr ULONGLONG kResolved = 2766;
+constexpr ULONGLONG kUnresolved = 0xBAD0001;
+
+ManagedPrintPolicy* g_instance = nullptr;
+
+bool hasValue(RegistryKey& key, const wchar_t* name)
+{
+    return key.isOpen() && RegQueryValueExW(key.getHandle(), name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+bool readDword(RegistryKey& key, const wchar_t* name, DWORD& value)
+{
+    DWORD read = 0;
+    if (!key.queryDword(name, &read))
+        return false;
+    value = read;
+    return true;
+}
+
+bool readPrinterDword(HANDLE printer, const wchar_t* name, DWORD& value)
+{
+    DWORD type = 0, needed = 0, read = 0;
+    if (GetPrinterDataW(printer, const_cast<wchar_t*>(name), &type, reinterpret_cast<BYTE*>(&read), sizeof(read),
+                        &needed) != ERROR_SUCCESS)
+        return false;
+    value = read;
+    return true;
+}
+
+std::wstring lowerCase(std::wstring text)
+{
+    if (!text.empty())
+        CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+bool isBlank(std::wstring text)
+{
+    trimWhitespace(text, true, true);
+    return text.empty();
+}
+
+std::wstring expandEnvironment(const std::wstring& text)
+{
+    const DWORD needed = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
+    if (needed == 0)
+        return text;
+    std::vector<wchar_t> buffer(needed + 1);
+    const DWORD written = ExpandEnvironmentStringsW(text.c_str(), buffer.data(), needed + 1);
+    if (written == 0 || written > needed + 1)
+        return text;
+    return buffer.data();
+}
+
+// User and domain names may hold '&', '#', '+' or blanks: they travel
+// percent-encoded (as UTF-8) so they cannot change the query.
+std::wstring encodedQueryValue(const std::wstring& value)
+{
+    std::string utf8;
+    if (!convertToUtf8(value, utf8))
+        return std::wstring();
+    std::ostringstream out;
+    UrlEncode(out, utf8.c_str());
+    const std::string encoded = out.str();
+    return std::wstring(encoded.begin(), encoded.end());
+}
+
+bool moduleFileVersion(DWORD& mostSignificant, DWORD& leastSignificant)
+{
+    wchar_t path[MAX_PATH + 1] = {};
+    const DWORD length = GetModuleFileNameW(ModuleEntry::moduleHandle(), path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return false;
+    DWORD handle = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path, &handle);
+    if (size == 0)
+        return false;
+    std::vector<BYTE> block(size);
+    if (!GetFileVersionInfoW(path, 0, size, block.data()))
+        return false;
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT infoSize = 0;
+    if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &infoSize) || !info ||
+        infoSize < sizeof(VS_FIXEDFILEINFO) || info->dwSignature != 0xFEEF04BD)
+        return false;
+    mostSignificant = info->dwFileVersionMS;
+    leastSignificant = info->dwFileVersionLS;
+    return true;
+}
+
+std::string narrowAnsi(const std::wstring& text)
+{
+    std::string narrow;
+    convertString(text, narrow, CP_ACP);
+    return narrow;
+}
+
+} // namespace
+
+ManagedPrintPolicy* ManagedPrintPolicy::instance()
+{
+    if (!g_instance) {
+        g_instance = new ManagedPrintPolicy();
+        // Discovery service class id -> the key id whose value allows it.
+        const std::pair<GUID, DWORD> services[] = {
+            {{0x070D83A7, 0xD84F, 0x4843, {0x92, 0xA3, 0x07, 0xE3, 0x57, 0xFE, 0xA7, 0x32}}, 19},
+            {{0x157F300A, 0x2EB2, 0x4633, {0x88, 0x2E, 0x6D, 0xA3, 0x66, 0x28, 0x0A, 0x1C}}, 20},
+            {{0x9B60FAE3, 0xF3F1, 0x4644, {0xAC, 0x8E, 0x60, 0xDF, 0xDE, 0x5E, 0xCD, 0xD6}}, 21},
+            {{0xBDAB2C08, 0x60D9, 0x4494, {0xBC, 0x4A, 0x84, 0x57, 0xD2, 0x31, 0x18, 0xB9}}, 22},
+        };
+        for (const auto& service : services)
+            g_instance->discoveryMap_.insert(service);
+    }
+    return g_instance;
+}
+
+bool ManagedPrintPolicy::hasInstance()
+{
+    return g_instance != nullptr;
+}
+
+ManagedPrintPolicy::ManagedPrintPolicy() : policyServer_(kDefaultPolicyServer) {}
+
+ManagedPrintPolicy::~ManagedPrintPolicy()
+{
+    if (g_instance == this)
+        g_instance = nullptr;
+}
+
+bool ManagedPrintPolicy::isPolicyFromServer()
+{
+    return policyFromServer_;
+}
+
+std::wstring ManagedPrintPolicy::getPolicyServer()
+{
+    return policyServer_;
+}
+
+bool ManagedPrintPolicy::hasPolicy()
+{
+    if (!hasServerPolicy_ && !queried_) {
+        Socket::Initializer sockets; // for the name look-ups of this load
+        queryPolicy();
+    }
+    return hasGroupPolicy_ ? true : hasServerPolicy_;
+}
+
+bool ManagedPrintPolicy::getString(const wchar_t* name, std::wstring& value)
+{
+    hasPolicy();
+    if (hasGroupPolicy_ && groupPolicyKey_)
+        return groupPolicyKey_->queryString(name, value);
+    if (hasServerPolicy_ && policyCacheKey_)
+        return policyCacheKey_->queryString(name, value);
+    return false;
+}
+
+bool ManagedPrintPolicy::getDword(const wchar_t* name, DWORD& value)
+{
+    hasPolicy();
+    if (hasGroupPolicy_ && groupPolicyKey_)
+        return readDword(*groupPolicyKey_, name, value);
+    if (hasServerPolicy_ && policyCacheKey_)
+        return readDword(*policyCacheKey_, name, value);
+    return false;
+}
+
+bool ManagedPrintPolicy::getBool(const wchar_t* name, bool defaultValue)
+{
+    hasPolicy();
+    if (name && std::wcscmp(name, policyKeyNames[kPolicyKeyColor]) == 0)
+        return isColorAllowed(defaultValue);
+    RegistryKey* key = nullptr;
+    if (hasGroupPolicy_ && groupPolicyKey_)
+        key = groupPolicyKey_.get();
+    else if (hasServerPolicy_ && policyCacheKey_)
+        key = policyCacheKey_.get();
+    DWORD value = 0;
+    if (!key || !readDword(*key, name, value))
+        return defaultValue;
+    return value != 0;
+}
+
+bool ManagedPrintPolicy::isColorAllowed(bool defaultValue)
+{
+    const wchar_t* colorName = policyKeyNames[kPolicyKeyColor];
+    RegistryKey* key = nullptr;
+    DWORD color = 0;
+    if (directoryAvailable_ && hasGroupPolicy_ && groupPolicyKey_ && readDword(*groupPolicyKey_, colorName, color))
+        key = groupPolicyKey_.get();
+    else if (hasServerPolicy_ && policyCacheKey_ && readDword(*policyCacheKey_, colorName, color))
+        key = policyCacheKey_.get();
+    if (!key)
+        return defaultValue;
+    if (color == 0)
+        return false;
+    return isColorAllowedNow(*key) && isColorAllowedForApplication(*key);
+}
+
+bool ManagedPrintPolicy::isColorAllowedNow(RegistryKey& key)
+{
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return isColorAllowedAt(key, now);
+}
+
+bool ManagedPrintPolicy::isColorAllowedAt(RegistryKey& key, const SYSTEMTIME& localTime)
+{
+    if (localTime.wDayOfWeek > 6)
+        return true;
+    const DWORD first = kPolicyKeyScheduleFirst + 5 * localTime.wDayOfWeek;
+    std::wstring mode;
+    if (!key.queryString(policyKeyNames[first], mode))
+        return true;
+    if (_wcsicmp(mode.c_str(), L"Restrict Color all day") == 0)
+        return false;
+    if (_wcsicmp(mode.c_str(), L"Specify time") != 0)
+        return true;
+    DWORD onHour = 0, offHour = 0, onMinute = 0, offMinute = 0;
+    if (!readDword(key, policyKeyNames[first + 1], onHour) || !readDword(key, policyKeyNames[first + 2], offHour) ||
+        !readDword(key, policyKeyNames[first + 3], onMinute) || !readDword(key, policyKeyNames[first + 4], offMinute))
+        return true;
+    const DWORD on = onHour * 60 + onMinute;
+    const DWORD off = offHour * 60 + offMinute;
+    const DWORD now = static_cast<DWORD>(localTime.wHour) * 60 + localTime.wMinute;
+    if (on < off)
+        return on < now && now < off;
+    if (on > off)
+        return now > on || now < off;
+    return false;
+}
+
+bool ManagedPrintPolicy::isColorAllowedForApplication(RegistryKey& key)
+{
+    wchar_t path[MAX_PATH + 1] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return isColorAllowedForPath(key, path);
+}
+
+bool ManagedPrintPolicy::isColorAllowedForPath(RegistryKey& key, const std::wstring& hostPath)
+{
+    DWORD exclude = 0;
+    if (!readDword(key, L"ApplicationExclude", exclude))
+        return true;
+    const bool excluding = exclude != 0;
+    const std::wstring path = lowerCase(hostPath);
+    for (int n = 1; n <= 99; ++n) {
+        const std::wstring name = L"Application_" + std::to_wstring(n);
+        std::wstring entry;
+        if (!key.queryString(name, entry))
+            break;
+        // An empty entry would be found in every path.
+        if (isBlank(entry))
+            continue;
+        if (entry.size() > MAX_PATH)
+            entry.resize(MAX_PATH);
+        if (path.find(lowerCase(entry)) != std::wstring::npos)
+            return !excluding;
+    }
+    return excluding;
+}
+
+bool ManagedPrintPolicy::isDiscoveryServiceAllowed(const GUID& classId)
+{
+    if (!hasPolicy())
+        return true;
+    const auto found = discoveryMap_.find(classId);
+    if (found == discoveryMap_.end())
+        return true;
+    return getBool(policyKeyName(found->second), false);
+}
+
+void ManagedPrintPolicy::reset()
+{
+    PROFILE_SCOPE("ManagedPrintPolicy::reset");
+    reloading_ = true;
+    policyCacheKey_.reset();
+    groupPolicyKey_.reset();
+    queried_ = false;
+    hasServerPolicy_ = false;
+    policyFromServer_ = false;
+    hasGroupPolicy_ = false;
+    directoryAvailable_ = false;
+    serverPolicyOff_ = false;
+    directoryPolicyOff_ = false;
+    {
+        Socket::Initializer sockets; // for the name look-ups of this load
+        queryPolicy();
+    }
+    reloading_ = false;
+}
+
+bool ManagedPrintPolicy::arePoliciesOffForPrinter(HANDLE printer)
+{
+    bool off = serverPolicyOff_ && directoryPolicyOff_;
+    if (printer && !off) {
+        DWORD value = 0;
+        if (readPrinterDword(printer, L"KRVZMA", value) && value == kPrinterPolicyOff)
+            serverPolicyOff_ = true;
+        if (readPrinterDword(printer, L"KRVADS", value) && value == kPrinterPolicyOff)
+            directoryPolicyOff_ = true;
+        off = serverPolicyOff_ && directoryPolicyOff_;
+    }
+    return off;
+}
+
+bool ManagedPrintPolicy::queryPolicy()
+{
+    PROFILE_SCOPE("ManagedPrintPolicy::queryPolicy");
+    if (!queried_ || reloading_) {
+        queried_ = true;
+        char computer[128] = {};
+        DWORD computerLength = sizeof(computer);
+        const hostent* host = GetComputerNameA(computer, &computerLength) ? gethostbyname(computer) : nullptr;
+        if (host && host->h_addrtype == AF_INET && host->h_length == 4 && host->h_addr_list && host->h_addr_list[0]) {
+            const auto* bytes = reinterpret_cast<const unsigned char*>(host->h_addr_list[0]);
+            wchar_t address[16] = {};
+            std::swprintf(address, 16, L"%u.%u.%u.%u", bytes[0], bytes[1], bytes[2], bytes[3]);
+            localAddress_ = address;
+
+            RegistryKey hkcu(HKEY_CURRENT_USER, kSettingsPath, RegistryKey::kAllAccess, true, false);
+            RegistryKey hklm(HKEY_LOCAL_MACHINE, kSettingsPath, RegistryKey::kRead, false, false);
+
+            serverPolicyOff_ = true;
+            DWORD marker = 0;
+            if (readDword(hkcu, L"KRVZMA", marker) || readDword(hklm, L"KRVZMA", marker)) {
+                if (marker == kMarkerOn)
+                    serverPolicyOff_ = false;
+            } else {
+                std::wstring text;
+                if (hkcu.queryString(L"MPPQueryString", text) || hkcu.queryString(L"Policy", text) ||
+                    hklm.queryString(L"MPPQueryString", text) || hklm.queryString(L"Policy", text)) {
+                    if (!text.empty()) {
+                        hkcu.setDword(L"KRVZMA", kMarkerOn);
+                        serverPolicyOff_ = false;
+                    }
+                }
+            }
+            directoryPolicyOff_ = true;
+            if ((readDword(hkcu, L"KRVADS", marker) || readDword(hklm, L"KRVADS", marker)) && marker == kMarkerOn)
+                directoryPolicyOff_ = false;
+
+            if (serverPolicyOff_) {
+                hasServerPolicy_ = false;
+                writePolicyCache(hkcu, localAddress_, false, std::wstring());
+            } else {
+                bool found = false;
+                std::wstring location;
+                RegistryKey* locationKey = readCachedPolicy(hkcu) ? &hkcu : readCachedPolicy(hklm) ? &hklm : nullptr;
+                if (locationKey)
+                    found = readPolicyLocation(*locationKey, location);
+
+                bool cacheValid = false;
+                std::unique_ptr<RegistryKey> cache =
+                    std::make_unique<RegistryKey>(hkcu.getHandle(), localAddress_, RegistryKey::kAllAccess, false, false);
+                if (cache->isOpen() && !reloading_) {
+                    std::wstring cachedLocation;
+                    const bool stale = cache->queryString(L"Policy", cachedLocation) && found &&
+                                       cachedLocation != location;
+                    if (!stale) {
+                        DWORD refresh = 24, last = 0;
+                        readDword(*cache, L"RefreshPolicy", refresh);
+                        readDword(*cache, L"LastPolicyQuery", last);
+                        cacheValid = isFresh(last, refreshTimeToMs(refresh), GetTickCount());
+                    }
+                }
+                if (cacheValid) {
+                    hasServerPolicy_ = !hasValue(*cache, L"NoPolicy");
+                    policyCacheKey_ = std::move(cache);
+                } else {
+                    cache.reset();
+                    hasServerPolicy_ = writePolicyCache(hkcu, localAddress_, found, location);
+                }
+            }
+        }
+    }
+
+    if (!(serverPolicyOff_ && directoryPolicyOff_)) {
+        std::wstring identity;
+        if (!getString(L"Userid", identity)) {
+            wchar_t user[128] = {};
+            DWORD userLength = 127;
+            identity = GetUserNameW(user, &userLength) ? user : L"unknown";
+            identity += L"-";
+            if (!localAddress_.empty()) {
+                identity += localAddress_;
+            } else {
+                wchar_t computer[MAX_COMPUTERNAME_LENGTH + 2] = {};
+                DWORD computerLength = MAX_COMPUTERNAME_LENGTH + 1;
+                if (GetComputerNameW(computer, &computerLength))
+                    identity += computer;
+            }
+            if (policyCacheKey_)
+                policyCacheKey_->setString(L"Userid", identity.c_str());
+        }
+        SetEnvironmentVariableW(L"USERID", identity.c_str());
+    }
+
+    if (directoryPolicyOff_)
+        return true;
+    if (!queryActiveDirectory())
+        return false;
+    hasGroupPolicy_ = readGroupPolicy();
+    return hasGroupPolicy_;
+}
+
+bool ManagedPrintPolicy::readGroupPolicy()
+{
+    groupPolicyKey_ = std::make_unique<RegistryKey>(HKEY_CURRENT_USER, kGroupPolicyPath, RegistryKey::kRead, false, false);
+    if (!groupPolicyKey_->isOpen()) {
+        groupPolicyKey_.reset();
+        return false;
+    }
+    return true;
+}
+
+bool ManagedPrintPolicy::readPolicyLocation(RegistryKey& key, std::wstring& location)
+{
+    bool found = false;
+    bool dropped = true;
+    std::wstring value;
+    if (key.queryString(L"Policy", value) && !value.empty()) {
+        found = true;
+        location = value;
+        dropped = false;
+        if (value.compare(0, 4, L"http") == 0) {
+            policyFromServer_ = false;
+            policyServer_.clear();
+            if (value.find(L".xml") == std::wstring::npos && value.find(L".XML") == std::wstring::npos) {
+                std::wstring query;
+                buildQueryString(query, key);
+                if (!query.empty()) {
+                    const bool hasQuestion = location.find(L'?') != std::wstring::npos;
+                    if (query[0] == L'?') {
+                        if (hasQuestion)
+                            query[0] = L'&';
+                    } else if (query[0] == L'&') {
+                        if (!hasQuestion)
+                            query[0] = L'?';
+                    } else {
+                        query.insert(0, hasQuestion ? L"&" : L"?");
+                    }
+                    location += query;
+                }
+            }
+        } else if (value.find_first_of(L"\\?:/") != std::wstring::npos) {
+            HANDLE file = CreateFileW(value.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (file != INVALID_HANDLE_VALUE) {
+                CloseHandle(file);
+                policyFromServer_ = false;
+                policyServer_.clear();
+            } else {
+                found = false;
+                dropped = true;
+            }
+        } else {
+            policyServer_ = value;
+            dropped = true;
+        }
+    }
+    if (dropped) {
+        location.clear();
+        found = isPolicyServerReachable();
+        if (found) {
+            std::wstring query;
+            buildQueryString(query, key);
+            location = L"http://" + policyServer_ + L"/policy" + query;
+        }
+    }
+    return found;
+}
+
+bool ManagedPrintPolicy::writePolicyCache(RegistryKey& parent, const std::wstring& subkey, bool found,
+                                          const std::wstring& location)
+{
+    RegDeleteKeyW(parent.getHandle(), subkey.c_str());
+    auto key = std::make_unique<RegistryKey>(parent.getHandle(), subkey, RegistryKey::kAllAccess, true, true);
+    if (!key->isOpen())
+        return false;
+    const bool created = key->wasCreated();
+    policyCacheKey_ = std::move(key);
+
+    bool loaded = false;
+    if (!serverPolicyOff_ && found) {
+        if (created || reloading_)
+            writeDefaultPolicy();
+        ManagedPrintPolicyParser parser(policyCacheKey_->getHandle());
+        loaded = parser.parseLocation(location);
+    }
+    // A failed fetch or parse is cached as "no policy" too, so that later
+    // processes do not take the defaults and a partial document for a policy.
+    if (!loaded) {
+        policyCacheKey_->setDword(L"NoPolicy", 1);
+        policyCacheKey_->setDword(L"RefreshPolicy", kNoPolicyRefreshMs);
+    }
+    policyCacheKey_->setString(L"Policy", location.c_str());
+    policyCacheKey_->setDword(L"LastPolicyQuery", GetTickCount());
+    return loaded;
+}
+
+void ManagedPrintPolicy::writeDefaultPolicy()
+{
+    if (!policyCacheKey_)
+        return;
+    const std::pair<const wchar_t*, DWORD> defaults[] = {
+        {L"Restricted", 0},    {L"ShowDriverSettings", 1}, {L"ShowDeviceAddress", 1}, {L"ShowMakePermanent", 1},
+        {L"ShowProfiles", 1},  {L"LocalPorts", 1},         {L"NetworkShares", 1},     {L"RendezvousTCPIP", 1},
+        {L"Bluetooth", 0},     {L"CustomMPLCount", 0},     {L"Color", 1},             {L"RequireQZDevices", 0},
+    };
+    for (const auto& value : defaults)
+        policyCacheKey_->setDword(value.first, value.second);
+}
+
+void ManagedPrintPolicy::buildQueryString(std::wstring& query, RegistryKey& key)
+{
+    query = L"?userName=" + encodedQueryValue(expandEnvironment(L"%USERNAME%"));
+    if (GetEnvironmentVariableW(L"USERDNSDOMAIN", nullptr, 0) != 0)
+        query += L"&domainName=" + encodedQueryValue(expandEnvironment(L"%USERDOMAIN%"));
+    DWORD mostSignificant = 0, leastSignificant = 0;
+    if (moduleFileVersion(mostSignificant, leastSignificant)) {
+        wchar_t version[64] = {};
+        std::swprintf(version, 64, L"&mpdVersion=%d.%d.%d.%d", HIWORD(mostSignificant), LOWORD(mostSignificant),
+                      HIWORD(leastSignificant), LOWORD(leastSignificant));
+        query += version;
+    }
+    std::wstring extra;
+    if (key.queryString(L"MPPQueryString", extra) && !extra.empty()) {
+        if (extra[0] == L'?')
+            extra.erase(0, 1);
+        // Only the administrator's own text is expanded: the names above
+        // are already final.
+        if (extra.find(L'%') != std::wstring::npos)
+            extra = expandEnvironment(extra);
+        query += L"&" + extra;
+    }
+}
+
+bool ManagedPrintPolicy::isPolicyServerReachable()
+{
+    if (policyServer_.empty())
+        return policyFromServer_;
+    const std::wstring lastCheckedName = localAddress_ + L"-PSHostLastChecked-" + policyServer_;
+    const std::wstring stateName = localAddress_ + L"-PSHostResolveState-" + policyServer_;
+    const ULONGLONG state = getProcessProperty(stateName);
+    if (state == kResolved)
+        policyFromServer_ = true;
+    else if (state == kUnresolved)
+        policyFromServer_ = false;
+    const DWORD lastChecked = static_cast<DWORD>(getProcessProperty(lastCheckedName));
+    if (!reloading_ && lastChecked != 0 && GetTickCount() - lastChecked < kReachabilityMemoMs)
+        return policyFromServer_;
+
+    const std::string name = narrowAnsi(policyServer_);
+    const bool resolved = !name.empty() && (gethostbyname(name.c_str()) || inet_addr(name.c_str()) != INADDR_NONE);
+    policyFromServer_ = resolved;
+    setProcessProperty(stateName, resolved ? kResolved : kUnresolved);
+    setProcessProperty(lastCheckedName, GetTickCount());
+    return policyFromServer_;
+}
+
+bool ManagedPrintPolicy::queryActiveDirectory()
+{
+    directoryAvailable_ = false;
+    RegistryKey settings(HKEY_CURRENT_USER, kSettingsPath, RegistryKey::kRead, false, false);
+    DWORD simulator = 0xFFFFFFFF;
+    readDword(settings, L"ADSLoginSimulator", simulator);
+    const LONG simulated = static_cast<LONG>(simulator);
+    if (simulated == 0)
+        return false;
+    if (simulated > 0) {
+        directoryAvailable_ = true;
+        return true;
+    }
+
+    std::vector<char> domain(256);
+    DWORD length = GetEnvironmentVariableA("USERDNSDOMAIN", domain.data(), static_cast<DWORD>(domain.size()));
+    if (length >= domain.size()) {
+        domain.assign(length + 10, '\0');
+        length = GetEnvironmentVariableA("USERDNSDOMAIN", domain.data(), static_cast<DWORD>(domain.size()));
+        if (length >= domain.size())
+            length = 0;
+    }
+    if (length == 0 || !gethostbyname(domain.data()))
+        return false;
+
+    COMWrapper* com = getThreadCOMWrapper(__FILE__, __LINE__);
+    const HRESULT init = com ? com->initialize() : E_FAIL;
+    if (SUCCEEDED(init) || init == RPC_E_CHANGED_MODE) {
+        IADs* root = nullptr;
+        if (SUCCEEDED(ADsOpenObject(L"LDAP://rootDSE", nullptr, nullptr, ADS_SECURE_AUTHENTICATION, IID_IADs,
+                                    reinterpret_cast<void**>(&root))) &&
+            root) {
+            directoryAvailable_ = true;
+            root->Release();
+        }
+    }
+    if (com)
+        com->uninitialize();
+    return directoryAvailable_;
+}
+
+bool ManagedPrintPolicy::readCachedPolicy(RegistryKey& key)
+{
+    std::wstring location;
+    return key.queryString(L"Policy", location);
+}
+
+} // namespace MPrint
