@@ -25,19 +25,55 @@ bool validMonitorName(const std::wstring& name)
     return !name.empty() && name.size() < 256 && name.find(L'\\') == std::wstring::npos;
 }
 
+struct CachedMonitor {
+    std::wstring driver;  // the "Driver" value it was loaded from
+    std::shared_ptr<qzmon::LoadedMonitor> monitor;
+};
 std::mutex monitorsLock;  // guards monitors
-// Loaded once per process and kept: monitors hold state between calls, as in the spooler.
-std::map<std::wstring, std::shared_ptr<qzmon::LoadedMonitor>> monitors;
+// Loaded once per process and kept while registered under the same DLL: monitors hold
+// state between calls, as in the spooler. Open Xcv handles keep a dropped one alive.
+std::map<std::wstring, CachedMonitor> monitors;
 
-DWORD loadMonitor(const std::wstring& name, std::shared_ptr<qzmon::LoadedMonitor>& out)
+std::wstring lowered(const std::wstring& name)
 {
     std::wstring lower = name;
     CharLowerBuffW(lower.data(), static_cast<DWORD>(lower.size()));
+    return lower;
+}
+
+std::wstring registeredDriver(const std::wstring& name)
+{
+    RegKey key;
+    key.open(HKEY_LOCAL_MACHINE, std::wstring(kMonitorsPath) + L"\\" + name);
+    return key.readString(L"Driver");
+}
+
+// DeleteMonitorW and AddMonitorW unload the monitor, as the spooler does.
+void forgetMonitor(const std::wstring& name)
+{
+    std::shared_ptr<qzmon::LoadedMonitor> dropped;
+    {
+        std::lock_guard<std::mutex> guard(monitorsLock);
+        const auto cached = monitors.find(lowered(name));
+        if (cached == monitors.end())
+            return;
+        dropped = std::move(cached->second.monitor);
+        monitors.erase(cached);
+    }
+}
+
+DWORD loadMonitor(const std::wstring& name, std::shared_ptr<qzmon::LoadedMonitor>& out)
+{
+    const std::wstring lower = lowered(name);
+    const std::wstring driver = registeredDriver(name);
     std::lock_guard<std::mutex> guard(monitorsLock);
     const auto cached = monitors.find(lower);
     if (cached != monitors.end()) {
-        out = cached->second;
-        return ERROR_SUCCESS;
+        if (equalsNoCase(cached->second.driver, driver)) {
+            out = cached->second.monitor;
+            return ERROR_SUCCESS;
+        }
+        monitors.erase(cached);  // unregistered or registered anew meanwhile
     }
     SetLastError(ERROR_SUCCESS);
     std::shared_ptr<qzmon::LoadedMonitor> loaded = qzmon::LoadedMonitor::load(name);
@@ -48,7 +84,7 @@ DWORD loadMonitor(const std::wstring& name, std::shared_ptr<qzmon::LoadedMonitor
     const MONITOR2& table = loaded->table();
     if (!table.pfnXcvOpenPort || !table.pfnXcvDataPort || !table.pfnXcvClosePort)
         return ERROR_NOT_SUPPORTED;
-    monitors[lower] = loaded;
+    monitors[lower] = CachedMonitor{driver, loaded};
     out = loaded;
     return ERROR_SUCCESS;
 }
@@ -277,6 +313,7 @@ WINBOOL WINAPI AddMonitorW(LPWSTR pName, DWORD Level, LPBYTE pMonitorInfo)
     LONG rc = key.create(HKEY_LOCAL_MACHINE, path);
     if (rc == ERROR_SUCCESS)
         rc = key.writeString(L"Driver", dll);
+    forgetMonitor(name);
     return finish(L"AddMonitorW", args, static_cast<DWORD>(rc));
 }
 
@@ -308,6 +345,7 @@ WINBOOL WINAPI DeleteMonitorW(LPWSTR pName, LPWSTR pEnvironment, LPWSTR pMonitor
             return finish(L"DeleteMonitorW", args, ERROR_PRINT_MONITOR_IN_USE);
     }
     const LONG rc = RegDeleteTreeW(HKEY_LOCAL_MACHINE, path.c_str());
+    forgetMonitor(name);
     return finish(L"DeleteMonitorW", args, static_cast<DWORD>(rc));
 }
 

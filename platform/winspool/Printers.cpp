@@ -594,7 +594,9 @@ WINBOOL WINAPI ClosePrinter(HANDLE hPrinter)
         closeXcv(*handle);
     if (handle->docJob) {
         // An open document ends with its handle, as in Windows.
-        setJobStatus(handle->docJob, 0, JOB_STATUS_SPOOLING);
+        SpoolLock lock;
+        if (lock.held())
+            setJobStatus(handle->docJob, 0, JOB_STATUS_SPOOLING);
     }
     return finish(L"ClosePrinter", {handle->kind == HandleKind::Printer ? handle->queue.fullName() : handle->server},
                   ERROR_SUCCESS);
@@ -625,7 +627,9 @@ WINBOOL WINAPI GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD 
 
 WINBOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command)
 {
-    std::shared_ptr<PrinterHandle> handle = findPrinter(hPrinter, PRINTER_ACCESS_ADMINISTER);
+    // A user's own device mode (level 9) needs no administration right.
+    std::shared_ptr<PrinterHandle> handle =
+        findPrinter(hPrinter, Level == 9 ? PRINTER_ACCESS_USE : PRINTER_ACCESS_ADMINISTER);
     if (!handle)
         return finish(L"SetPrinterW", {numberText(Level), numberText(Command)}, GetLastError());
     const std::wstring before = handle->queue.fullName();

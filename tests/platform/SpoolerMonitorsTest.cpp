@@ -204,4 +204,24 @@ TEST_F(SpoolerMonitors, RegistrationEnumerationAndErrors)
     EXPECT_TRUE(DeleteMonitorW(nullptr, nullptr, const_cast<wchar_t*>(monitor_.c_str())));
 }
 
+TEST_F(SpoolerMonitors, DeleteUnloadsTheMonitorAndAddingAgainLoadsItAnew)
+{
+    // The upgrade road deletes the monitor, replaces its DLL and adds it again.
+    DWORD error = 0;
+    HANDLE xcv = openXcv(L",XcvMonitor " + monitor_, SERVER_ACCESS_ADMINISTER, error);
+    ASSERT_EQ(error, 0u);
+    ClosePrinter(xcv);
+    ASSERT_TRUE(DeleteMonitorW(nullptr, nullptr, const_cast<wchar_t*>(monitor_.c_str())));
+    EXPECT_EQ(openXcv(L",XcvMonitor " + monitor_, SERVER_ACCESS_ADMINISTER, error), nullptr);
+    EXPECT_EQ(error, DWORD{ERROR_UNKNOWN_PRINT_MONITOR});
+    MONITOR_INFO_2W info{const_cast<wchar_t*>(monitor_.c_str()), nullptr, const_cast<wchar_t*>(dll_.c_str())};
+    ASSERT_TRUE(AddMonitorW(nullptr, 2, reinterpret_cast<LPBYTE>(&info)));
+    xcv = openXcv(L",XcvMonitor " + monitor_, SERVER_ACCESS_ADMINISTER, error);
+    ASSERT_EQ(error, 0u);
+    ClosePrinter(xcv);
+    const std::string m = n(monitor_);
+    EXPECT_EQ(monitorLines(), (std::vector<std::string>{"init 1 1", "open " + m + " 1", "close " + m, "shutdown",
+                                                        "init 1 1", "open " + m + " 1", "close " + m}));
+}
+
 } // namespace

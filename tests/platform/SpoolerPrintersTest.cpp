@@ -428,4 +428,93 @@ TEST_F(SpoolerPrinters, DocumentPropertiesSizeOutAndInBuffers)
               -1);
 }
 
+TEST_F(SpoolerPrinters, AddPrinterChecksDriverPortAndNameAndDeletePrinterRemovesJobs)
+{
+    const std::wstring name = testspool::uniqueQueueName(L"Added");
+    ScopedQueue existing(testspool::uniqueQueueName(L"Existing"), L"Vrelm Test Driver");  // makes the driver known
+    auto add = [](const std::wstring& queue, const wchar_t* driver, const wchar_t* port, DWORD level = 2) {
+        PRINTER_INFO_2W info{};
+        info.pPrinterName = const_cast<wchar_t*>(queue.c_str());
+        info.pDriverName = const_cast<wchar_t*>(driver);
+        info.pPortName = const_cast<wchar_t*>(port);
+        info.pPrintProcessor = const_cast<wchar_t*>(L"winprint");
+        SetLastError(kSentinel);
+        HANDLE h = AddPrinterW(nullptr, level, reinterpret_cast<LPBYTE>(&info));
+        return std::make_pair(h, h ? DWORD{0} : GetLastError());
+    };
+    struct Row {
+        const char* what;
+        std::wstring queue;
+        const wchar_t* driver;
+        const wchar_t* port;
+        DWORD level, error;
+    } rows[] = {{"level", name, L"Vrelm Test Driver", L"LPT1:", 1, ERROR_INVALID_LEVEL},
+                {"exists", existing.name(), L"Vrelm Test Driver", L"LPT1:", 2, ERROR_PRINTER_ALREADY_EXISTS},
+                {"driver", name, L"No Such Driver 4711", L"LPT1:", 2, ERROR_UNKNOWN_PRINTER_DRIVER},
+                {"port", name, L"Vrelm Test Driver", L"NOPORT_4711", 2, ERROR_UNKNOWN_PORT},
+                {"comma", name + L",x", L"Vrelm Test Driver", L"LPT1:", 2, ERROR_INVALID_PRINTER_NAME},
+                {"long", std::wstring(300, L'n'), L"Vrelm Test Driver", L"LPT1:", 2, ERROR_INVALID_PRINTER_NAME}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const auto [h, error] = add(row.queue, row.driver, row.port, row.level);
+        EXPECT_EQ(h, nullptr);
+        EXPECT_EQ(error, row.error);
+    }
+    const auto [printer, error] = add(name, L"Vrelm Test Driver", L"LPT1:");
+    ASSERT_NE(printer, nullptr) << error;
+    DOC_INFO_1W doc{const_cast<wchar_t*>(L"Doc"), nullptr, nullptr};
+    const DWORD job = StartDocPrinterW(printer, 1, reinterpret_cast<LPBYTE>(&doc));
+    EXPECT_NE(job, 0u);
+    EndDocPrinter(printer);
+    ASSERT_TRUE(DeletePrinter(printer));
+    ClosePrinter(printer);
+    EXPECT_EQ(openQueue(name), nullptr);
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_PRINTER_NAME});
+    HKEY key = nullptr;
+    EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE,
+                            (L"SOFTWARE\\VrelmSpoolerStandIn\\Jobs\\" + std::to_wstring(job)).c_str(), 0, KEY_READ,
+                            &key),
+              ERROR_SUCCESS);
+    // A handle without DELETE access cannot delete.
+    Printer user(existing.name());
+    EXPECT_FALSE(DeletePrinter(user.get()));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_ACCESS_DENIED});
+}
+
+TEST_F(SpoolerPrinters, GlobalAndPerUserDeviceModes)
+{
+    ScopedQueue queue(testspool::uniqueQueueName(L"Modes"));
+    Printer admin(queue.name(), PRINTER_ALL_ACCESS);
+    ASSERT_NE(admin.get(), nullptr);
+    std::vector<BYTE> mode(DocumentPropertiesW(nullptr, admin.get(), nullptr, nullptr, nullptr, 0));
+    ASSERT_GE(mode.size(), sizeof(DEVMODEW));
+    auto* devMode = reinterpret_cast<DEVMODEW*>(mode.data());
+    ASSERT_EQ(DocumentPropertiesW(nullptr, admin.get(), nullptr, devMode, nullptr, DM_OUT_BUFFER), IDOK);
+    devMode->dmCopies = 3;
+    PRINTER_INFO_8W global{devMode};
+    ASSERT_TRUE(SetPrinterW(admin.get(), 8, reinterpret_cast<LPBYTE>(&global), 0));
+    ASSERT_EQ(DocumentPropertiesW(nullptr, admin.get(), nullptr, devMode, nullptr, DM_OUT_BUFFER), IDOK);
+    EXPECT_EQ(devMode->dmCopies, 3);
+    // A user may set only their own device mode.
+    Printer user(queue.name());
+    devMode->dmCopies = 5;
+    PRINTER_INFO_9W mine{devMode};
+    EXPECT_FALSE(SetPrinterW(user.get(), 8, reinterpret_cast<LPBYTE>(&mine), 0));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_ACCESS_DENIED});
+    ASSERT_TRUE(SetPrinterW(user.get(), 9, reinterpret_cast<LPBYTE>(&mine), 0));
+    BYTE buffer[4096];
+    DWORD needed = 0;
+    ASSERT_TRUE(GetPrinterW(user.get(), 9, buffer, sizeof(buffer), &needed));
+    ASSERT_NE(reinterpret_cast<PRINTER_INFO_9W*>(buffer)->pDevMode, nullptr);
+    EXPECT_EQ(reinterpret_cast<PRINTER_INFO_9W*>(buffer)->pDevMode->dmCopies, 5);
+    ASSERT_TRUE(GetPrinterW(user.get(), 8, buffer, sizeof(buffer), &needed));
+    EXPECT_EQ(reinterpret_cast<PRINTER_INFO_8W*>(buffer)->pDevMode->dmCopies, 3);
+    PRINTER_INFO_9W none{nullptr};
+    EXPECT_TRUE(SetPrinterW(user.get(), 9, reinterpret_cast<LPBYTE>(&none), 0));
+    // A device mode whose sizes overrun is refused.
+    devMode->dmDriverExtra = 0xFFFF;
+    EXPECT_FALSE(SetPrinterW(admin.get(), 8, reinterpret_cast<LPBYTE>(&global), 0));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_PARAMETER});
+}
+
 } // namespace
