@@ -193,8 +193,8 @@ WINBOOL WINAPI XcvDataW(HANDLE hXcv, PCWSTR pszDataName, PBYTE pInputData, DWORD
     if (!handle || handle->kind != HandleKind::Xcv || !handle->monitor)
         return finish(L"XcvDataW", {L"", data, input}, ERROR_INVALID_HANDLE);
     const std::wstring object = handle->monitor->name() + L"|" + handle->xcvObject;
-    if (!pszDataName || !pcbOutputNeeded || !pdwStatus || (!pInputData && cbInputData) ||
-        (!pOutputData && cbOutputData))
+    if (!pszDataName || wcsnlen(pszDataName, 1024) >= 1024 || !pcbOutputNeeded || !pdwStatus ||
+        (!pInputData && cbInputData) || (!pOutputData && cbOutputData))
         return finish(L"XcvDataW", {object, data, input}, ERROR_INVALID_PARAMETER);
     *pcbOutputNeeded = 0;
     const DWORD status = handle->monitor->xcvData(handle->xcv, data, pInputData, cbInputData, pOutputData,

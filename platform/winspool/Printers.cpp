@@ -45,6 +45,8 @@ bool validDevMode(const void* devMode, size_t size)
 
 void ensureDriver(const std::wstring& driver)
 {
+    if (driver.empty() || driver.size() > 255 || driver.find(L'\\') != std::wstring::npos)
+        return;
     RegKey key;
     const std::wstring path = std::wstring(kDriversPath) + L"\\" + driver;
     if (key.open(HKEY_LOCAL_MACHINE, path) == ERROR_SUCCESS)
@@ -150,8 +152,8 @@ DWORD createQueue(const QueueRef& ref, const std::wstring& driver, const std::ws
     key.writeValue(L"Default DevMode", REG_BINARY, mode.data(), static_cast<DWORD>(mode.size()));
     RegKey data;
     data.create(key.get(), L"PrinterDriverData");
-    if (ref.server.empty())
-        ensureDriver(driver);
+    // A connection to a remote queue brings its driver along, as point and print does.
+    ensureDriver(driver);
     return ERROR_SUCCESS;
 }
 
