@@ -517,4 +517,37 @@ TEST_F(SpoolerPrinters, GlobalAndPerUserDeviceModes)
     EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_PARAMETER});
 }
 
+TEST_F(SpoolerPrinters, ControlSurfaceRefusesBadArguments)
+{
+    const SpoolerControlApi* api = testspool::control();
+    const std::wstring longName(5000, L'x');
+    DWORD job = kSentinel;
+    const DWORD number = 1;
+    struct Row {
+        const char* what;
+        DWORD error;
+    } rows[] = {
+        {"queue null", api->addQueue(nullptr, L"D", L"LPT1:", 0)},
+        {"queue long", api->addQueue(longName.c_str(), L"D", L"LPT1:", 0)},
+        {"queue comma", api->addQueue(L"a,b", L"D", L"LPT1:", 0)},
+        {"driver null", api->addQueue(L"Vrelm NoDriver", nullptr, L"LPT1:", 0)},
+        {"driver slash", api->addQueue(L"Vrelm NoDriver", L"a\\b", L"LPT1:", 0)},
+        {"remove missing", api->removeQueue(L"No Such Queue 4711")},
+        {"value missing queue", api->setQueueValue(L"No Such Queue 4711", nullptr, L"v", REG_DWORD, &number, 4)},
+        {"value no data", api->setQueueValue(nullptr, nullptr, L"v", REG_DWORD, nullptr, 4)},
+        {"job null id", api->addJob(L"No Such Queue 4711", L"d", 0, nullptr)},
+        {"job missing queue", api->addJob(L"No Such Queue 4711", L"d", 0, &job)},
+        {"status missing job", api->setJobStatus(0x7FFFFFF0, 1, 0)},
+        {"complete missing job", api->completeJob(0)},
+        {"port unknown monitor", api->addPort(L"No Such Monitor 4711", L"P")},
+        {"provider local printer", api->addProviderPrinter(L"X!\\\\Y", L"Local")},
+        {"monitor slash", api->addMonitor(L"a\\b", L"x.dll")},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        EXPECT_NE(row.error, DWORD{ERROR_SUCCESS});
+    }
+    EXPECT_EQ(job, 0u);
+}
+
 } // namespace
