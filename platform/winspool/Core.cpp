@@ -367,7 +367,8 @@ bool queueExists(const QueueRef& ref)
 
 namespace {
 std::mutex handlesLock;  // guards handles, nextHandle
-std::map<uintptr_t, std::shared_ptr<PrinterHandle>> handles;
+// Never destroyed: handles left open at exit may hold monitors (see Monitors.cpp).
+std::map<uintptr_t, std::shared_ptr<PrinterHandle>>& handles = *new std::map<uintptr_t, std::shared_ptr<PrinterHandle>>;
 uintptr_t nextHandle = 0x5000;
 } // namespace
 

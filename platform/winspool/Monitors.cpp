@@ -32,7 +32,8 @@ struct CachedMonitor {
 std::mutex monitorsLock;  // guards monitors
 // Loaded once per process and kept while registered under the same DLL: monitors hold
 // state between calls, as in the spooler. Open Xcv handles keep a dropped one alive.
-std::map<std::wstring, CachedMonitor> monitors;
+// Never destroyed: a monitor's shutdown must not run under the loader lock at process exit.
+std::map<std::wstring, CachedMonitor>& monitors = *new std::map<std::wstring, CachedMonitor>;
 
 std::wstring lowered(const std::wstring& name)
 {
