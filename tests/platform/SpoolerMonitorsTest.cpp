@@ -153,11 +153,28 @@ TEST_F(SpoolerMonitors, RightsSwitchRefusesAdministeringXcvOpensOnly)
 
 TEST_F(SpoolerMonitors, RegistrationEnumerationAndErrors)
 {
+    // Parallel tests add monitors and ports between a size query and the fill:
+    // callers query again on ERROR_INSUFFICIENT_BUFFER, so do these.
+    auto enumerate = [](auto function, std::vector<BYTE>& buffer, DWORD& count) {
+        DWORD needed = 0;
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            SetLastError(kSentinel);
+            if (!function(nullptr, 0, &needed, &count) && GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+                return false;
+            buffer.assign(needed + 1, 0);
+            if (function(buffer.data(), needed, &needed, &count))
+                return true;
+            if (GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+                return false;
+        }
+        return false;
+    };
     DWORD needed = 0, count = 0;
     EXPECT_FALSE(EnumMonitorsW(nullptr, 2, nullptr, 0, &needed, &count));
     EXPECT_EQ(GetLastError(), DWORD{ERROR_INSUFFICIENT_BUFFER});
-    std::vector<BYTE> buffer(needed);
-    ASSERT_TRUE(EnumMonitorsW(nullptr, 2, buffer.data(), needed, &needed, &count));
+    std::vector<BYTE> buffer;
+    ASSERT_TRUE(enumerate([](LPBYTE b, DWORD s, LPDWORD n, LPDWORD c) { return EnumMonitorsW(nullptr, 2, b, s, n, c); },
+                          buffer, count));
     const auto* monitors = reinterpret_cast<MONITOR_INFO_2W*>(buffer.data());
     const auto found = std::find_if(monitors, monitors + count,
                                     [&](const MONITOR_INFO_2W& m) { return monitor_ == m.pName; });
@@ -167,14 +184,15 @@ TEST_F(SpoolerMonitors, RegistrationEnumerationAndErrors)
 
     EXPECT_FALSE(EnumPortsW(nullptr, 2, nullptr, 0, &needed, &count));
     EXPECT_EQ(GetLastError(), DWORD{ERROR_INSUFFICIENT_BUFFER});
-    buffer.assign(needed, 0);
-    ASSERT_TRUE(EnumPortsW(nullptr, 2, buffer.data(), needed, &needed, &count));
+    ASSERT_TRUE(enumerate([](LPBYTE b, DWORD s, LPDWORD n, LPDWORD c) { return EnumPortsW(nullptr, 2, b, s, n, c); },
+                          buffer, count));
     const auto* ports = reinterpret_cast<PORT_INFO_2W*>(buffer.data());
     const auto port = std::find_if(ports, ports + count, [&](const PORT_INFO_2W& p) { return port_ == p.pPortName; });
     ASSERT_NE(port, ports + count);
     EXPECT_EQ(dll_, port->pMonitorName);
     EXPECT_EQ(monitor_, port->pDescription);
-    EXPECT_FALSE(EnumPortsW(const_cast<wchar_t*>(L"\\\\NoSuchServer"), 1, buffer.data(), needed, &needed, &count));
+    EXPECT_FALSE(EnumPortsW(const_cast<wchar_t*>(L"\\\\NoSuchServer"), 1, buffer.data(),
+                            static_cast<DWORD>(buffer.size()), &needed, &count));
     EXPECT_EQ(GetLastError(), DWORD{RPC_S_SERVER_UNAVAILABLE});
 
     struct Row {

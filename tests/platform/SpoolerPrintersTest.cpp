@@ -307,9 +307,15 @@ TEST_F(SpoolerPrinters, EnumPrintersFindsLocalRemoteAndClientProviderQueues)
         std::vector<std::wstring> found;
         DWORD needed = 0, count = 0;
         wchar_t* n = name.empty() ? nullptr : const_cast<wchar_t*>(name.c_str());
-        EnumPrintersW(flags, n, level, nullptr, 0, &needed, &count);
-        std::vector<BYTE> buffer(needed + 8);
-        error = EnumPrintersW(flags, n, level, buffer.data(), needed, &needed, &count) ? 0 : GetLastError();
+        std::vector<BYTE> buffer;
+        // Parallel tests add queues between the size query and the fill: query again then.
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            EnumPrintersW(flags, n, level, nullptr, 0, &needed, &count);
+            buffer.assign(needed + 8, 0);
+            error = EnumPrintersW(flags, n, level, buffer.data(), needed, &needed, &count) ? 0 : GetLastError();
+            if (error != ERROR_INSUFFICIENT_BUFFER)
+                break;
+        }
         for (DWORD i = 0; i < count && !error; ++i) {
             if (level == 2) {
                 const auto* info = reinterpret_cast<PRINTER_INFO_2W*>(buffer.data()) + i;
