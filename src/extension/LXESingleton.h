@@ -1,0 +1,33 @@
+// The process's reference-counted hold on its one printing extension. Every
+// entry point that needs the extension acquires it here and releases it
+// before it returns; the last release deletes the extension and the process's
+// managed print policy, so neither outlives a call sequence. One instance
+// lives from module load to unload.
+#pragma once
+
+#include "core/Win32.h"
+
+class LumoraPrintingExtension;
+
+class LXESingleton {
+public:
+    LXESingleton();
+    virtual ~LXESingleton();
+    LXESingleton(const LXESingleton&) = delete;
+    LXESingleton& operator=(const LXESingleton&) = delete;
+
+    // The extension, created on the first acquire; null while the module
+    // unloads or when creating it failed (the count is unchanged then).
+    static LumoraPrintingExtension* acquire();
+    // The count after the release. A null extension, a missing singleton or
+    // a release without an acquire changes nothing and answers 0.
+    static LONG release(LumoraPrintingExtension* extension);
+
+private:
+    LumoraPrintingExtension* acquireExtension();
+    LONG releaseExtension();
+
+    LumoraPrintingExtension* extension_ = nullptr; // guarded by lock_
+    volatile LONG count_ = 0;                      // guarded by lock_, changed interlocked
+    CRITICAL_SECTION* lock_ = nullptr;             // a GlobalAlloc block the object owns
+};

@@ -1,0 +1,323 @@
+#include "extension/LumoraPrintingExtension.h"
+
+#include "core/COMWrapper.h"
+#include "core/ComponentRegistry.h"
+#include "VagantUIExtension/DiscoveryServicesManager.h"
+#include "extension/KRVProperties.h"
+#include "extension/ModuleEntry.h"
+
+#include <commctrl.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <new>
+#include <vector>
+
+namespace {
+
+LumoraPrintingExtension* g_extension = nullptr;
+
+const wchar_t kSettingsPath[] = L"Software\\Tarvokin\\QZ Print Settings";
+const wchar_t kTargetHistory[] = L"\\Target History";
+const wchar_t kResourceModule[] = L"vrelm102.DLL";
+const wchar_t kReadInOldProfiles[] = L"ReadInOldProfiles";
+const wchar_t kReadInM1Profiles[] = L"ReadInM1Profiles";
+
+// The two older layouts that the migration reads.
+const wchar_t kOldHistoryPath[] = L"Software\\Tarvokin\\QZ Roving Printing Driver\\Target History";
+const wchar_t kOldSettingsPath[] = L"Software\\Tarvokin\\QZ Roving Print Settings";
+
+constexpr DWORD kDefaultHistoryLimit = 10;
+// An older length is only a stored number: bound the walk so that a damaged
+// value cannot keep initialisation reading the registry for hours.
+constexpr DWORD kMaxMigratedIndex = 4096;
+
+struct SuffixRow {
+    WORD primary;
+    const wchar_t* suffix;
+};
+
+// Chinese and English depend on the sublanguage (see helpLanguageSuffix).
+const SuffixRow kHelpSuffixes[] = {
+    {0x01, L"AR"}, {0x03, L"CA"}, {0x05, L"CS"}, {0x06, L"DA"}, {0x07, L"GE"}, {0x08, L"EL"},
+    {0x0A, L"SP"}, {0x0B, L"FI"}, {0x0C, L"FR"}, {0x0D, L"HE"}, {0x0E, L"HU"}, {0x10, L"IT"},
+    {0x11, L"JA"}, {0x12, L"KO"}, {0x13, L"NL"}, {0x14, L"NO"}, {0x15, L"PL"}, {0x16, L"PR"},
+    {0x19, L"RU"}, {0x1B, L"SK"}, {0x1D, L"SV"}, {0x1E, L"TH"}, {0x1F, L"TR"},
+};
+
+std::wstring indexed(const wchar_t* prefix, DWORD index)
+{
+    return prefix + std::to_wstring(index);
+}
+
+DWORD dwordOr(RegistryKey& key, const wchar_t* name, DWORD fallback)
+{
+    DWORD value = 0;
+    return key.queryDword(name, &value) ? value : fallback;
+}
+
+// Appends the entries 0..length-1 of `from` after the `to` key's own, without
+// gaps for missing ones; ages only when asked. Writes the new length and the
+// limit, raised to the length when exceeded.
+void appendHistory(RegistryKey& from, DWORD length, RegistryKey& to, bool withAges)
+{
+    DWORD count = dwordOr(to, L"HistoryLength", 0);
+    DWORD limit = dwordOr(to, L"HistoryLimit", kDefaultHistoryLimit);
+    length = std::min(length, kMaxMigratedIndex);
+    for (DWORD i = 0; i < length; ++i) {
+        std::wstring target;
+        if (!from.queryString(indexed(L"Target", i), target))
+            continue;
+        to.setString(indexed(L"Target", count), target);
+        std::wstring age;
+        if (withAges && from.queryString(indexed(L"TargetAge", i), age))
+            to.setString(indexed(L"TargetAge", count), age);
+        ++count;
+        if (count > limit)
+            limit = count;
+    }
+    to.setDword(L"HistoryLength", count);
+    to.setDword(L"HistoryLimit", limit);
+}
+
+} // namespace
+
+LumoraPrintingExtension* LumoraPrintingExtension::instance()
+{
+    if (g_extension)
+        return g_extension;
+    LumoraPrintingExtension* extension = new (std::nothrow) LumoraPrintingExtension();
+    if (!extension)
+        return nullptr;
+    // Published before init, as the prompt thread reaches it through instance().
+    g_extension = extension;
+    try {
+        extension->init();
+    } catch (...) {
+        delete extension; // clears g_extension
+        return nullptr;
+    }
+    return g_extension;
+}
+
+LumoraPrintingExtension* LumoraPrintingExtension::current()
+{
+    return g_extension;
+}
+
+LumoraPrintingExtension::LumoraPrintingExtension() = default;
+
+LumoraPrintingExtension::~LumoraPrintingExtension()
+{
+    if (g_extension == this)
+        g_extension = nullptr;
+    destinationContext_.reset();
+    if (discoveryManager_) {
+        discoveryManager_->Stop();
+        discoveryManager_->Shutdown();
+        delete discoveryManager_;
+        discoveryManager_ = nullptr;
+    }
+    settings_.reset();
+    resourceLoader_.reset();
+    if (comInitialized_) {
+        if (COMWrapper* com = getThreadCOMWrapper(__FILE__, __LINE__))
+            com->uninitialize();
+    }
+    // The socket initializer, declared first, ends after everything else.
+}
+
+LumoraPrintingExtension::ModulePaths LumoraPrintingExtension::modulePaths(const std::wstring& moduleFileName)
+{
+    ModulePaths paths;
+    const size_t separator = moduleFileName.find_last_of(L"\\/");
+    if (separator != std::wstring::npos)
+        paths.directory = moduleFileName.substr(0, separator + 1);
+    paths.resourceModule = paths.directory + kResourceModule;
+    return paths;
+}
+
+const wchar_t* LumoraPrintingExtension::helpLanguageSuffix(LANGID language)
+{
+    const WORD primary = language & 0x3FF;
+    const WORD sub = language >> 10;
+    if (primary == 0x04)
+        return sub == 1 ? L"TC" : L"SC";
+    if (primary == 0x09)
+        return sub == 1 ? L"EN" : L"EE";
+    for (const SuffixRow& row : kHelpSuffixes) {
+        if (row.primary == primary)
+            return row.suffix;
+    }
+    return L"EN";
+}
+
+std::wstring LumoraPrintingExtension::helpFilePath(const std::wstring& directory, bool htmlHelp, LANGID language)
+{
+    if (directory.empty())
+        return std::wstring();
+    // The suffix goes into the name before it meets the folder, so a "%" in
+    // the folder is never taken as a format.
+    std::wstring name = htmlHelp ? L"vrelh02" : L"vrelh01";
+    name += helpLanguageSuffix(language);
+    name += htmlHelp ? L".CHM" : L".HLP";
+    wchar_t combined[MAX_PATH] = {};
+    if (!PathCombineW(combined, directory.c_str(), name.c_str()))
+        return std::wstring();
+    return combined;
+}
+
+void LumoraPrintingExtension::init()
+{
+    wchar_t moduleFile[384] = {};
+    const DWORD length = GetModuleFileNameW(ModuleEntry::moduleHandle(), moduleFile, 384);
+    const ModulePaths paths = modulePaths(std::wstring(moduleFile, std::min<DWORD>(length, 384)));
+
+    resourceLoader_ = std::make_unique<MPrint::ResourceLoader>(paths.resourceModule);
+
+    RegistryKey settingsKey(HKEY_CURRENT_USER, kSettingsPath, RegistryKey::kAllAccess, true);
+    const std::wstring defaultProfile = resourceLoader_->loadString(LumoraSettings::kDefaultProfileStringId);
+    std::wstring profile = defaultProfile;
+    // An empty stored name would put the history nowhere: take it as absent.
+    if ((!settingsKey.queryString(L"CurrentProfile", profile) || profile.empty()) && !defaultProfile.empty()) {
+        profile = defaultProfile;
+        RegistryKey profileKey(settingsKey.getHandle(), profile, RegistryKey::kAllAccess, true);
+        profileKey.setString(L"", defaultProfile);
+        settingsKey.setString(L"CurrentProfile", profile);
+    }
+    settingsKey.queryString(L"CurrentAddress", destination_);
+
+    RegistryKey historyKey(settingsKey.getHandle(), profile + kTargetHistory, RegistryKey::kAllAccess, true);
+
+    wchar_t tempDirectory[MAX_PATH + 1] = L"C:\\temp";
+    GetTempPathW(MAX_PATH, tempDirectory);
+
+    settings_ = std::make_unique<LumoraSettings>(tempDirectory, settingsKey, historyKey, *resourceLoader_);
+
+    if (const LANGID language = settings_->getLangId()) {
+        resourceLoader_->setLanguage(language);
+        settings_->setLangId(resourceLoader_->getLanguage());
+    }
+    const LANGID helpLanguage = resourceLoader_->getLanguage();
+    settings_->setHelpFile(helpFilePath(paths.directory, false, helpLanguage).c_str());
+    settings_->setHtmlHelpFile(helpFilePath(paths.directory, true, helpLanguage).c_str());
+
+    ComponentRegistry::setResourceLoader(*resourceLoader_);
+    ComponentRegistry::setContext(settings_.get());
+
+    settings_->setCurrentProfileName(profile.c_str());
+
+    if (COMWrapper* com = getThreadCOMWrapper(__FILE__, __LINE__)) {
+        com->initialize();
+        comInitialized_ = true;
+    }
+    InitCommonControls();
+
+    discoveryManager_ = DiscoveryServicesManager::GetInstance();
+    if (discoveryManager_) {
+        discoveryManager_->Initialize();
+        discoveryManager_->Start();
+    }
+
+    DWORD marker = 0;
+    if (!settingsKey.queryDword(kReadInOldProfiles, &marker) || !settingsKey.queryDword(kReadInM1Profiles, &marker)) {
+        migrateOldProfiles(historyKey);
+        settingsKey.setDword(kReadInOldProfiles, 1);
+        settingsKey.setDword(kReadInM1Profiles, 1);
+    }
+}
+
+bool LumoraPrintingExtension::createDestinationContext(const std::wstring& printerName)
+{
+    if (!destinationContext_ && !printerName.empty())
+        destinationContext_ = std::make_unique<MPrint::DestinationContext>(printerName, nullptr);
+    return destinationContext_ != nullptr;
+}
+
+void LumoraPrintingExtension::readNewInstallFlag(HANDLE printer)
+{
+    if (!printer)
+        return;
+    DWORD type = 0;
+    DWORD value = 0;
+    DWORD needed = 0;
+    wchar_t name[] = L"LumoNewInstall";
+    if (GetPrinterDataW(printer, name, &type, reinterpret_cast<BYTE*>(&value), sizeof(value), &needed) ==
+            ERROR_SUCCESS &&
+        needed == sizeof(value) && value != 0)
+        newInstall_ = true;
+}
+
+bool LumoraPrintingExtension::isDestinationChanged() const
+{
+    return mode_ == kModeFirstJob && destinationChanged_;
+}
+
+void LumoraPrintingExtension::setDestinationChanged(bool changed)
+{
+    if (mode_ == kModeFirstJob)
+        destinationChanged_ = changed;
+}
+
+bool LumoraPrintingExtension::isFirstJobPending() const
+{
+    return mode_ == kModeFirstJob && getProcessProperty(krv::kFirstJob) == 0;
+}
+
+void LumoraPrintingExtension::migrateOldProfiles(RegistryKey& historyKey)
+{
+    if (!settings_)
+        return;
+    RegistryKey& settingsKey = settings_->getSettingsKey();
+    DWORD marker = 0;
+
+    // The single history of the oldest release, without ages.
+    if (!settingsKey.queryDword(kReadInOldProfiles, &marker)) {
+        RegistryKey oldHistory(HKEY_CURRENT_USER, kOldHistoryPath, RegistryKey::kAllAccess);
+        DWORD oldLength = 0;
+        if (oldHistory.isOpen() && oldHistory.queryDword(L"HistoryLength", &oldLength) && oldLength > 0)
+            appendHistory(oldHistory, oldLength, historyKey, false);
+    }
+
+    // The profiles of the next release, the current profile's first.
+    if (settingsKey.queryDword(kReadInM1Profiles, &marker))
+        return;
+    RegistryKey oldSettings(HKEY_CURRENT_USER, kOldSettingsPath, RegistryKey::kAllAccess);
+    if (!oldSettings.isOpen())
+        return;
+    const std::wstring rememberedProfile = settings_->getCurrentProfile();
+    std::wstring oldList;
+    oldSettings.queryString(L"CustomProfiles", oldList);
+    std::wstring currentList;
+    settingsKey.queryString(L"CustomProfiles", currentList);
+    std::wstring names = rememberedProfile + L";" + oldList;
+
+    bool switched = false;
+    std::vector<std::wstring> done; // a name listed twice is copied once
+    size_t start = 0;
+    while (start < names.size()) {
+        size_t end = names.find(L';', start);
+        if (end == std::wstring::npos)
+            end = names.size();
+        const std::wstring name = names.substr(start, end - start);
+        start = end + 1;
+        if (name.empty() || std::find(done.begin(), done.end(), name) != done.end())
+            continue;
+        done.push_back(name);
+        const std::wstring path = name + kTargetHistory;
+        RegistryKey oldProfile(oldSettings.getHandle(), path, RegistryKey::kAllAccess);
+        if (!oldProfile.isOpen())
+            continue;
+        // Whole entries: "Home" is not listed by "Home Office;".
+        if (LumoraSettings::findProfileEntry(currentList, name) == std::wstring::npos) {
+            settings_->selectProfile(name.c_str());
+            switched = true;
+        }
+        RegistryKey current(settingsKey.getHandle(), path, RegistryKey::kAllAccess);
+        if (!current.isOpen())
+            continue;
+        appendHistory(oldProfile, dwordOr(oldProfile, L"HistoryLength", 0), current, true);
+    }
+    if (switched)
+        settings_->selectProfile(rememberedProfile.c_str());
+}
