@@ -7,6 +7,7 @@
 #include "extension/ManagedPrintPolicy.h"
 #include "support/PrivateCurrentUser.h"
 #include "support/TestEnv.h"
+#include "support/TestSpooler.h"
 
 #include <gtest/gtest.h>
 
@@ -127,6 +128,29 @@ TEST(LumoraPrintingExtensionModes, DestinationChangedAndFirstJobOnlyInTheFirstJo
     EXPECT_TRUE(extension.createDestinationContext(L"Queue B"));
     EXPECT_EQ(context, extension.getDestinationContext());
     EXPECT_EQ(L"Queue A", context->getPrinterName());
+}
+
+TEST(LumoraPrintingExtensionModes, NewInstallFlagIsSetByNonZeroPrinterDataOnly)
+{
+    testspool::ScopedQueue queue(testspool::uniqueQueueName(L"Lumo New Install"));
+    ASSERT_EQ(DWORD{ERROR_SUCCESS}, queue.error());
+    HANDLE printer = nullptr;
+    ASSERT_TRUE(OpenPrinterW(const_cast<wchar_t*>(queue.name().c_str()), &printer, nullptr));
+    ModeProbe extension;
+    const struct {
+        const char* step;
+        std::optional<DWORD> stored; // none: the value is absent
+        bool expected;
+    } steps[] = {{"absent", std::nullopt, false}, {"zero", 0, false}, {"non-zero", 7, true}, {"zero again", 0, true}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.step);
+        if (step.stored) {
+            ASSERT_EQ(DWORD{ERROR_SUCCESS}, queue.setDword(L"", L"LumoNewInstall", *step.stored));
+        }
+        extension.readNewInstallFlag(printer);
+        EXPECT_EQ(step.expected, extension.isNewInstall());
+    }
+    ClosePrinter(printer);
 }
 
 // Initialisation and migration: each test starts from an empty private
