@@ -54,6 +54,7 @@ protected:
     // A server policy with these values, taken from a valid cache.
     void setPolicy(const std::map<std::wstring, PolicyValue>& values)
     {
+        dropPolicy(); // a policy object loads once: the next one sees the new source
         const std::wstring location = dir_.file(L"policy.xml");
         HANDLE file = CreateFileW(location.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         ASSERT_NE(INVALID_HANDLE_VALUE, file);
