@@ -12,3 +12,7 @@ set_tests_properties(MonitorChannelTest MonitorPipeHostTest PROPERTIES RESOURCE_
 set_tests_properties(ManagedPrintPolicyTest ManagedPrintPolicyLoadTest
                      PROPERTIES RESOURCE_LOCK "policy_settings;driver_directory")
 set_tests_properties(ManagedPrintPolicyParserTest PROPERTIES RESOURCE_LOCK driver_directory)
+# The extension's tests run the policy's trace scopes (see above); their
+# per-user state lives in a private HKEY_CURRENT_USER, so no policy lock.
+set_tests_properties(LumoraSettingsTest LumoraPrintingExtensionTest LXESingletonTest
+                     PROPERTIES RESOURCE_LOCK driver_directory)
