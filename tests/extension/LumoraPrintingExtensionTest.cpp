@@ -3,8 +3,10 @@
 // one-time migration of the older histories, and the mode-gated flags.
 #include "extension/LumoraPrintingExtension.h"
 
+#include "core/ComponentRegistry.h"
 #include "extension/KRVProperties.h"
 #include "extension/ManagedPrintPolicy.h"
+#include "support/FakeDiscoveryService.h"
 #include "support/PrivateCurrentUser.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
@@ -15,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -293,6 +296,29 @@ TEST_F(LumoraPrintingExtensionTest, StoredProfileAndLanguageAreUsed)
     EXPECT_EQ(defaultName, extension->getSettings()->getCurrentProfile());
     EXPECT_EQ(defaultName, text(*settings_, L"CurrentProfile"));
     destroy(extension);
+}
+
+TEST_F(LumoraPrintingExtensionTest, DiscoveryServicesRunForTheExtensionsLifetime)
+{
+    const GUID service = {0x5e1d0a31, 0x77c2, 0x4f0e, {0x9a, 0x41, 0x10, 0x20, 0x30, 0x40, 0x50, 0x60}};
+    fakes::configureFakeService(service, {"svc"});
+    ComponentRegistry::registerComponent(
+        ComponentDescriptor{service, kDiscoveryServiceComponent, fakes::createFakeService, 1, 0, 0, nullptr, 0, 0, 0, 0, 0});
+    fakes::fakeServiceLog().clear();
+
+    LumoraPrintingExtension* extension = create();
+    ASSERT_NE(nullptr, extension);
+    EXPECT_EQ((std::vector<std::string>{"svc.SetEnabled(1)", "svc.Start"}), fakes::fakeServiceLog());
+    EXPECT_EQ(1, fakes::liveFakeServices());
+    // The registry hands the extension's loader and settings to its components.
+    EXPECT_EQ(extension->getSettings(), ComponentRegistry::getContext());
+    EXPECT_NE(nullptr, ComponentRegistry::getResourceLoader().getModule());
+
+    fakes::fakeServiceLog().clear();
+    destroy(extension);
+    EXPECT_EQ((std::vector<std::string>{"svc.Stop", "svc.delete"}), fakes::fakeServiceLog());
+    EXPECT_EQ(0, fakes::liveFakeServices());
+    ComponentRegistry::unregisterComponent(service);
 }
 
 TEST_F(LumoraPrintingExtensionTest, MigrationRunsOnceAcrossInitialisations)
