@@ -118,6 +118,9 @@ LumoraPrintingExtension::~LumoraPrintingExtension()
         delete discoveryManager_;
         discoveryManager_ = nullptr;
     }
+    // Components made after this must not be handed the deleted settings.
+    if (settings_ && ComponentRegistry::getContext() == settings_.get())
+        ComponentRegistry::setContext(nullptr);
     settings_.reset();
     resourceLoader_.reset();
     if (comInitialized_) {

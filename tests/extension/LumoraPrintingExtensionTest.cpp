@@ -317,6 +317,7 @@ TEST_F(LumoraPrintingExtensionTest, DiscoveryServicesRunForTheExtensionsLifetime
     fakes::fakeServiceLog().clear();
     destroy(extension);
     EXPECT_EQ((std::vector<std::string>{"svc.Stop", "svc.delete"}), fakes::fakeServiceLog());
+    EXPECT_EQ(nullptr, ComponentRegistry::getContext()); // no dangling settings
     EXPECT_EQ(0, fakes::liveFakeServices());
     ComponentRegistry::unregisterComponent(service);
 }
