@@ -1,11 +1,12 @@
 # Tests run in parallel in one Wine prefix. A test that needs a system-wide
 # name of fixed spelling (a pipe, a mutex) takes a lock here, for example:
-#   set_tests_properties(MonitorChannelTest MonitorPipeHostTest PROPERTIES RESOURCE_LOCK qzkrvmon_pipe)
+#   set_tests_properties(MonitorChannelTest PROPERTIES RESOURCE_LOCK qzkrvmon_pipe)
 # Tests touching the printer-driver directory's "3" folder share this lock.
 set_tests_properties(ProfileScopeTest PROPERTIES RESOURCE_LOCK driver_directory)
 # clearCache deletes the per-user cache key "...\QZ Print Settings\MPLCache".
 set_tests_properties(CachedFileReaderTest PROPERTIES RESOURCE_LOCK mpl_cache)
-set_tests_properties(MonitorChannelTest MonitorPipeHostTest PROPERTIES RESOURCE_LOCK qzkrvmon_pipe)
+# The Keravin monitor's pipe has a fixed name: its server, its host and the tests that need it absent.
+set_tests_properties(MonitorChannelTest MonitorPipeHostTest PrinterSettingsTest PROPERTIES RESOURCE_LOCK qzkrvmon_pipe)
 # The managed print policy's fixed settings values, cache subkey and
 # group-policy key. Its trace scopes load a profiler found in the driver
 # directory, which would hold the file ProfileScopeTest replaces there.
