@@ -1,0 +1,186 @@
+#include "destination/PrinterSettings.h"
+
+#include "core/SpoolerQueries.h"
+#include "destination/MonitorChannel.h"
+#include "destination/PrinterDataValues.h"
+
+#include <cstring>
+#include <cwchar>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t kMonitorName[] = L"QZ Keravin Print Monitor";
+
+// Printer data may lack its terminator whatever its type: the text ends at
+// the first zero code unit or at the end of the data.
+std::wstring boundedText(const BYTE* data, DWORD size)
+{
+    const auto* text = reinterpret_cast<const wchar_t*>(data);
+    const size_t capacity = size / sizeof(wchar_t);
+    size_t length = 0;
+    while (length < capacity && text[length])
+        ++length;
+    return std::wstring(text, length);
+}
+
+} // namespace
+
+PrinterSettings::PrinterSettings(const wchar_t* printerName, ACCESS_MASK desiredAccess)
+    : printerName_(printerName ? printerName : L"")
+{
+    if (!printerName)
+        return;
+    std::wstring name = printerName_;
+    PRINTER_DEFAULTSW defaults = {nullptr, nullptr, desiredAccess};
+    HANDLE handle = nullptr;
+    // OpenPrinterW may write the handle even when it fails; trust it only on success.
+    if (OpenPrinterW(name.data(), &handle, &defaults)) {
+        printer_ = handle;
+        ownsHandle_ = true;
+    } else if (OpenPrinterW(name.data(), &handle, nullptr)) {
+        printer_ = handle;
+        ownsHandle_ = true;
+        deferred_ = true;
+    }
+}
+
+PrinterSettings::PrinterSettings(HANDLE printer) : printer_(printer)
+{
+    if (!printer)
+        return;
+    BYTE* info = nullptr;
+    if (getPrinterAlloc(printer, 1, &info)) {
+        const auto* level1 = reinterpret_cast<const PRINTER_INFO_1W*>(info);
+        if (level1->pName)
+            printerName_ = level1->pName;
+    }
+    if (info)
+        GlobalFree(info);
+    HANDLE reopened = nullptr;
+    if (!printerName_.empty() && openPrinterWithAccess(printerName_, &reopened, PRINTER_ALL_ACCESS)) {
+        printer_ = reopened;
+        ownsHandle_ = true;
+    } else {
+        deferred_ = true;
+    }
+}
+
+PrinterSettings::~PrinterSettings()
+{
+    if (ownsHandle_ && printer_)
+        ClosePrinter(printer_);
+    commitDeferred();
+}
+
+MPrint::PrinterDataValues& PrinterSettings::batch()
+{
+    if (!batch_)
+        batch_ = std::make_unique<MPrint::PrinterDataValues>();
+    return *batch_;
+}
+
+bool PrinterSettings::setString(const wchar_t* name, const wchar_t* text)
+{
+    if (!name || !text)
+        return false;
+    if (deferred_) {
+        batch().addString(name, text);
+        return true;
+    }
+    const DWORD size = static_cast<DWORD>((std::wcslen(text) + 1) * sizeof(wchar_t));
+    return SetPrinterDataW(printer_, const_cast<LPWSTR>(name), REG_SZ,
+                           reinterpret_cast<BYTE*>(const_cast<wchar_t*>(text)), size) == ERROR_SUCCESS;
+}
+
+bool PrinterSettings::setDword(const wchar_t* name, DWORD value)
+{
+    if (!name)
+        return false;
+    if (deferred_) {
+        batch().addDword(name, value);
+        return true;
+    }
+    return SetPrinterDataW(printer_, const_cast<LPWSTR>(name), REG_DWORD, reinterpret_cast<BYTE*>(&value),
+                           sizeof(value)) == ERROR_SUCCESS;
+}
+
+bool PrinterSettings::getString(const wchar_t* name, std::wstring& text)
+{
+    if (!name)
+        return false;
+    bool found = false;
+    DWORD type = 0;
+    DWORD needed = 0;
+    if (GetPrinterDataW(printer_, const_cast<LPWSTR>(name), &type, nullptr, 0, &needed) == ERROR_MORE_DATA &&
+        needed > 0) {
+        // Two zeroed bytes more than reported, and the read bounded by the size.
+        std::vector<BYTE> data(static_cast<size_t>(needed) + sizeof(wchar_t), 0);
+        DWORD size = needed;
+        if (GetPrinterDataW(printer_, const_cast<LPWSTR>(name), &type, data.data(), needed, &size) == ERROR_SUCCESS) {
+            text = boundedText(data.data(), size < needed ? size : needed);
+            found = true;
+        }
+    }
+    if (deferred_ && batch_) {
+        if (const PrinterDataValue* value = batch_->find(name)) {
+            text = boundedText(value->data.get(), value->size);
+            found = true;
+        }
+    }
+    return found;
+}
+
+bool PrinterSettings::getDword(const wchar_t* name, DWORD& value)
+{
+    if (!name)
+        return false;
+    bool found = false;
+    DWORD type = 0;
+    DWORD data = 0;
+    DWORD needed = 0;
+    if (GetPrinterDataW(printer_, const_cast<LPWSTR>(name), &type, reinterpret_cast<BYTE*>(&data), sizeof(data),
+                        &needed) == ERROR_SUCCESS) {
+        value = data;
+        found = true;
+    }
+    if (deferred_ && batch_) {
+        if (const PrinterDataValue* entry = batch_->find(name)) {
+            DWORD number = 0;
+            std::memcpy(&number, entry->data.get(), entry->size < sizeof(number) ? entry->size : sizeof(number));
+            value = number;
+            found = true;
+        }
+    }
+    return found;
+}
+
+bool PrinterSettings::deleteValue(const wchar_t* name)
+{
+    if (!name)
+        return false;
+    return DeletePrinterDataW(printer_, const_cast<LPWSTR>(name)) == ERROR_SUCCESS;
+}
+
+bool PrinterSettings::commitDeferred()
+{
+    if (!deferred_ || !batch_)
+        return false;
+    DWORD error = ERROR_SUCCESS;
+    bool committed = false;
+    {
+        MonitorChannel channel(kMonitorName);
+        committed = channel.setPrinterData(printerName_.c_str(), batch_.get());
+        error = GetLastError();
+    }
+    if (committed)
+        batch_.reset();
+    SetLastError(error);
+    return committed;
+}
+
+void PrinterSettings::discardDeferred()
+{
+    if (deferred_)
+        batch_.reset();
+}

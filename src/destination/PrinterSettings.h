@@ -1,0 +1,43 @@
+// One queue's printer data. When the queue may be written, values go to the
+// spooler; when it may only be read, writes are kept in a batch that reads
+// see, and the Keravin port monitor stores them with its own rights
+// (commitDeferred, and the destructor). A failed commit keeps the batch.
+#pragma once
+
+#include "destination/DeviceSettings.h"
+
+#include <memory>
+
+namespace MPrint {
+class PrinterDataValues;
+}
+
+class PrinterSettings : public DeviceSettings {
+public:
+    // Opens the queue with the access; failing that, read-only with deferred writes.
+    PrinterSettings(const wchar_t* printerName, ACCESS_MASK desiredAccess);
+    // Borrows the handle; reopens the queue with full access when it can
+    // (that handle is owned), otherwise writes are deferred.
+    explicit PrinterSettings(HANDLE printer);
+    ~PrinterSettings() override;
+    PrinterSettings(const PrinterSettings&) = delete;
+    PrinterSettings& operator=(const PrinterSettings&) = delete;
+
+    bool setString(const wchar_t* name, const wchar_t* text) override;
+    bool setDword(const wchar_t* name, DWORD value) override;
+    bool getString(const wchar_t* name, std::wstring& text) override;
+    bool getDword(const wchar_t* name, DWORD& value) override;
+    // Always on the spooler, also in deferred mode; the batch is not touched.
+    virtual bool deleteValue(const wchar_t* name);
+    virtual bool commitDeferred();
+    virtual void discardDeferred();
+
+private:
+    MPrint::PrinterDataValues& batch();
+
+    HANDLE printer_ = nullptr;
+    bool deferred_ = false;
+    std::wstring printerName_;
+    std::unique_ptr<MPrint::PrinterDataValues> batch_;
+    bool ownsHandle_ = false;
+};
