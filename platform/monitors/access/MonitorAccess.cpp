@@ -213,9 +213,17 @@ std::vector<ReceivedCall> receivedCalls(const std::wstring& monitorName, DWORD p
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, (monitorKeyPath(monitorName) + L"\\Received").c_str(), 0, KEY_READ,
                       &received) != ERROR_SUCCESS)
         return calls;
-    // Entry names are "<pid>-<sequence>" in fixed-width hex, so they sort in call order.
-    wchar_t prefix[16] = {};
-    swprintf(prefix, 16, L"%08lX-", processId);
+    // Entry names are "<pid>-<creation time>-<sequence>" in fixed-width hex, so
+    // they sort in call order. Of a reused process id, only the calls of the
+    // running process count, or of the latest one when none runs.
+    wchar_t prefix[40] = {};
+    swprintf(prefix, 40, L"%08lX-", processId);
+    if (HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId)) {
+        FILETIME created = {}, unused = {};
+        if (GetProcessTimes(process, &created, &unused, &unused, &unused))
+            swprintf(prefix, 40, L"%08lX-%08lX%08lX-", processId, created.dwHighDateTime, created.dwLowDateTime);
+        CloseHandle(process);
+    }
     std::vector<std::wstring> names;
     for (DWORD index = 0;; ++index) {
         wchar_t name[64] = {};
@@ -226,6 +234,12 @@ std::vector<ReceivedCall> receivedCalls(const std::wstring& monitorName, DWORD p
             names.emplace_back(name);
     }
     std::sort(names.begin(), names.end());
+    if (!names.empty()) {
+        const std::wstring latest = names.back().substr(0, 26);  // pid, creation time and their dashes
+        names.erase(std::remove_if(names.begin(), names.end(),
+                                   [&](const std::wstring& name) { return name.rfind(latest, 0) != 0; }),
+                    names.end());
+    }
     for (const std::wstring& name : names) {
         HKEY entry = nullptr;
         if (RegOpenKeyExW(received, name.c_str(), 0, KEY_READ, &entry) != ERROR_SUCCESS)

@@ -173,9 +173,12 @@ void Monitor::record(const std::wstring& command, const XcvCall& call, DWORD sta
 {
     static LONG sequence = 0;
     MonitorKey received = root_.create(L"Received", true);
-    wchar_t name[32] = {};
-    swprintf(name, 32, L"%08lX-%08lX", GetCurrentProcessId(),
-             static_cast<unsigned long>(InterlockedIncrement(&sequence)));
+    // Process ids are reused: the process's creation time tells two holders of one id apart.
+    FILETIME created = {}, unused = {};
+    GetProcessTimes(GetCurrentProcess(), &created, &unused, &unused, &unused);
+    wchar_t name[64] = {};
+    swprintf(name, 64, L"%08lX-%08lX%08lX-%08lX", GetCurrentProcessId(), created.dwHighDateTime,
+             created.dwLowDateTime, static_cast<unsigned long>(InterlockedIncrement(&sequence)));
     MonitorKey entry = received.create(name, true);
     entry.setString(L"Object", call.object);
     entry.setString(L"Command", command);
