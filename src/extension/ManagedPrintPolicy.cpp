@@ -7,6 +7,7 @@
 #include "core/StreamEncoders.h"
 #include "core/StringConversion.h"
 #include "core/TextFormat.h"
+#include "destination/PrinterSettings.h"
 #include "extension/KRVProperties.h"
 #include "extension/ManagedPrintPolicyParser.h"
 #include "extension/ModuleEntry.h"
@@ -180,6 +181,20 @@ bool ManagedPrintPolicy::hasPolicy()
     return hasGroupPolicy_ ? true : hasServerPolicy_;
 }
 
+bool ManagedPrintPolicy::getPrinterOrPolicyString(HANDLE printer, const wchar_t* name, std::wstring& value,
+                                                  bool& fromPrinter)
+{
+    fromPrinter = false;
+    if (printer) {
+        PrinterSettings settings(printer);
+        if (settings.getString(name, value)) {
+            fromPrinter = true;
+            return true;
+        }
+    }
+    return getString(name, value);
+}
+
 bool ManagedPrintPolicy::getString(const wchar_t* name, std::wstring& value)
 {
     hasPolicy();
@@ -188,6 +203,22 @@ bool ManagedPrintPolicy::getString(const wchar_t* name, std::wstring& value)
     if (hasServerPolicy_ && policyCacheKey_)
         return policyCacheKey_->queryString(name, value);
     return false;
+}
+
+bool ManagedPrintPolicy::getPrinterOrPolicyDword(HANDLE printer, const wchar_t* name, DWORD& value,
+                                                 bool& fromPrinter)
+{
+    fromPrinter = false;
+    if (printer) {
+        PrinterSettings settings(printer);
+        DWORD read = 0;
+        if (settings.getDword(name, read)) {
+            value = read;
+            fromPrinter = true;
+            return true;
+        }
+    }
+    return getDword(name, value);
 }
 
 bool ManagedPrintPolicy::getDword(const wchar_t* name, DWORD& value)

@@ -33,8 +33,12 @@ public:
     // Loads the policy on first use; true when a directory or server policy is in force.
     virtual bool hasPolicy();
 
+    // The printer's own data first (sets fromPrinter), then the policy.
+    virtual bool getPrinterOrPolicyString(HANDLE printer, const wchar_t* name, std::wstring& value,
+                                          bool& fromPrinter);
     // Group policy when in force (and nothing else), else the server policy.
     virtual bool getString(const wchar_t* name, std::wstring& value);
+    virtual bool getPrinterOrPolicyDword(HANDLE printer, const wchar_t* name, DWORD& value, bool& fromPrinter);
     virtual bool getDword(const wchar_t* name, DWORD& value);
     // "Color" always goes through the schedule and the application list.
     virtual bool getBool(const wchar_t* name, bool defaultValue);

@@ -264,6 +264,52 @@ TEST_F(PolicyValuesTest, ServerPolicyAnswersEveryKind)
     EXPECT_EQ(77u, number);
 }
 
+TEST_F(PolicyValuesTest, PrinterDataComesBeforePolicy)
+{
+    cache_->setDword(L"DuplexDefault", 1);
+    cache_->setString(L"LumoSNMPCommunityName", L"policy-community");
+    testspool::ScopedQueue queue(testspool::uniqueQueueName(L"Policy Values"));
+    ASSERT_EQ(DWORD{ERROR_SUCCESS}, queue.error());
+    queue.setDword(L"", L"DuplexDefault", 2);
+    queue.setString(L"", L"LumoSNMPCommunityName", L"queue-community");
+    HANDLE printer = nullptr;
+    ASSERT_TRUE(OpenPrinterW(const_cast<wchar_t*>(queue.name().c_str()), &printer, nullptr));
+
+    ManagedPrintPolicy* policy = ManagedPrintPolicy::instance();
+    struct Row {
+        const char* name;
+        HANDLE printer;
+        DWORD number;
+        std::wstring text;
+        bool fromPrinter;
+    } rows[] = {
+        {"printer has them", printer, 2, L"queue-community", true},
+        {"no printer", nullptr, 1, L"policy-community", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        DWORD number = 0;
+        bool fromPrinter = !row.fromPrinter;
+        EXPECT_TRUE(policy->getPrinterOrPolicyDword(row.printer, L"DuplexDefault", number, fromPrinter));
+        EXPECT_EQ(row.number, number);
+        EXPECT_EQ(row.fromPrinter, fromPrinter);
+        std::wstring text;
+        fromPrinter = !row.fromPrinter;
+        EXPECT_TRUE(policy->getPrinterOrPolicyString(row.printer, L"LumoSNMPCommunityName", text, fromPrinter));
+        EXPECT_EQ(row.text, text);
+        EXPECT_EQ(row.fromPrinter, fromPrinter);
+    }
+    // Absent from the printer: the policy answers.
+    DWORD number = 0;
+    bool fromPrinter = true;
+    cache_->setDword(L"EconomodeDefault", 5);
+    EXPECT_TRUE(policy->getPrinterOrPolicyDword(printer, L"EconomodeDefault", number, fromPrinter));
+    EXPECT_EQ(5u, number);
+    EXPECT_FALSE(fromPrinter);
+    EXPECT_FALSE(policy->getPrinterOrPolicyDword(printer, L"PrivatePrintDefault", number, fromPrinter));
+    ClosePrinter(printer);
+}
+
 TEST_F(PolicyValuesTest, GroupPolicyHidesTheServerPolicyExceptColor)
 {
     cache_->setString(L"JobDeliveryURL", L"http://server-only");
