@@ -17,3 +17,7 @@ set_tests_properties(ManagedPrintPolicyParserTest PROPERTIES RESOURCE_LOCK drive
 # per-user state lives in a private HKEY_CURRENT_USER, so no policy lock.
 set_tests_properties(LumoraSettingsTest LumoraPrintingExtensionTest LXESingletonTest
                      PROPERTIES RESOURCE_LOCK driver_directory)
+# The discovery services manager loads the managed print policy when it
+# creates its services (the history resolves older entries through it).
+set_tests_properties(DiscoveryServicesManagerTest TargetHistoryTest
+                     PROPERTIES RESOURCE_LOCK "policy_settings;driver_directory")
