@@ -2,6 +2,7 @@
 
 #include "core/ComponentRegistry.h"
 #include "discovery/DiscoveryServiceIntf.h"
+#include "extension/ManagedPrintPolicy.h"
 
 #include <memory>
 
@@ -39,6 +40,9 @@ uint32_t DiscoveryServicesManager::Initialize()
     std::vector<GUID> classIds;
     for (ComponentEntry* entry : entries)
         classIds.push_back(entry->descriptor.classId);
+    // Loads the policy now, before any service is made; the answer itself
+    // is not needed here.
+    MPrint::ManagedPrintPolicy::instance()->hasPolicy();
 
     uint32_t result = 0;
     for (const GUID& classId : classIds) {

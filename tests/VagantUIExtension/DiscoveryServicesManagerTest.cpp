@@ -4,6 +4,7 @@
 #include "VagantUIExtension/DiscoveryServicesManager.h"
 #include "core/ComponentRegistry.h"
 #include "discovery/DiscoveryServiceIntf.h"
+#include "extension/ManagedPrintPolicy.h"
 #include "support/FakeDiscoveryService.h"
 
 #include <gtest/gtest.h>
@@ -42,6 +43,8 @@ protected:
     void TearDown() override
     {
         delete DiscoveryServicesManager::GetInstance();
+        if (MPrint::ManagedPrintPolicy::hasInstance())
+            delete MPrint::ManagedPrintPolicy::instance(); // made by Initialize, owned by the extension
         for (const GUID& id : {kFirst, kSecond, kThird, kFourth, kConfigurator})
             ComponentRegistry::unregisterComponent(id);
         EXPECT_EQ(fakes::liveFakeServices(), 0);

@@ -9,6 +9,7 @@
 #include "destination/PrintPathAttr.h"
 #include "destination/TargetHistoryList.h"
 #include "discovery/DiscoveryServiceIntf.h"
+#include "extension/ManagedPrintPolicy.h"
 #include "support/FakeDiscoveryService.h"
 #include "support/TestEnv.h"
 
@@ -271,6 +272,8 @@ protected:
     void TearDown() override
     {
         delete DiscoveryServicesManager::GetInstance();
+        if (MPrint::ManagedPrintPolicy::hasInstance())
+            delete MPrint::ManagedPrintPolicy::instance(); // made by Initialize, owned by the extension
         for (const GUID& id : {kNoResolve, kTwoPaths, kOnePath, kAfter})
             ComponentRegistry::unregisterComponent(id);
         HistoryKey::TearDown();
