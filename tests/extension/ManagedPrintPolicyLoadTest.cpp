@@ -195,7 +195,10 @@ TEST_F(PolicyLoadTest, LocationClassification)
         EXPECT_EQ(documentRead, loaded);
         EXPECT_EQ(!documentRead, cachedNoPolicy());
         if (documentRead) {
+            // The document overrides the defaults written before it.
             EXPECT_FALSE(policy->getBool(L"ShowProfiles", true));
+            EXPECT_TRUE(policy->getBool(L"LocalPorts", false));
+            EXPECT_FALSE(policy->getBool(L"Bluetooth", true));
         }
     }
 }
