@@ -447,6 +447,17 @@ BYTE* Packer::bytes(const void* data, size_t size, size_t align)
 
 std::wstring driverDirectory()
 {
+    // A process (and its children) may be given a driver store of its own,
+    // so that tests placing driver files never share one folder.
+    wchar_t root[MAX_PATH] = {};
+    const DWORD rootLength = GetEnvironmentVariableW(L"VRELM_SPOOLER_DRIVER_ROOT", root, MAX_PATH);
+    if (rootLength > 0 && rootLength < MAX_PATH - 8) {
+        const std::wstring drivers = root;
+        const std::wstring x64 = drivers + L"\\x64";
+        CreateDirectoryW(drivers.c_str(), nullptr);
+        CreateDirectoryW(x64.c_str(), nullptr);
+        return x64;
+    }
     wchar_t system[MAX_PATH] = {};
     const UINT length = GetSystemDirectoryW(system, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)

@@ -239,6 +239,6 @@ bool portExists(const std::wstring& port);
 void closeXcv(PrinterHandle& handle);
 DWORD openXcv(const std::wstring& what, const std::wstring& name, ACCESS_MASK access, PrinterHandle& handle);
 
-std::wstring driverDirectory();  // "<system>\spool\drivers\x64", created when missing
+std::wstring driverDirectory();  // "<system>\spool\drivers\x64" or "%VRELM_SPOOLER_DRIVER_ROOT%\x64", created when missing
 
 } // namespace spool

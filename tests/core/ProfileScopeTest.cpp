@@ -12,15 +12,6 @@ using testenv::TempDir;
 
 namespace {
 
-std::wstring driverDirectory()
-{
-    BYTE buffer[2048] = {};
-    DWORD needed = 0;
-    if (!GetPrinterDriverDirectoryW(nullptr, nullptr, 1, buffer, sizeof(buffer) - 2, &needed))
-        return {};
-    return reinterpret_cast<const wchar_t*>(buffer);
-}
-
 bool createPath(const std::wstring& path)
 {
     size_t pos = path.find(L'\\', 3);
@@ -41,20 +32,13 @@ protected:
         ASSERT_FALSE(dir_.path().empty());
         ASSERT_TRUE(CreateDirectoryW(moduleDir().c_str(), nullptr));
         ASSERT_TRUE(testenv::copyFileTo(bin_ + L"\\vrelm101probe.dll", moduleDir() + L"\\vrelm101probe.dll"));
-        driverThree_ = driverDirectory();
-        ASSERT_FALSE(driverThree_.empty());
-        if (driverThree_.back() != L'\\')
-            driverThree_ += L'\\';
-        driverThree_ += L"3";
-    }
-
-    void TearDown() override
-    {
-        DeleteFileW((driverThree_ + L"\\QZProfiler.dll").c_str());
+        // The spooler stand-in gives these hosts a driver store of their own.
+        driverThree_ = driverRoot() + L"\\x64\\3";
     }
 
     std::wstring moduleDir() const { return dir_.file(L"mod"); }
     std::wstring logPath() const { return dir_.file(L"profiler.log"); }
+    std::wstring driverRoot() const { return dir_.file(L"drivers"); }
 
     void placeProfiler(const wchar_t* variant, const std::wstring& folder)
     {
@@ -69,7 +53,7 @@ protected:
         EXPECT_TRUE(testenv::copyFileTo(bin_ + L"\\ModuleHost.exe", host));
         const testenv::ProcessResult result = testenv::runProcess(
             L"\"" + host + L"\" \"" + moduleDir() + L"\\vrelm101probe.dll\" " + commands,
-            {{L"QZPROFILER_LOG", logPath()}}, dir_.path());
+            {{L"QZPROFILER_LOG", logPath()}, {L"VRELM_SPOOLER_DRIVER_ROOT", driverRoot()}}, dir_.path());
         EXPECT_EQ(0u, result.exitCode) << result.output;
         EXPECT_FALSE(result.timedOut);
         return testenv::readLines(logPath());
