@@ -59,6 +59,9 @@ public:
         CloseHandle(ready_);
     }
 
+    // Whether a client wrote more after its reply on some connection.
+    bool sawExtraBytes() const { return extraBytes_; }
+
     std::vector<std::vector<BYTE>> requests()
     {
         std::lock_guard<std::mutex> guard(lock_);
@@ -125,11 +128,15 @@ private:
     }
 
     // Disconnecting before the client has read the reply would discard it.
-    static void waitForClientClose(HANDLE pipe)
+    // Bytes the client sends after the reply (a repeated request) are counted.
+    void waitForClientClose(HANDLE pipe)
     {
         for (int i = 0; i < 600; ++i) {
-            if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, nullptr, nullptr))
+            DWORD available = 0;
+            if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr))
                 return;
+            if (available)
+                extraBytes_ = true;
             Sleep(5);
         }
     }
@@ -174,6 +181,7 @@ private:
     HANDLE stop_ = nullptr;
     HANDLE ready_ = nullptr;
     std::thread thread_;
+    std::atomic<bool> extraBytes_{false};
     std::mutex lock_;  // guards requests_
     std::vector<std::vector<BYTE>> requests_;
 };
@@ -368,6 +376,7 @@ TEST(MonitorChannelTest, ReplyInPartsIsReadWholeAndRequestSentOnce)
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_EQ(get32(requests[1], 8), 5u);
     EXPECT_EQ(get32(requests[2], 8), 2u);
+    EXPECT_FALSE(pipe.sawExtraBytes()) << "the request was sent again on the same connection";
 }
 
 TEST(MonitorChannelTest, ExchangeWithoutReplyFailsAndCloseStillCloses)
@@ -464,6 +473,22 @@ TEST(MonitorChannelTest, TransceiveOverThePipeGoldenBytesAndReplies)
     ASSERT_EQ(requests.size(), 5u);
     expectMessages({requests[0], requests[1], requests[2], requests[4]},
                    {openMessage(), bare, full, closeMessage()});
+}
+
+TEST(MonitorChannelTest, CloseLeavesTheChannelClosedEvenWhenTheMonitorHangsUp)
+{
+    FakeMonitorPipe::Options options;
+    options.hangUpOnOpcode = 2;
+    FakeMonitorPipe pipe(options);
+    testspool::ScopedUserRights user;
+    MonitorChannel channel(kKeravin);
+    ASSERT_TRUE(channel.openMonitor());
+    EXPECT_FALSE(channel.close());
+    SetLastError(0);
+    EXPECT_FALSE(channel.xcvData(L"FreeDVTs", nullptr, 0, nullptr, 0, nullptr));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_HANDLE});
+    EXPECT_TRUE(channel.close());
+    expectMessages(pipe.requests(), {openMessage(), closeMessage()});
 }
 
 // Slow on purpose: three connection attempts 379 ms apart.
