@@ -12,11 +12,12 @@
 using ProbeHostFlagsFn = void(__cdecl*)(DWORD*, DWORD*, HMODULE*);
 using ProbeScopeFn = void(__cdecl*)(const char*, const wchar_t*);
 using ProbeLogTraceFn = void(__cdecl*)(const char*);
+using ProbeSetPrinterStringFn = DWORD(__cdecl*)(const wchar_t*, const wchar_t*, const wchar_t*);
 
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s module.dll [flags|scope:NAME|scopew:NAME=ARG|long:N|trace:TEXT]...\n", argv[0]);
+        std::fprintf(stderr, "usage: %s module.dll [flags|scope:NAME|scopew:NAME=ARG|long:N|trace:TEXT|printerdata:QUEUE=NAME=TEXT]...\n", argv[0]);
         return 2;
     }
     HMODULE module = LoadLibraryA(argv[1]);
@@ -54,6 +55,20 @@ int main(int argc, char** argv)
             scope(name.c_str(), L"");
         } else if (command.rfind("trace:", 0) == 0) {
             trace(command.c_str() + 6);
+        } else if (command.rfind("printerdata:", 0) == 0) {
+            auto setString = procAddress<ProbeSetPrinterStringFn>(module, "ProbeSetPrinterString");
+            const std::string rest = command.substr(12);
+            const size_t first = rest.find('=');
+            const size_t second = first == std::string::npos ? first : rest.find('=', first + 1);
+            if (!setString || second == std::string::npos) {
+                std::printf("printerdata=unusable\n");
+                continue;
+            }
+            auto wide = [](const std::string& text) { return std::wstring(text.begin(), text.end()); };
+            const DWORD taken = setString(wide(rest.substr(0, first)).c_str(),
+                                          wide(rest.substr(first + 1, second - first - 1)).c_str(),
+                                          wide(rest.substr(second + 1)).c_str());
+            std::printf("printerdata=%lu error=%lu\n", taken, GetLastError());
         } else {
             std::printf("unknown-command=%s\n", command.c_str());
         }

@@ -3,6 +3,7 @@
 #include "core/DllProfiler.h"
 #include "core/InternetHelpers.h"
 #include "core/ProfileScope.h"
+#include "destination/PrinterSettings.h"
 #include "extension/ModuleEntry.h"
 
 extern "C" {
@@ -33,6 +34,15 @@ void __cdecl ProbeLogTrace(const char* text)
 void __cdecl ProbeOpenUrlAsync(const wchar_t* url)
 {
     openUrlAsync(url, nullptr);
+}
+
+// One printer-data string written as the module writes it: straight to the
+// queue when it may be written, else batched and stored by the port monitor
+// when the settings end. 1 when the write was taken.
+DWORD __cdecl ProbeSetPrinterString(const wchar_t* queue, const wchar_t* name, const wchar_t* text)
+{
+    PrinterSettings settings(queue, PRINTER_ALL_ACCESS);
+    return settings.setString(name, text) ? 1 : 0;
 }
 
 } // extern "C"
