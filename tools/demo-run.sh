@@ -32,3 +32,22 @@ for host in spooler/spoolsv.exe app/winword.exe; do
   tr -d '\r' < "$dir/profiler.log" | sed 's/^/   /'
 done
 rm -f "$drivers/QZProfiler.dll"
+
+# The deferred road of printer data: a user who may only read the queue
+# writes a value; the module batches it and the port monitor's pipe host,
+# acting with monitor rights, stores it.
+echo "== a user without administration rights writes printer data"
+control() { "$WINE" rundll32.exe winspool.drv,SpoolerControlRun "$@" </dev/null >/dev/null 2>&1 || true; }
+control removequeue "Demo Queue"
+control addqueue "Demo Queue" "Vrelm Demo Driver" LPT1:
+(cd "$bin" && exec "$WINE" qzkrvmonhost.exe </dev/null >/dev/null 2>&1) &
+monitorHost=$!
+sleep 1
+(cd "$bin" && VRELM_SPOOLER_RIGHTS=user "$WINE" ModuleHost.exe vrelm101probe.dll \
+  "printerdata:Demo Queue=mplDestinationName=Front desk printer" | tr -d '\r')
+echo "-- the queue's printer data, as the monitor stored it:"
+"$WINE" reg query 'HKLM\SYSTEM\CurrentControlSet\Control\Print\Printers\Demo Queue\PrinterDriverData' \
+  /v mplDestinationName 2>/dev/null | tr -d '\r' | grep mplDestinationName | sed 's/^ */   /'
+kill "$monitorHost" 2>/dev/null || true
+wait "$monitorHost" 2>/dev/null || true
+control removequeue "Demo Queue"
