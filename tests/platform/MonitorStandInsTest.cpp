@@ -458,4 +458,61 @@ TEST_F(MonitorFixture, LocalPortMonitorListsAddsAndDeletesPorts)
               ERROR_SUCCESS);
 }
 
+// The same monitors reached as the module reaches them: XcvDataW of the spooler.
+TEST_F(MonitorFixture, SpoolerRoutesXcvToEachMonitor)
+{
+    const std::wstring tcpPort = unique(L"IP_10.9.");
+    const std::wstring localPort = unique(L"C:\\spool\\routed") + L".prn";
+    struct Row {
+        const wchar_t* monitor;
+        const wchar_t* command;
+        std::vector<BYTE> input;
+        DWORD status;
+    };
+    const Row rows[] = {
+        {L"Standard TCP/IP Port", L"AddPort", portData1(tcpPort + L"1", L"", L"10.9.0.1"), 0},
+        {L"QZ Standard TCP/IP Port", L"AddPort", portData1(tcpPort + L"2", L"host.example", L""), 0},
+        {L"QZ Standard IPX/SPX Port", L"AddPort", std::vector<BYTE>(1048, 0), ERROR_INVALID_PARAMETER},
+        {L"Local Port", L"AddPort", bytesOf(localPort), 0},
+        {kKeravin, L"FreeDVTs", {}, 0},
+        {kKeravin, L"GetPortName", commandRecord(L"QZ UNC Port", L"\\\\nowhere\\none"), ERROR_UNKNOWN_PORT},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(narrowName(std::wstring(row.monitor) + L" " + row.command));
+        std::wstring open = std::wstring(L",XcvMonitor ") + row.monitor;
+        PRINTER_DEFAULTSW defaults = {nullptr, nullptr, SERVER_ACCESS_ADMINISTER};
+        HANDLE xcv = nullptr;
+        ASSERT_TRUE(OpenPrinterW(open.data(), &xcv, &defaults)) << GetLastError();
+        BYTE output[256] = {};
+        DWORD needed = 0, status = 0xBDBDBDBD;
+        EXPECT_TRUE(XcvDataW(xcv, row.command, row.input.empty() ? nullptr : const_cast<BYTE*>(row.input.data()),
+                             static_cast<DWORD>(row.input.size()), output, sizeof(output), &needed, &status));
+        EXPECT_EQ(status, row.status);
+        ClosePrinter(xcv);
+        const auto calls = qzmon::receivedCalls(row.monitor, GetCurrentProcessId());
+        ASSERT_FALSE(calls.empty());
+        EXPECT_EQ(calls.back().command, row.command);
+        EXPECT_EQ(calls.back().input, row.input);
+        EXPECT_EQ(calls.back().status, row.status);
+        EXPECT_EQ(calls.back().access, DWORD{SERVER_ACCESS_ADMINISTER});
+    }
+
+    // Ports made through Xcv are the spooler's ports.
+    DWORD needed = 0, count = 0;
+    EnumPortsW(nullptr, 2, nullptr, 0, &needed, &count);
+    std::vector<BYTE> buffer(needed + 4096);
+    ASSERT_TRUE(EnumPortsW(nullptr, 2, buffer.data(), static_cast<DWORD>(buffer.size()), &needed, &count));
+    const auto* ports = reinterpret_cast<const PORT_INFO_2W*>(buffer.data());
+    std::vector<std::wstring> names;
+    for (DWORD i = 0; i < count; ++i)
+        names.emplace_back(ports[i].pPortName);
+    for (const std::wstring& port : {tcpPort + L"1", tcpPort + L"2", localPort})
+        EXPECT_NE(std::find(names.begin(), names.end(), port), names.end()) << narrowName(port);
+
+    removePort(L"Standard TCP/IP Port", tcpPort + L"1");
+    removePort(L"QZ Standard TCP/IP Port", tcpPort + L"2");
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Ports",
+                       localPort.c_str());
+}
+
 } // namespace
