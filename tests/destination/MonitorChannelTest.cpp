@@ -3,6 +3,7 @@
 #include "destination/MonitorChannel.h"
 #include "destination/PrinterDataValues.h"
 #include "access/MonitorAccess.h"
+#include "core/MonitorCore.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
@@ -127,20 +128,6 @@ private:
         CloseHandle(connected);
     }
 
-    // Disconnecting before the client has read the reply would discard it.
-    // Bytes the client sends after the reply (a repeated request) are counted.
-    void waitForClientClose(HANDLE pipe)
-    {
-        for (int i = 0; i < 600; ++i) {
-            DWORD available = 0;
-            if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr))
-                return;
-            if (available)
-                extraBytes_ = true;
-            Sleep(5);
-        }
-    }
-
     void serve(HANDLE pipe)
     {
         std::vector<BYTE> message(56);
@@ -174,7 +161,8 @@ private:
         } else if (!transfer(pipe, message.data(), total, true)) {
             return;
         }
-        waitForClientClose(pipe);
+        if (qzmon::waitForClientClose(pipe, 3000))
+            extraBytes_ = true;
     }
 
     Options options_;

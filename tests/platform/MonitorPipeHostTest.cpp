@@ -5,6 +5,7 @@
 #include "destination/MonitorChannel.h"
 #include "destination/PrinterDataValues.h"
 #include "support/MonitorPipeHost.h"
+#include "support/KeravinRecords.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
@@ -23,22 +24,6 @@ protected:
 
     MonitorPipeHost host_;
 };
-
-std::vector<BYTE> commandRecord(const std::wstring& first, const std::wstring& second)
-{
-    const DWORD firstBytes = static_cast<DWORD>((first.size() + 1) * 2);
-    const DWORD total = 96 + firstBytes + static_cast<DWORD>((second.size() + 1) * 2);
-    std::vector<BYTE> record(total, 0);
-    const DWORD three = 3, start = 96;
-    const ULONGLONG secondOffset = 96 + firstBytes;
-    std::memcpy(&record[0], &total, 4);
-    std::memcpy(&record[4], &three, 4);
-    std::memcpy(&record[8], &start, 4);
-    std::memcpy(&record[16], &secondOffset, 8);
-    std::memcpy(&record[96], first.c_str(), firstBytes);
-    std::memcpy(&record[secondOffset], second.c_str(), (second.size() + 1) * 2);
-    return record;
-}
 
 DWORD readDword(const std::wstring& queue, const wchar_t* key, const wchar_t* value, DWORD& number)
 {
@@ -86,7 +71,7 @@ TEST_F(MonitorPipeHostTest, XcvThroughThePipeReachesTheMonitor)
     const std::wstring server = L"pipesrv" + std::to_wstring(GetCurrentProcessId());
     MonitorChannel channel(kKeravin);
     ASSERT_TRUE(channel.openMonitor()) << GetLastError();
-    const std::vector<BYTE> add = commandRecord(L"QZ UNC Port", L"\\\\" + server + L"\\share");
+    const std::vector<BYTE> add = testenv::keravinCommandRecord(L"QZ UNC Port", L"\\\\" + server + L"\\share");
     wchar_t name[128] = {};
     DWORD needed = 0;
     ASSERT_TRUE(channel.xcvData(L"AddNewPort", add.data(), static_cast<DWORD>(add.size()),

@@ -3,6 +3,7 @@
 // exact bytes it records.
 #include "access/MonitorAccess.h"
 #include "shared/PortData1.h"
+#include "support/KeravinRecords.h"
 #include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -53,23 +54,6 @@ std::vector<BYTE> bytesOf(const std::wstring& text)
 {
     const BYTE* begin = reinterpret_cast<const BYTE*>(text.c_str());
     return std::vector<BYTE>(begin, begin + (text.size() + 1) * sizeof(wchar_t));
-}
-
-// The command record of the Keravin monitor's port commands.
-std::vector<BYTE> commandRecord(const std::wstring& first, const std::wstring& second)
-{
-    const DWORD firstBytes = static_cast<DWORD>((first.size() + 1) * 2);
-    const DWORD total = 96 + firstBytes + static_cast<DWORD>((second.size() + 1) * 2);
-    std::vector<BYTE> record(total, 0);
-    const DWORD three = 3, start = 96;
-    const ULONGLONG secondOffset = 96 + firstBytes;
-    std::memcpy(&record[0], &total, 4);
-    std::memcpy(&record[4], &three, 4);
-    std::memcpy(&record[8], &start, 4);
-    std::memcpy(&record[16], &secondOffset, 8);
-    std::memcpy(&record[96], first.c_str(), firstBytes);
-    std::memcpy(&record[secondOffset], second.c_str(), (second.size() + 1) * 2);
-    return record;
 }
 
 template <typename T>
@@ -151,7 +135,7 @@ TEST_F(MonitorFixture, KeravinPortCommandsCreateFindAndNamePorts)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        const std::vector<BYTE> record = commandRecord(row.first, row.second);
+        const std::vector<BYTE> record = testenv::keravinCommandRecord(row.first, row.second);
         const Result result = xcv(kKeravin, row.command, record, 256, row.access);
         EXPECT_EQ(result.status, row.status);
         if (row.status == 0) {
@@ -170,7 +154,8 @@ TEST_F(MonitorFixture, KeravinPortCommandsCreateFindAndNamePorts)
     EXPECT_EQ(stringValue(keravinKey + L"\\Ports\\" + uncPort, L"Target"), L"\\\\" + server + L"\\share");
 
     // An answer that does not fit reports the size it needs.
-    const Result small = xcv(kKeravin, L"GetPortName", commandRecord(L"QZ UNC Port", L"\\\\" + server + L"\\share"), 4);
+    const Result small =
+        xcv(kKeravin, L"GetPortName", testenv::keravinCommandRecord(L"QZ UNC Port", L"\\\\" + server + L"\\share"), 4);
     EXPECT_EQ(small.status, DWORD{ERROR_INSUFFICIENT_BUFFER});
     EXPECT_EQ(small.needed, (uncPort.size() + 1) * 2);
 
@@ -183,7 +168,7 @@ TEST_F(MonitorFixture, KeravinPortCommandsCreateFindAndNamePorts)
 
 TEST_F(MonitorFixture, KeravinRejectsMalformedCommandRecords)
 {
-    std::vector<BYTE> good = commandRecord(L"QZ UNC Port", L"\\\\a\\b");
+    std::vector<BYTE> good = testenv::keravinCommandRecord(L"QZ UNC Port", L"\\\\a\\b");
     struct Row {
         const char* name;
         std::vector<BYTE> record;
@@ -475,7 +460,8 @@ TEST_F(MonitorFixture, SpoolerRoutesXcvToEachMonitor)
         {L"QZ Standard IPX/SPX Port", L"AddPort", std::vector<BYTE>(1048, 0), ERROR_INVALID_PARAMETER},
         {L"Local Port", L"AddPort", bytesOf(localPort), 0},
         {kKeravin, L"FreeDVTs", {}, 0},
-        {kKeravin, L"GetPortName", commandRecord(L"QZ UNC Port", L"\\\\nowhere\\none"), ERROR_UNKNOWN_PORT},
+        {kKeravin, L"GetPortName", testenv::keravinCommandRecord(L"QZ UNC Port", L"\\\\nowhere\\none"),
+         ERROR_UNKNOWN_PORT},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(narrowName(std::wstring(row.monitor) + L" " + row.command));

@@ -224,15 +224,10 @@ std::vector<ReceivedCall> receivedCalls(const std::wstring& monitorName, DWORD p
             swprintf(prefix, 40, L"%08lX-%08lX%08lX-", processId, created.dwHighDateTime, created.dwLowDateTime);
         CloseHandle(process);
     }
-    std::vector<std::wstring> names;
-    for (DWORD index = 0;; ++index) {
-        wchar_t name[64] = {};
-        DWORD chars = 64;
-        if (RegEnumKeyExW(received, index, name, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        if (std::wstring(name).rfind(prefix, 0) == 0)
-            names.emplace_back(name);
-    }
+    std::vector<std::wstring> names = registrySubkeys(received);
+    names.erase(std::remove_if(names.begin(), names.end(),
+                               [&](const std::wstring& name) { return name.rfind(prefix, 0) != 0; }),
+                names.end());
     std::sort(names.begin(), names.end());
     if (!names.empty()) {
         const std::wstring latest = names.back().substr(0, 26);  // pid, creation time and their dashes

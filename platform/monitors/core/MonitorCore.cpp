@@ -256,4 +256,32 @@ bool isValidPortName(const std::wstring& name)
     return !name.empty() && name.size() <= 127 && name.find_first_of(L",\\") == std::wstring::npos;
 }
 
+std::vector<std::wstring> registrySubkeys(HKEY key)
+{
+    std::vector<std::wstring> names;
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[256] = {};
+        DWORD chars = 256;
+        if (RegEnumKeyExW(key, index, name, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        names.emplace_back(name);
+    }
+    return names;
+}
+
+// A pending read is not a reliable signal of the client's close under Wine;
+// polling the pipe is.
+bool waitForClientClose(HANDLE pipe, DWORD timeoutMs)
+{
+    bool more = false;
+    for (DWORD waited = 0; waited < timeoutMs; waited += 5) {
+        DWORD available = 0;
+        if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr))
+            break;
+        more = more || available != 0;
+        Sleep(5);
+    }
+    return more;
+}
+
 } // namespace qzmon

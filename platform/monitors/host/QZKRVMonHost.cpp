@@ -92,16 +92,12 @@ std::wstring monitorOfPort(const std::wstring& port)
     if (port.empty() || RegOpenKeyExW(HKEY_LOCAL_MACHINE, qzmon::kMonitorsPath, 0, KEY_READ, &monitors) != ERROR_SUCCESS)
         return {};
     std::wstring owner;
-    for (DWORD index = 0; owner.empty(); ++index) {
-        wchar_t name[256] = {};
-        DWORD chars = 256;
-        if (RegEnumKeyExW(monitors, index, name, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
+    for (const std::wstring& name : qzmon::registrySubkeys(monitors)) {
         HKEY key = nullptr;
-        if (RegOpenKeyExW(monitors, (std::wstring(name) + L"\\Ports\\" + port).c_str(), 0, KEY_READ, &key) ==
-            ERROR_SUCCESS) {
+        if (RegOpenKeyExW(monitors, (name + L"\\Ports\\" + port).c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
             owner = name;
             RegCloseKey(key);
+            break;
         }
     }
     RegCloseKey(monitors);
@@ -352,15 +348,11 @@ private:
         HKEY source = openPrinterKey(from, KEY_READ);
         HKEY target = openPrinterKey(to, KEY_ALL_ACCESS);
         if (source && target) {
-            for (DWORD index = 0;; ++index) {
-                wchar_t name[256] = {};
-                DWORD chars = 256;
-                if (RegEnumKeyExW(source, index, name, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-                    break;
+            for (const std::wstring& name : qzmon::registrySubkeys(source)) {
                 HKEY child = nullptr;
-                if (RegCreateKeyExW(target, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &child, nullptr) ==
+                if (RegCreateKeyExW(target, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &child, nullptr) ==
                     ERROR_SUCCESS) {
-                    RegCopyTreeW(source, name, child);
+                    RegCopyTreeW(source, name.c_str(), child);
                     RegCloseKey(child);
                 }
             }
@@ -408,18 +400,6 @@ bool transfer(HANDLE pipe, void* buffer, DWORD size, bool write)
     return true;
 }
 
-// Disconnecting before the client has read the reply would discard it. A
-// pending read is not a reliable signal of the client's close under Wine;
-// polling the pipe is, and it is bounded.
-void waitForClientClose(HANDLE pipe)
-{
-    for (DWORD waited = 0; waited < kIoTimeoutMs; waited += 5) {
-        if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, nullptr, nullptr))
-            return;
-        Sleep(5);
-    }
-}
-
 void serve(Host& host, HANDLE pipe)
 {
     Request request;
@@ -438,7 +418,7 @@ void serve(Host& host, HANDLE pipe)
                     qzmon::writeU64(data, kHandle, reply.handle);
                 qzmon::writeU32(data, kNeeded, reply.needed);
                 if (transfer(pipe, data, total, true))
-                    waitForClientClose(pipe);
+                    qzmon::waitForClientClose(pipe, kIoTimeoutMs);
             }
         }
     }

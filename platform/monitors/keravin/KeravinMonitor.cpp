@@ -81,19 +81,6 @@ bool containsNoCase(const std::wstring& text, const std::wstring& part)
     return qzmon::lowerCase(text).find(qzmon::lowerCase(part)) != std::wstring::npos;
 }
 
-std::vector<std::wstring> registrySubkeys(HKEY key)
-{
-    std::vector<std::wstring> names;
-    for (DWORD index = 0;; ++index) {
-        wchar_t name[256] = {};
-        DWORD chars = 256;
-        if (RegEnumKeyExW(key, index, name, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        names.emplace_back(name);
-    }
-    return names;
-}
-
 // The ports that other monitors keep in the spooler's registry layout.
 std::vector<std::wstring> otherMonitorPorts(const std::wstring& onlyMonitor = {})
 {
@@ -101,12 +88,12 @@ std::vector<std::wstring> otherMonitorPorts(const std::wstring& onlyMonitor = {}
     HKEY monitors = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, qzmon::kMonitorsPath, 0, KEY_READ, &monitors) != ERROR_SUCCESS)
         return ports;
-    for (const std::wstring& monitor : registrySubkeys(monitors)) {
+    for (const std::wstring& monitor : qzmon::registrySubkeys(monitors)) {
         if (monitor == kMonitorName || (!onlyMonitor.empty() && !qzmon::equalsNoCase(monitor, onlyMonitor)))
             continue;
         HKEY key = nullptr;
         if (RegOpenKeyExW(monitors, (monitor + L"\\Ports").c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
-            for (std::wstring& port : registrySubkeys(key))
+            for (std::wstring& port : qzmon::registrySubkeys(key))
                 ports.push_back(std::move(port));
             RegCloseKey(key);
         }
