@@ -3,7 +3,7 @@
 #include "destination/MonitorChannel.h"
 #include "destination/PrinterDataValues.h"
 #include "access/MonitorAccess.h"
-#include "core/MonitorCore.h"
+#include "core/PipeServer.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
@@ -70,74 +70,26 @@ public:
     }
 
 private:
-    static bool transfer(HANDLE pipe, BYTE* data, DWORD size, bool write)
-    {
-        DWORD done = 0;
-        while (done < size) {
-            OVERLAPPED overlapped = {};
-            overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-            BOOL ok = write ? WriteFile(pipe, data + done, size - done, nullptr, &overlapped)
-                            : ReadFile(pipe, data + done, size - done, nullptr, &overlapped);
-            DWORD moved = 0;
-            if (!ok && GetLastError() == ERROR_IO_PENDING && WaitForSingleObject(overlapped.hEvent, 3000) != WAIT_OBJECT_0)
-                CancelIo(pipe);
-            ok = GetOverlappedResult(pipe, &overlapped, &moved, TRUE);
-            CloseHandle(overlapped.hEvent);
-            if (!ok || moved == 0)
-                return false;
-            done += moved;
-        }
-        return true;
-    }
-
-    static HANDLE createInstance()
-    {
-        return CreateNamedPipeW(L"\\\\.\\pipe\\QZKRVMon", PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-                                PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES, 65536,
-                                65536, 0, nullptr);
-    }
-
-    // One instance is always listening, so that a client never finds the pipe busy.
     void run()
     {
-        HANDLE connected = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        HANDLE listening = createInstance();
-        SetEvent(ready_);
-        while (listening != INVALID_HANDLE_VALUE) {
-            OVERLAPPED overlapped = {};
-            overlapped.hEvent = connected;
-            ResetEvent(connected);
-            bool client = ConnectNamedPipe(listening, &overlapped) || GetLastError() == ERROR_PIPE_CONNECTED;
-            if (!client && GetLastError() == ERROR_IO_PENDING) {
-                HANDLE waits[] = {connected, stop_};
-                if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
-                    CancelIo(listening);
-                    break;
-                }
-                client = true;
-            }
-            HANDLE current = listening;
-            listening = createInstance();
-            if (client)
-                serve(current);
-            DisconnectNamedPipe(current);
-            CloseHandle(current);
-        }
-        if (listening != INVALID_HANDLE_VALUE)
-            CloseHandle(listening);
-        CloseHandle(connected);
+        qzmon::acceptPipeClients(L"\\\\.\\pipe\\QZKRVMon", {stop_}, [this] { SetEvent(ready_); },
+                                 [this](HANDLE pipe) {
+                                     serve(pipe);
+                                     qzmon::endClient(pipe);
+                                 });
+        SetEvent(ready_);  // also when no instance could be made: the constructor must not wait
     }
 
     void serve(HANDLE pipe)
     {
         std::vector<BYTE> message(56);
-        if (!transfer(pipe, message.data(), 56, false))
+        if (!qzmon::pipeTransfer(pipe, message.data(), 56, false, 3000))
             return;
         const DWORD total = get32(message, 4);
         if (total < 56 || total > (1u << 20))
             return;
         message.resize(total);
-        if (!transfer(pipe, message.data() + 56, total - 56, false))
+        if (!qzmon::pipeTransfer(pipe, message.data() + 56, total - 56, false, 3000))
             return;
         {
             std::lock_guard<std::mutex> guard(lock_);
@@ -153,12 +105,12 @@ private:
             options_.responder(message);
         if (options_.splitReply) {
             const DWORD half = total / 2;
-            if (!transfer(pipe, message.data(), half, true))
+            if (!qzmon::pipeTransfer(pipe, message.data(), half, true, 3000))
                 return;
             Sleep(100);
-            if (!transfer(pipe, message.data() + half, total - half, true))
+            if (!qzmon::pipeTransfer(pipe, message.data() + half, total - half, true, 3000))
                 return;
-        } else if (!transfer(pipe, message.data(), total, true)) {
+        } else if (!qzmon::pipeTransfer(pipe, message.data(), total, true, 3000)) {
             return;
         }
         if (qzmon::waitForClientClose(pipe, 3000))

@@ -269,19 +269,4 @@ std::vector<std::wstring> registrySubkeys(HKEY key)
     return names;
 }
 
-// A pending read is not a reliable signal of the client's close under Wine;
-// polling the pipe is.
-bool waitForClientClose(HANDLE pipe, DWORD timeoutMs)
-{
-    bool more = false;
-    for (DWORD waited = 0; waited < timeoutMs; waited += 5) {
-        DWORD available = 0;
-        if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr))
-            break;
-        more = more || available != 0;
-        Sleep(5);
-    }
-    return more;
-}
-
 } // namespace qzmon

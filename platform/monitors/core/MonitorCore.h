@@ -111,10 +111,6 @@ bool equalsNoCase(const std::wstring& a, const std::wstring& b);
 std::wstring lowerCase(std::wstring text);
 // The names of a registry key's subkeys (a plain HKEY, outside MONITORREG).
 std::vector<std::wstring> registrySubkeys(HKEY key);
-// A pipe server's wait, bounded, until the client has closed its end:
-// disconnecting earlier would discard a reply the client has not read.
-// True when the client wrote more after its request.
-bool waitForClientClose(HANDLE pipe, DWORD timeoutMs);
 
 // Port names: non-empty, at most 127 characters, no comma and no backslash.
 bool isValidPortName(const std::wstring& name);

@@ -10,6 +10,7 @@
 // the ready event once the pipe accepts connections.
 #include "access/MonitorAccess.h"
 #include "core/MonitorCore.h"
+#include "core/PipeServer.h"
 
 #include <atomic>
 #include <cstring>
@@ -369,47 +370,16 @@ private:
     ULONGLONG nextHandle_ = 0x4B520001;
 };
 
-// Overlapped I/O on one pipe instance with a bounded wait.
-bool transfer(HANDLE pipe, void* buffer, DWORD size, bool write)
-{
-    DWORD done = 0;
-    while (done < size) {
-        OVERLAPPED overlapped = {};
-        overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        if (!overlapped.hEvent)
-            return false;
-        BYTE* at = static_cast<BYTE*>(buffer) + done;
-        BOOL ok = write ? WriteFile(pipe, at, size - done, nullptr, &overlapped)
-                        : ReadFile(pipe, at, size - done, nullptr, &overlapped);
-        DWORD moved = 0;
-        if (!ok && GetLastError() == ERROR_IO_PENDING) {
-            if (WaitForSingleObject(overlapped.hEvent, kIoTimeoutMs) != WAIT_OBJECT_0) {
-                CancelIo(pipe);
-                GetOverlappedResult(pipe, &overlapped, &moved, TRUE);
-                CloseHandle(overlapped.hEvent);
-                return false;
-            }
-            ok = TRUE;
-        }
-        ok = ok && GetOverlappedResult(pipe, &overlapped, &moved, TRUE);
-        CloseHandle(overlapped.hEvent);
-        if (!ok || moved == 0)
-            return false;
-        done += moved;
-    }
-    return true;
-}
-
 void serve(Host& host, HANDLE pipe)
 {
     Request request;
     request.bytes.resize(kHeaderSize);
-    if (transfer(pipe, request.bytes.data(), kHeaderSize, false) &&
+    if (qzmon::pipeTransfer(pipe, request.bytes.data(), kHeaderSize, false, kIoTimeoutMs) &&
         qzmon::readU32(request.bytes.data(), 0) == kMagic) {
         const DWORD total = request.field(kTotal);
         if (total >= kHeaderSize && total <= kMaxMessage) {
             request.bytes.resize(total);
-            if (transfer(pipe, request.bytes.data() + kHeaderSize, total - kHeaderSize, false)) {
+            if (qzmon::pipeTransfer(pipe, request.bytes.data() + kHeaderSize, total - kHeaderSize, false, kIoTimeoutMs)) {
                 Reply reply = parse(request) ? host.handle(request) : Reply{false, ERROR_INVALID_DATA};
                 BYTE* data = request.bytes.data();
                 qzmon::writeU32(data, kSuccess, reply.success ? 1 : 0);
@@ -417,13 +387,12 @@ void serve(Host& host, HANDLE pipe)
                 if (reply.setHandle)
                     qzmon::writeU64(data, kHandle, reply.handle);
                 qzmon::writeU32(data, kNeeded, reply.needed);
-                if (transfer(pipe, data, total, true))
+                if (qzmon::pipeTransfer(pipe, data, total, true, kIoTimeoutMs))
                     qzmon::waitForClientClose(pipe, kIoTimeoutMs);
             }
         }
     }
-    DisconnectNamedPipe(pipe);
-    CloseHandle(pipe);
+    qzmon::endClient(pipe);
 }
 
 std::wstring option(int argc, wchar_t** argv, const std::wstring& name)
@@ -443,67 +412,40 @@ int wmain(int argc, wchar_t** argv)
     SetEnvironmentVariableW(L"VRELM_SPOOLER_RIGHTS", nullptr);
     qzmon::registerStandInMonitors();
 
-    std::vector<HANDLE> waits;
-    HANDLE connected = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    waits.push_back(connected);
+    std::vector<HANDLE> stops;
     const std::wstring stopName = option(argc, argv, L"stop");
     if (!stopName.empty()) {
         HANDLE stop = OpenEventW(SYNCHRONIZE, FALSE, stopName.c_str());
         if (!stop)
             return 2;
-        waits.push_back(stop);
+        stops.push_back(stop);
     }
     const std::wstring parent = option(argc, argv, L"parent");
     if (!parent.empty()) {
         HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, wcstoul(parent.c_str(), nullptr, 10));
         if (!process)
             return 2;
-        waits.push_back(process);
+        stops.push_back(process);
     }
 
     Host host;
     std::atomic<int> running{0};
-    auto createInstance = [] {
-        return CreateNamedPipeW(kPipeName, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-                                PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES, 64 * 1024,
-                                64 * 1024, 0, nullptr);
-    };
-    // One instance always listens, so that a client never finds the pipe busy.
-    HANDLE listening = createInstance();
-    if (listening == INVALID_HANDLE_VALUE)
-        return 3;
     const std::wstring readyName = option(argc, argv, L"ready");
-    if (HANDLE ready = readyName.empty() ? nullptr : OpenEventW(EVENT_MODIFY_STATE, FALSE, readyName.c_str())) {
-        SetEvent(ready);
-        CloseHandle(ready);
-    }
-    while (listening != INVALID_HANDLE_VALUE) {
-        OVERLAPPED overlapped = {};
-        overlapped.hEvent = connected;
-        ResetEvent(connected);
-        bool client = ConnectNamedPipe(listening, &overlapped) || GetLastError() == ERROR_PIPE_CONNECTED;
-        if (!client && GetLastError() == ERROR_IO_PENDING) {
-            const DWORD which = WaitForMultipleObjects(static_cast<DWORD>(waits.size()), waits.data(), FALSE, INFINITE);
-            if (which != WAIT_OBJECT_0) {
-                CancelIo(listening);
-                CloseHandle(listening);
-                break;
-            }
-            DWORD ignored = 0;
-            client = GetOverlappedResult(listening, &overlapped, &ignored, FALSE) != FALSE;
+    auto announce = [&readyName] {
+        if (HANDLE ready = readyName.empty() ? nullptr : OpenEventW(EVENT_MODIFY_STATE, FALSE, readyName.c_str())) {
+            SetEvent(ready);
+            CloseHandle(ready);
         }
-        HANDLE current = listening;
-        listening = createInstance();
-        if (!client) {
-            CloseHandle(current);
-            continue;
-        }
+    };
+    const bool served = qzmon::acceptPipeClients(kPipeName, stops, announce, [&host, &running](HANDLE pipe) {
         ++running;
-        std::thread([&host, &running, current] {
-            serve(host, current);
+        std::thread([&host, &running, pipe] {
+            serve(host, pipe);
             --running;
         }).detach();
-    }
+    });
+    if (!served)
+        return 3;
     // Let exchanges in flight finish (each is bounded by the I/O time-out).
     for (int i = 0; i < 400 && running > 0; ++i)
         Sleep(25);
