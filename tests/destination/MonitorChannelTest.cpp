@@ -340,8 +340,11 @@ TEST(MonitorChannelTest, PipeIsUsedOnlyWhenTheSpoolerDeniesAccess)
     ASSERT_TRUE(qzmon::registerStandInMonitors());
     FakeMonitorPipe pipe;
     {
+        testspool::ScopedCallLog log;
         MonitorChannel channel(kKeravin);
         ASSERT_TRUE(channel.openMonitor()) << GetLastError();
+        ASSERT_TRUE(channel.openMonitor());
+        EXPECT_EQ(log.calls("ClosePrinter").size(), 1u) << "opening again must not lose the first handle";
         DWORD needed = 0xBDBD;
         EXPECT_TRUE(channel.xcvData(L"FreeDVTs", nullptr, 0, nullptr, 0, &needed));
         EXPECT_EQ(channel.getStatus(), 0u);
@@ -363,6 +366,27 @@ TEST(MonitorChannelTest, PipeIsUsedOnlyWhenTheSpoolerDeniesAccess)
         EXPECT_TRUE(channel.openMonitor());
     }
     expectMessages(pipe.requests(), {openMessage(), closeMessage()});
+}
+
+// A refused pipe open leaves nothing behind that would send a later spooler
+// handle down the pipe.
+TEST(MonitorChannelTest, SpoolerOpenAfterARefusedPipeOpenUsesTheSpooler)
+{
+    ASSERT_TRUE(qzmon::registerStandInMonitors());
+    FakeMonitorPipe pipe({[](std::vector<BYTE>& reply) {
+        set32(reply, 16, 0);
+        set32(reply, 20, ERROR_ACCESS_DENIED);
+    }});
+    MonitorChannel channel(kKeravin);
+    {
+        testspool::ScopedUserRights user;
+        EXPECT_FALSE(channel.openMonitor());
+        EXPECT_EQ(GetLastError(), DWORD{ERROR_ACCESS_DENIED});
+    }
+    ASSERT_TRUE(channel.openMonitor());
+    EXPECT_TRUE(channel.xcvData(L"FreeDVTs", nullptr, 0, nullptr, 0, nullptr));
+    EXPECT_TRUE(channel.close());
+    EXPECT_EQ(pipe.requests().size(), 1u);  // only the refused open
 }
 
 TEST(MonitorChannelTest, TransceiveOverThePipeGoldenBytesAndReplies)
