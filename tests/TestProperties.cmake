@@ -8,8 +8,12 @@ set_tests_properties(CachedFileReaderTest PROPERTIES RESOURCE_LOCK mpl_cache)
 # The Keravin monitor's pipe has a fixed name: its server, its host and the tests that need it absent.
 set_tests_properties(MonitorChannelTest MonitorPipeHostTest PrinterSettingsTest PROPERTIES RESOURCE_LOCK qzkrvmon_pipe)
 # The managed print policy's fixed settings values, cache subkey and
-# group-policy key.
-set_tests_properties(ManagedPrintPolicyTest ManagedPrintPolicyLoadTest PROPERTIES RESOURCE_LOCK policy_settings)
+# group-policy key. Every test that makes a policy object reads the machine's
+# values (HKLM), even with a private HKCU: a policy test's machine location
+# would otherwise be fetched by another test process too.
+set_tests_properties(ManagedPrintPolicyTest ManagedPrintPolicyLoadTest ManagedPrintPolicyParserTest
+                     LumoraSettingsTest LumoraPrintingExtensionTest LXESingletonTest
+                     PROPERTIES RESOURCE_LOCK policy_settings)
 # The discovery services manager loads the managed print policy when it
 # creates its services (the history resolves older entries through it).
 set_tests_properties(DiscoveryServicesManagerTest TargetHistoryTest PROPERTIES RESOURCE_LOCK policy_settings)

@@ -265,10 +265,13 @@ protected:
     // The marker's lines once it appears; empty after the wait.
     std::vector<std::string> waitForMarker(DWORD timeoutMs = 10000) const
     {
+        // Wait for content, not for the name: under load Wine was seen to show
+        // the renamed file before its lines could be read.
         const DWORD start = GetTickCount();
-        while (!fileExists(marker()) && GetTickCount() - start < timeoutMs)
+        std::vector<std::string> lines;
+        while ((lines = testenv::readLines(marker())).empty() && GetTickCount() - start < timeoutMs)
             Sleep(20);
-        return testenv::readLines(marker());
+        return lines;
     }
 
     TempDir dir_;

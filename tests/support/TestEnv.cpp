@@ -1,5 +1,6 @@
 #include "support/TestEnv.h"
 
+#include <cstdio>
 #include <map>
 
 namespace testenv {
@@ -204,9 +205,11 @@ std::string runInLocale(const std::wstring& commandLine, const std::wstring& loc
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, block.data(),
-                        nullptr, &startup, &process))
-        return {};
+    // Wine starts the Unix child but may still answer FALSE (seen under load,
+    // with the child's report arriving later): the report alone decides.
+    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE,
+                                        CREATE_UNICODE_ENVIRONMENT, block.data(), nullptr, &startup, &process);
+    const DWORD startError = started ? ERROR_SUCCESS : GetLastError();
     // Wine hands out no handles for a Unix child; close whatever came.
     if (process.hProcess)
         CloseHandle(process.hProcess);
@@ -215,8 +218,11 @@ std::string runInLocale(const std::wstring& commandLine, const std::wstring& loc
     // Polled: the Unix child cannot be waited for.
     const DWORD begin = GetTickCount();
     while (GetFileAttributesW(reportFile.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        if (GetTickCount() - begin > timeoutMs)
+        if (GetTickCount() - begin > timeoutMs) {
+            std::fprintf(stderr, "runInLocale: no report after %lu ms (CreateProcessW %s, error %lu)\n", timeoutMs,
+                         started ? "succeeded" : "failed", startError);
             return {};
+        }
         Sleep(20);
     }
     std::string report = readFile(reportFile);
