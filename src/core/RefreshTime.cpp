@@ -8,5 +8,7 @@ DWORD refreshTimeToMs(DWORD value)
 
 bool isFresh(DWORD storedTick, DWORD refreshMs, DWORD now)
 {
-    return now > storedTick && now - storedTick < refreshMs;
+    // A copy stamped in this very tick is fresh: only a stamp in the future
+    // (the counter wrapped) is stale.
+    return now >= storedTick && now - storedTick < refreshMs;
 }

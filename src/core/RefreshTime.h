@@ -8,7 +8,7 @@
 // The stored refresh value in milliseconds (0 stays 0: never fresh).
 DWORD refreshTimeToMs(DWORD value);
 
-// True when a copy stamped at storedTick is still fresh at now: now is
+// True when a copy stamped at storedTick is still fresh at now: now is at or
 // after the stamp and less than refreshMs later, all unsigned 32-bit. A
 // stamp in the future, as after the tick counter wraps, is stale.
 bool isFresh(DWORD storedTick, DWORD refreshMs, DWORD now);

@@ -16,7 +16,7 @@ TEST(RefreshTime, HoursBelowAThousandMillisecondsFromThere)
     }
 }
 
-TEST(RefreshTime, FreshOnlyAfterTheStampAndWithinTheRefreshTime)
+TEST(RefreshTime, FreshFromTheStampAndWithinTheRefreshTime)
 {
     struct Row {
         DWORD stored, refresh, now;
@@ -26,7 +26,8 @@ TEST(RefreshTime, FreshOnlyAfterTheStampAndWithinTheRefreshTime)
         {1000, 3600000, 1001, true},
         {1000, 3600000, 3600999, true},
         {1000, 3600000, 3601000, false}, // exactly the refresh time old
-        {1000, 3600000, 1000, false},    // the same tick
+        {1000, 3600000, 1000, true},     // stored in this very tick
+        {1000, 0, 1000, false},
         {1000, 0, 1001, false},
         {0xFFFFFF00, 3600000, 0x10, false}, // the counter wrapped after the stamp
         {5000, 3600000, 4000, false},       // a stamp in the future
