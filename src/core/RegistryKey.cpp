@@ -123,10 +123,15 @@ bool RegistryKey::queryNumber(const wchar_t* name, void* value, DWORD size, bool
     if (!handle_ || !value)
         return false;
     DWORD type = REG_NONE;
-    lastError_ = RegQueryValueExW(handle_, name, nullptr, &type, static_cast<BYTE*>(value), &size);
+    DWORD stored = size;
+    lastError_ = RegQueryValueExW(handle_, name, nullptr, &type, static_cast<BYTE*>(value), &stored);
     if (lastError_ != ERROR_SUCCESS)
         return false;
-    return type == REG_DWORD || type == REG_DWORD_BIG_ENDIAN || (acceptQword && type == REG_QWORD);
+    // The registry keeps any length under a number type: a short one would
+    // fill only part of the destination and pass for a whole number.
+    if (type == REG_DWORD || type == REG_DWORD_BIG_ENDIAN)
+        return stored == sizeof(DWORD);
+    return acceptQword && type == REG_QWORD && stored == sizeof(std::uint64_t);
 }
 
 bool RegistryKey::queryDword(const wchar_t* name, DWORD* value)

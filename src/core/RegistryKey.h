@@ -38,6 +38,7 @@ public:
     // REG_DWORD or REG_DWORD_BIG_ENDIAN (bytes as stored), read straight into
     // *value: on false the destination may already hold the bytes of a value
     // of another type that fitted. Read into a local, use it only after true.
+    // A number value of the wrong length (a 2-byte REG_DWORD) is false too.
     bool queryDword(const wchar_t* name, DWORD* value);
     bool queryDword(const std::wstring& name, DWORD* value);
     // As queryDword, also REG_QWORD; a 4-byte value fills the low half only.

@@ -143,6 +143,10 @@ TEST_F(RegistryKeyTest, TypedReadsAcceptTheirTypes)
     putRaw(L"embeddedNul", REG_SZ, withNul, sizeof(withNul));
     putRaw(L"multi", REG_MULTI_SZ, L"a\0b\0", 10);
     putRaw(L"", REG_SZ, L"default", 16);
+    // Number types of the wrong length, as another writer may leave them.
+    putRaw(L"shortDword", REG_DWORD, seven, 2);
+    putRaw(L"emptyDword", REG_DWORD, seven, 0);
+    putRaw(L"shortQword", REG_QWORD, seven, 4);
 
     // Destinations are preset; after ERROR_MORE_DATA their content is not
     // defined (nullopt), after a fitting read they hold the stored bytes.
@@ -176,6 +180,10 @@ TEST_F(RegistryKeyTest, TypedReadsAcceptTheirTypes)
         {L"multi", false, nullptr, false, ERROR_MORE_DATA, any, false, any},
         {L"", true, L"default", false, ERROR_MORE_DATA, any, false, any},
         {L"absent", false, nullptr, false, ERROR_FILE_NOT_FOUND, 0x5A5A5A5Au, false, preset},
+        // A short number is no number, although the call succeeds.
+        {L"shortDword", false, nullptr, false, ERROR_SUCCESS, any, false, any},
+        {L"emptyDword", false, nullptr, false, ERROR_SUCCESS, 0x5A5A5A5Au, false, preset},
+        {L"shortQword", false, nullptr, false, ERROR_SUCCESS, any, false, any},
     };
 
     RegistryKey key(HKEY_CURRENT_USER, kTestKey, RegistryKey::kRead);
