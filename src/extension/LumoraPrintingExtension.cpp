@@ -56,12 +56,24 @@ DWORD dwordOr(RegistryKey& key, const wchar_t* name, DWORD fallback)
     return key.queryDword(name, &value) ? value : fallback;
 }
 
+// Every stored entry needs a value of its own: a length above the key's
+// value count is damage, and counting on from it would write the copies
+// where no load reads them, or wrap round onto the first entries.
+DWORD boundedLength(RegistryKey& key)
+{
+    DWORD values = 0;
+    if (RegQueryInfoKeyW(key.getHandle(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
+                         nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        values = 0;
+    return std::min(dwordOr(key, L"HistoryLength", 0), values);
+}
+
 // Appends the entries 0..length-1 of `from` after the `to` key's own, without
 // gaps for missing ones; ages only when asked. Writes the new length and the
 // limit, raised to the length when exceeded.
 void appendHistory(RegistryKey& from, DWORD length, RegistryKey& to, bool withAges)
 {
-    DWORD count = dwordOr(to, L"HistoryLength", 0);
+    DWORD count = boundedLength(to);
     DWORD limit = dwordOr(to, L"HistoryLimit", kDefaultHistoryLimit);
     length = std::min(length, kMaxMigratedIndex);
     for (DWORD i = 0; i < length; ++i) {
