@@ -16,7 +16,9 @@ constexpr DWORD kConnectAttempts = 3;
 constexpr DWORD kConnectDelayMs = 379;
 constexpr DWORD kWriteAttempts = 3;
 constexpr DWORD kWriteDelayMs = 267;
-// A monitor that takes longer than this to answer one request has hung.
+// A monitor that takes longer than this to take or answer one request has
+// hung; the limit is for the whole message, so a peer that sends a byte now
+// and then cannot hold the caller longer.
 constexpr DWORD kReplyTimeoutMs = 20000;
 constexpr DWORD kMaxMessage = 0x7FFFFFFF;
 
@@ -76,6 +78,7 @@ bool transferAll(HANDLE pipe, BYTE* data, DWORD size, bool write, DWORD* moved)
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!event)
         return false;
+    const ULONGLONG deadline = GetTickCount64() + kReplyTimeoutMs;
     bool ok = true;
     while (ok && *moved < size) {
         OVERLAPPED overlapped = {};
@@ -85,7 +88,9 @@ bool transferAll(HANDLE pipe, BYTE* data, DWORD size, bool write, DWORD* moved)
                              : ReadFile(pipe, data + *moved, size - *moved, nullptr, &overlapped);
         DWORD done = 0;
         if (!started && GetLastError() == ERROR_IO_PENDING) {
-            if (WaitForSingleObject(event, kReplyTimeoutMs) != WAIT_OBJECT_0) {
+            const ULONGLONG now = GetTickCount64();
+            const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+            if (WaitForSingleObject(event, left) != WAIT_OBJECT_0) {
                 CancelIo(pipe);
                 GetOverlappedResult(pipe, &overlapped, &done, TRUE);
                 SetLastError(ERROR_TIMEOUT);

@@ -38,6 +38,7 @@ struct PipeOptions {
     std::function<void(std::vector<BYTE>& message)> responder;
     bool splitReply = false;            // the reply leaves in two parts, 100 ms apart
     DWORD hangUpOnOpcode = 0xFFFFFFFF;  // this opcode gets no reply at all
+    DWORD trickleMs = 0;                // when set, the reply leaves a byte at a time, this far apart
 };
 
 class FakeMonitorPipe {
@@ -103,7 +104,13 @@ private:
             std::memcpy(message.data() + 24, &kMonitorHandle, 8);
         if (options_.responder)
             options_.responder(message);
-        if (options_.splitReply) {
+        if (options_.trickleMs) {
+            for (DWORD i = 0; i < total; ++i) {
+                if (!qzmon::pipeTransfer(pipe, message.data() + i, 1, true, 3000))
+                    return;
+                Sleep(options_.trickleMs);
+            }
+        } else if (options_.splitReply) {
             const DWORD half = total / 2;
             if (!qzmon::pipeTransfer(pipe, message.data(), half, true, 3000))
                 return;
@@ -453,6 +460,26 @@ TEST(MonitorChannelTest, CloseLeavesTheChannelClosedEvenWhenTheMonitorHangsUp)
     EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_HANDLE});
     EXPECT_TRUE(channel.close());
     expectMessages(pipe.requests(), {openMessage(), closeMessage()});
+}
+
+// Slow on purpose: the reply time limit (20 s) has to pass. A peer that keeps
+// each byte just inside any per-read limit must not hold the caller for the
+// whole of a long message (the open reply would take 33 s here).
+TEST(MonitorChannelTest, TricklingReplyFailsWithinTheReplyTimeLimit)
+{
+    FakeMonitorPipe::Options options;
+    options.trickleMs = 250;
+    FakeMonitorPipe pipe(options);
+    MPrint::PrinterDataValues batch;
+    batch.addDword(L"StaticMode", 1);
+    MonitorChannel channel(kKeravin);
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_FALSE(channel.setPrinterData(L"P", &batch));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_TIMEOUT});
+    const ULONGLONG elapsed = GetTickCount64() - start;
+    EXPECT_GE(elapsed, 19000u);
+    EXPECT_LT(elapsed, 26000u);
+    EXPECT_EQ(pipe.requests().size(), 1u);  // only the open: nothing stored, nothing to close
 }
 
 // Slow on purpose: three connection attempts 379 ms apart.
