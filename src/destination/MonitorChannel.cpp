@@ -361,7 +361,8 @@ bool MonitorChannel::setPrinterData(const wchar_t* printerName, const MPrint::Pr
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
-    const DWORD blockOffset = static_cast<DWORD>(kHeaderSize + textBytes(printerName) + sizeof(wchar_t));
+    // Sized in 64 bits: a name of 4 GiB must not wrap to a small message.
+    const ULONGLONG blockOffset = kHeaderSize + textBytes(printerName) + sizeof(wchar_t);
     const ULONGLONG headerSize = 12 + 4ULL * count;
     ULONGLONG total = blockOffset + headerSize;
     for (DWORD i = 0; i < count; ++i)
@@ -371,7 +372,7 @@ bool MonitorChannel::setPrinterData(const wchar_t* printerName, const MPrint::Pr
         return false;
     put32(message, kNameOffset, kHeaderSize);
     putText(message, kHeaderSize, printerName);
-    put32(message, kInputOffset, blockOffset);
+    put32(message, kInputOffset, static_cast<DWORD>(blockOffset));
     put32(message, kInputSize, static_cast<DWORD>(total - blockOffset));
     BYTE* block = message + blockOffset;
     put32(block, 0, kValuesMagic);
@@ -403,11 +404,12 @@ bool MonitorChannel::addPrinter(const wchar_t* firstText, const wchar_t* secondT
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
-    const DWORD blockOffset = static_cast<DWORD>(kHeaderSize + textBytes(firstText) + sizeof(wchar_t));
+    const ULONGLONG firstSize = kHeaderSize + textBytes(firstText) + sizeof(wchar_t);
     const ULONGLONG inputSize = 16 + textBytes(secondText) + sizeof(wchar_t);
-    BYTE* message = beginMessage(blockOffset + inputSize, kOpcodeAddPrinter);
+    BYTE* message = beginMessage(firstSize + inputSize, kOpcodeAddPrinter);
     if (!message)
         return false;
+    const DWORD blockOffset = static_cast<DWORD>(firstSize);
     put32(message, kNameOffset, kHeaderSize);
     putText(message, kHeaderSize, firstText);
     put32(message, kInputOffset, blockOffset);

@@ -309,6 +309,25 @@ TEST(MonitorChannelTest, ArgumentsThatCannotBeSentFailWithoutAConnection)
     EXPECT_TRUE(pipe.requests().empty());
 }
 
+// A text of nearly 4 GiB: its size with the header no longer fits in 32
+// bits, and a message sized in 32 bits would be far too small for it.
+// Slow (about 4 s) and 4 GiB of memory: the size is the point.
+TEST(MonitorChannelTest, TextsTooLargeForAMessageFailWithoutAConnection)
+{
+    FakeMonitorPipe pipe;
+    const std::wstring huge(0x7FFFFFF6, L'P');
+    MPrint::PrinterDataValues batch;
+    batch.addDword(L"StaticMode", 1);
+    MonitorChannel channel(kKeravin);
+    SetLastError(0);
+    EXPECT_FALSE(channel.setPrinterData(huge.c_str(), &batch));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_PARAMETER});
+    SetLastError(0);
+    EXPECT_FALSE(channel.addPrinter(huge.c_str(), L"Second"));
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_PARAMETER});
+    EXPECT_TRUE(pipe.requests().empty());
+}
+
 // A reply that arrives in parts is read to its end; the request is sent once.
 TEST(MonitorChannelTest, ReplyInPartsIsReadWholeAndRequestSentOnce)
 {
