@@ -58,6 +58,29 @@ constexpr wchar_t kUserAgent[] = L"QZ Lumora Printing";
 // settings without running a proxy script.
 constexpr DWORD kAccessType = 4;
 constexpr DWORD kReadBlock = 31999;
+// A server that keeps sending a byte now and then never trips the time-out of
+// one read: the whole body gets this many time-outs.
+constexpr ULONGLONG kBodyTimeouts = 4;
+// A text document is held in memory whole: larger answers are refused.
+constexpr ULONGLONG kMaxTextBytes = 64ull * 1024 * 1024;
+constexpr ULONGLONG kNoLimit = ~0ull;
+
+// The declared Content-Length; false when there is none or it is no number.
+bool declaredLength(HINTERNET request, ULONGLONG& length)
+{
+    wchar_t text[32] = {};
+    DWORD size = sizeof(text) - sizeof(wchar_t);
+    if (!HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr) || !text[0])
+        return false;
+    ULONGLONG value = 0;
+    for (const wchar_t* c = text; *c; ++c) {
+        if (*c < L'0' || *c > L'9' || value > (kNoLimit - 9) / 10)
+            return false;
+        value = value * 10 + (*c - L'0');
+    }
+    length = value;
+    return true;
+}
 
 // Any URL that mentions "https://", also in its query, gets the secure
 // flags; certificate name and date errors are then accepted.
@@ -144,7 +167,8 @@ unsigned __stdcall openUrlWorker(void* parameter)
     return 0;
 }
 
-bool downloadToFile(const wchar_t* url, const wchar_t* filePath, DWORD* status, DWORD timeoutMs)
+bool downloadToFile(const wchar_t* url, const wchar_t* filePath, DWORD* status, DWORD timeoutMs,
+                    ULONGLONG maxBytes)
 {
     FileHandle file(CreateFileW(filePath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid())
@@ -174,13 +198,31 @@ bool downloadToFile(const wchar_t* url, const wchar_t* filePath, DWORD* status, 
     if (code < 200 || code > 299)
         return false;
 
+    ULONGLONG declared = 0;
+    const bool hasLength = declaredLength(request.get(), declared);
+    if (hasLength && declared > maxBytes)
+        return false;
+    const ULONGLONG start = GetTickCount64();
+    ULONGLONG received = 0;
     char buffer[kReadBlock + 1];
     for (;;) {
-        DWORD read = 0;
-        if (!InternetReadFile(request.get(), buffer, kReadBlock, &read))
+        // One read of a whole block waits until the block is full, for as
+        // long as bytes keep coming: ask only for what has arrived.
+        DWORD available = 0;
+        if (!InternetQueryDataAvailable(request.get(), &available, 0, 0))
             return false;
+        DWORD read = 0;
+        if (available && !InternetReadFile(request.get(), buffer, available < kReadBlock ? available : kReadBlock, &read))
+            return false;
+        // A connection closed early ends the body like a complete one: only
+        // the declared length tells a cut answer from a whole one.
         if (read == 0)
-            return true;
+            return !hasLength || received >= declared;
+        received += read;
+        if (received > maxBytes)
+            return false;
+        if (timeoutMs != INFINITE && GetTickCount64() - start > kBodyTimeouts * timeoutMs)
+            return false;
         DWORD written = 0;
         if (!WriteFile(file.get(), buffer, read, &written, nullptr) || written != read)
             return false;
@@ -206,7 +248,7 @@ bool httpGetToFile(const wchar_t* url, const wchar_t* filePath, DWORD* status, D
     if (!url || !filePath)
         return false;
     try {
-        return downloadToFile(url, filePath, status, timeoutMs);
+        return downloadToFile(url, filePath, status, timeoutMs, kNoLimit);
     } catch (...) { // out of memory: the handles are closed on the way out
         return false;
     }
@@ -216,7 +258,7 @@ bool httpGetToString(const wchar_t* url, std::string& out, DWORD* status, DWORD 
 try {
     const std::wstring temporary = makeTempFileName(nullptr);
     const RemoveOnExit remove(temporary);
-    bool done = httpGetToFile(url, temporary.c_str(), status, timeoutMs);
+    bool done = url && downloadToFile(url, temporary.c_str(), status, timeoutMs, kMaxTextBytes);
     if (done) {
         std::string body;
         {

@@ -9,12 +9,13 @@
 #include <string>
 
 // Downloads url into filePath (created or truncated). True only for a 2xx
-// answer whose every byte was written. The file stays on disk in every case;
+// answer whose every byte was written: a body shorter than its declared
+// length, or one still arriving after four time-outs, fails. The file stays on disk in every case;
 // it is complete only on success.
 bool httpGetToFile(const wchar_t* url, const wchar_t* filePath, DWORD* status, DWORD timeoutMs);
 
 // Downloads url and appends the body, byte for byte (NUL bytes included),
-// to out; nothing is appended on failure. The temporary file used on the
+// to out; nothing is appended on failure. Bodies over 64 MB fail. The temporary file used on the
 // way is removed in every case.
 bool httpGetToString(const wchar_t* url, std::string& out, DWORD* status, DWORD timeoutMs);
 

@@ -151,6 +151,34 @@ TEST_F(HttpGetToFile, SilentServerTimesOut)
     EXPECT_EQ(1u, server_.count("/silent"));
 }
 
+// Hostile answers: a body cut short of its declared length is not a whole
+// document, and a server that trickles a byte now and then is cut off.
+TEST_F(HttpGetToFile, CutOrEndlessBodiesFail)
+{
+    struct Row {
+        const char* path;
+        HttpAnswer answer;
+        bool result;
+    };
+    const Row rows[] = {
+        {"/cut", HttpAnswer::raw("HTTP/1.1 200 OK\r\nContent-Length: 100\r\nConnection: close\r\n\r\nabc"), false},
+        {"/whole", HttpAnswer::raw("HTTP/1.1 200 OK\r\nContent-Length: 3\r\nConnection: close\r\n\r\nabc"), true},
+        {"/undeclared", HttpAnswer::raw("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nabc"), true},
+        {"/bogus", HttpAnswer::raw("HTTP/1.1 200 OK\r\nContent-Length: -5\r\nConnection: close\r\n\r\nabc"), true},
+        {"/trickle", HttpAnswer::trickle("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n", 50), false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.path);
+        server_.answer(row.path, row.answer);
+        DWORD status = kUntouched;
+        const DWORD start = GetTickCount();
+        EXPECT_EQ(row.result, httpGetToFile(server_.url(row.path).c_str(), dir_.file(L"hostile.bin").c_str(),
+                                            &status, 300));
+        EXPECT_LT(GetTickCount() - start, 3000u);
+        EXPECT_EQ(200u, status);
+    }
+}
+
 // "https://" anywhere in the URL, here in an http URL's query, asks for
 // TLS: the server sees a handshake where a plain request would be.
 TEST_F(HttpGetToFile, HttpsAnywhereInTheUrlSelectsTheSecureFlags)
@@ -225,6 +253,25 @@ TEST_F(HttpGetToString, AppendsExactlyTheBytesReceivedAndLeavesNoFile)
         EXPECT_EQ(row.status, status);
         EXPECT_EQ(5 + row.appended.size(), out.size());
         EXPECT_TRUE("kept|" + row.appended == out);
+        EXPECT_EQ(0u, filesLeft());
+    }
+}
+
+// A text is held in memory whole: an answer over 64 MB is refused, whether
+// it says so up front or not, and leaves no file behind. (Sending the
+// undeclared one takes about a second.)
+TEST_F(HttpGetToString, OversizeBodiesFail)
+{
+    const size_t limit = 64u * 1024 * 1024;
+    server_.answer("/declared",
+                   HttpAnswer::raw("HTTP/1.1 200 OK\r\nContent-Length: 100000000000\r\nConnection: close\r\n\r\nabc"));
+    server_.answer("/undeclared", HttpAnswer::raw("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" +
+                                                  std::string(limit + 1, 'x')));
+    for (const char* path : {"/declared", "/undeclared"}) {
+        SCOPED_TRACE(path);
+        std::string out;
+        EXPECT_FALSE(httpGetToString(server_.url(path).c_str(), out, nullptr, 5000));
+        EXPECT_TRUE(out.empty());
         EXPECT_EQ(0u, filesLeft());
     }
 }

@@ -108,6 +108,23 @@ HttpAnswer HttpAnswer::closeAtOnce()
     return answer;
 }
 
+HttpAnswer HttpAnswer::raw(std::string bytes)
+{
+    HttpAnswer answer;
+    answer.kind = Kind::Raw;
+    answer.body = std::move(bytes);
+    return answer;
+}
+
+HttpAnswer HttpAnswer::trickle(std::string head, DWORD intervalMs)
+{
+    HttpAnswer answer;
+    answer.kind = Kind::Trickle;
+    answer.body = std::move(head);
+    answer.trickleMs = intervalMs;
+    return answer;
+}
+
 HttpTestServer::HttpTestServer(unsigned short port)
 {
     WSADATA data;
@@ -333,6 +350,23 @@ void HttpTestServer::serve(SOCKET client)
         break;
     case HttpAnswer::Kind::Silent:
         waitForPeer(client, INFINITE);
+        break;
+    case HttpAnswer::Kind::Raw:
+        if (sendAll(client, answer.body)) {
+            shutdown(client, SD_SEND);
+            waitForPeer(client, 2000);
+        }
+        break;
+    case HttpAnswer::Kind::Trickle:
+        if (sendAll(client, answer.body)) {
+            // Ends when the client closes (the wait returns early) or the server stops.
+            for (;;) {
+                const DWORD start = GetTickCount();
+                waitForPeer(client, answer.trickleMs);
+                if (stopping_ || GetTickCount() - start < answer.trickleMs || !sendAll(client, "x"))
+                    break;
+            }
+        }
         break;
     case HttpAnswer::Kind::Respond: {
         std::string head = "HTTP/1.1 " + std::to_string(answer.status) + " " + reason(answer.status) + "\r\n";

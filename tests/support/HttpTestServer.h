@@ -35,11 +35,20 @@ struct HttpAnswer {
         Respond, // status, headers and body, then close
         Silent,  // read the request, answer nothing, hold the connection open
         Close,   // read the request, close the connection without a byte
+        Raw,     // body sent as it stands (status line and headers too), then close
+        Trickle, // body sent as it stands, then one byte more every trickleMs until either side ends
     };
     Kind kind = Kind::Respond;
     int status = 200;
     std::string body; // sent as is; may hold NUL bytes
     std::vector<std::pair<std::string, std::string>> headers; // besides Content-Length and Connection
+    DWORD trickleMs = 0;
+
+    // A hostile answer: the bytes go out exactly as given, so the test
+    // writes the status line and headers (a wrong Content-Length, say).
+    static HttpAnswer raw(std::string bytes);
+    // A server that never finishes: head, then a byte at a time.
+    static HttpAnswer trickle(std::string head, DWORD intervalMs);
 
     static HttpAnswer ok(std::string body, std::string contentType = "text/xml");
     static HttpAnswer withStatus(int status, std::string body = {});
