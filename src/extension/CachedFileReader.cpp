@@ -6,6 +6,7 @@
 #include "core/XmlEncoding.h"
 
 #include <cwchar>
+#include <iterator>
 
 namespace {
 
@@ -18,6 +19,23 @@ constexpr DWORD kDefaultRefresh = 1; // hour
 bool isUrl(const wchar_t* source)
 {
     return std::wcsstr(source, L"http://") || std::wcsstr(source, L"https://");
+}
+
+// The index is the user's to edit, and a process of more rights may read
+// it: only a copy of the reader's own making (a "QZM" temporary file right in
+// the temporary folder) is read or deleted through it, never a file that a
+// crafted value names.
+bool isCacheCopy(const std::wstring& path)
+{
+    wchar_t temp[520] = {};
+    const DWORD length = GetTempPathW(static_cast<DWORD>(std::size(temp)), temp);
+    if (length == 0 || length >= std::size(temp) || path.size() <= length ||
+        _wcsnicmp(path.c_str(), temp, length) != 0)
+        return false;
+    const std::wstring name = path.substr(length);
+    return name.size() > 7 && _wcsnicmp(name.c_str(), L"QZM", 3) == 0 &&
+           _wcsicmp(name.c_str() + name.size() - 4, L".tmp") == 0 &&
+           name.find_first_of(L"\\/:") == std::wstring::npos;
 }
 
 } // namespace
@@ -51,7 +69,7 @@ bool CachedFileReader::lookup(const wchar_t* source, std::string& out)
         return false;
     std::wstring path;
     DWORD stamp = 0;
-    if (!cacheKey_->queryString(source, path) || !cacheKey_->queryDword(path, &stamp))
+    if (!cacheKey_->queryString(source, path) || !isCacheCopy(path) || !cacheKey_->queryDword(path, &stamp))
         return false;
     DWORD refresh = kDefaultRefresh;
     DWORD value = 0;
@@ -124,7 +142,8 @@ void CachedFileReader::removeCachedFile(const wchar_t* source)
     std::wstring path;
     if (!source || !cacheKey_ || !cacheKey_->queryString(source, path))
         return;
-    DeleteFileW(path.c_str());
+    if (isCacheCopy(path))
+        DeleteFileW(path.c_str());
     cacheKey_->deleteValue(source);
     cacheKey_->deleteValue(path);
 }

@@ -30,10 +30,12 @@ public:
     // Stores the value as given: below 1000 hours, from 1000 on milliseconds.
     virtual void setRefreshTime(const wchar_t* source, DWORD value);
     // Deletes the copy and its two index values; the refresh time stays.
+    // A path that is no copy of the reader's own is forgotten, not deleted.
     virtual void removeCachedFile(const wchar_t* source);
     // Forgets every source; the copies are left to their deletion at restart.
     virtual void clearCache();
-    // A fresh copy of source; an absent refresh time means one hour.
+    // A fresh copy of source; an absent refresh time means one hour. An
+    // index that names any other file is a miss.
     virtual bool lookup(const wchar_t* source, std::string& out);
     // Writes text to a new temporary file and indexes it under source.
     virtual bool store(const wchar_t* source, const std::string& text);

@@ -297,6 +297,52 @@ TEST_F(CachedFileReaderTest, RemoveCachedFileKeepsTheRefreshTime)
     EXPECT_EQ(2u, server_.count("/list"));
 }
 
+// The index is the user's to edit: a crafted value naming some other file
+// is a miss, and removing the source forgets it without deleting that file.
+TEST_F(CachedFileReaderTest, IndexNamingAnotherFileIsNeverReadNorDeleted)
+{
+    const std::string secret = "<list><p>not a cached copy</p></list>";
+    const std::wstring victim = dir_.file(L"victim.txt");
+    ASSERT_TRUE(writeFile(victim, secret));
+    const std::wstring temp = tempDir() + L"\\";
+    const std::wstring paths[] = {
+        victim,
+        temp + L"..\\victim.txt",
+        temp + L"QZM1.tmp\\..\\..\\victim.txt",
+    };
+    server_.answer("/list", HttpAnswer::ok(kDocument));
+    const std::wstring source = server_.url("/list");
+    HKEY cache = nullptr;
+    ASSERT_EQ(DWORD{ERROR_SUCCESS}, DWORD(RegCreateKeyExW(HKEY_CURRENT_USER, kCacheKey, 0, nullptr,
+                                                          REG_OPTION_VOLATILE, KEY_SET_VALUE, nullptr, &cache, nullptr)));
+    for (const std::wstring& path : paths) {
+        SCOPED_TRACE(testenv::narrow(path));
+        ASSERT_EQ(secret, testenv::readFile(path));
+        const DWORD now = GetTickCount() - 1, refresh = 999;
+        RegSetValueExW(cache, source.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                       static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+        RegSetValueExW(cache, path.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&now), sizeof(now));
+        RegSetValueExW(cache, (source + L"-refreshTime").c_str(), 0, REG_DWORD,
+                       reinterpret_cast<const BYTE*>(&refresh), sizeof(refresh));
+        MPrint::CachedFileReader reader;
+        std::string text;
+        EXPECT_FALSE(reader.lookup(source.c_str(), text));
+        RegSetValueExW(cache, source.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                       static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+        reader.removeCachedFile(source.c_str());
+        EXPECT_EQ(L"", cachedPath(source));
+        EXPECT_TRUE(fileExists(victim));
+    }
+    RegCloseKey(cache);
+    // The real copy of the same source is still read from the cache.
+    MPrint::CachedFileReader reader;
+    std::string text;
+    ASSERT_TRUE(reader.read(source.c_str(), text, nullptr, 5000));
+    ASSERT_TRUE(reader.read(source.c_str(), text, nullptr, 5000));
+    EXPECT_EQ(kDocument, text);
+    EXPECT_EQ(1u, server_.count("/list"));
+}
+
 TEST_F(CachedFileReaderTest, ClearCacheForgetsEverySource)
 {
     server_.answer("/a", HttpAnswer::ok(kDocument));
