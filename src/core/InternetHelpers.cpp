@@ -7,6 +7,7 @@
 #include <wininet.h>
 
 #include <cwchar>
+#include <iterator>
 #include <string>
 #include <new>
 
@@ -64,6 +65,31 @@ constexpr ULONGLONG kBodyTimeouts = 4;
 // A text document is held in memory whole: larger answers are refused.
 constexpr ULONGLONG kMaxTextBytes = 64ull * 1024 * 1024;
 constexpr ULONGLONG kNoLimit = ~0ull;
+
+constexpr int kMaxRedirects = 10;
+
+// The http or https URL that a redirect answer points to; false for any
+// other answer, so that it is taken as the final one.
+bool redirectTarget(HINTERNET request, const std::wstring& current, std::wstring& next)
+{
+    DWORD code = 0;
+    DWORD size = sizeof(code);
+    if (!HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code, &size, nullptr) ||
+        (code != 301 && code != 302 && code != 303 && code != 307 && code != 308))
+        return false;
+    wchar_t location[2048] = {};
+    size = sizeof(location) - sizeof(wchar_t);
+    if (!HttpQueryInfoW(request, HTTP_QUERY_LOCATION, location, &size, nullptr) || !location[0])
+        return false;
+    wchar_t combined[4096] = {};
+    DWORD length = static_cast<DWORD>(std::size(combined));
+    if (!InternetCombineUrlW(current.c_str(), location, combined, &length, ICU_NO_ENCODE))
+        return false;
+    if (_wcsnicmp(combined, L"http://", 7) != 0 && _wcsnicmp(combined, L"https://", 8) != 0)
+        return false;
+    next = combined;
+    return true;
+}
 
 // The declared Content-Length; false when there is none or it is no number.
 bool declaredLength(HINTERNET request, ULONGLONG& length)
@@ -182,10 +208,22 @@ bool downloadToFile(const wchar_t* url, const wchar_t* filePath, DWORD* status, 
     InternetSetOptionW(session.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
     InternetSetOptionW(session.get(), INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof(timeout));
 
+    // Redirects are followed here, a bounded number of times: WinINet's own
+    // following (under Wine at least) goes on for ever between two URLs.
+    const DWORD flags = requestFlags(url) | INTERNET_FLAG_NO_AUTO_REDIRECT;
+    std::wstring current = url;
     InternetHandle connection(nullptr);
-    InternetHandle request(openUrl(session.get(), url, requestFlags(url), timeout, connection));
-    if (!request.get())
-        return false;
+    InternetHandle request(nullptr);
+    for (int redirects = 0;; ++redirects) {
+        request.reset(openUrl(session.get(), current.c_str(), flags, timeout, connection));
+        if (!request.get())
+            return false;
+        std::wstring next;
+        if (redirects >= kMaxRedirects || !redirectTarget(request.get(), current, next))
+            break;
+        request.reset(nullptr);
+        current = next;
+    }
 
     if (status)
         *status = 500;

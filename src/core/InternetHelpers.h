@@ -10,7 +10,8 @@
 
 // Downloads url into filePath (created or truncated). True only for a 2xx
 // answer whose every byte was written: a body shorter than its declared
-// length, or one still arriving after four time-outs, fails. The file stays on disk in every case;
+// length, or one still arriving after four time-outs, fails. Redirects to
+// http or https are followed up to ten times. The file stays on disk in every case;
 // it is complete only on success.
 bool httpGetToFile(const wchar_t* url, const wchar_t* filePath, DWORD* status, DWORD timeoutMs);
 

@@ -179,6 +179,38 @@ TEST_F(HttpGetToFile, CutOrEndlessBodiesFail)
     }
 }
 
+// Redirects are followed, relative or absolute, but a server that sends the
+// client round in circles gets a bounded number of requests and a failure.
+TEST_F(HttpGetToFile, RedirectsAreFollowedABoundedNumberOfTimes)
+{
+    auto redirect = [](const std::string& location) {
+        HttpAnswer answer = HttpAnswer::withStatus(302);
+        answer.headers.emplace_back("Location", location);
+        return answer;
+    };
+    server_.answer("/moved", redirect("/target"));
+    server_.answer("/absolute", redirect(testenv::narrow(server_.url("/target"))));
+    server_.answer("/target", HttpAnswer::ok("arrived"));
+    server_.answer("/loop", redirect("/loop"));
+    server_.answer("/elsewhere", redirect("file:///c:/windows/win.ini"));
+    const std::wstring file = dir_.file(L"redirected.bin");
+    for (const char* path : {"/moved", "/absolute"}) {
+        SCOPED_TRACE(path);
+        DWORD status = kUntouched;
+        EXPECT_TRUE(httpGetToFile(server_.url(path).c_str(), file.c_str(), &status, 2000));
+        EXPECT_EQ(200u, status);
+        EXPECT_EQ("arrived", testenv::readFile(file));
+    }
+    for (const char* path : {"/loop", "/elsewhere"}) {
+        SCOPED_TRACE(path);
+        DWORD status = kUntouched;
+        EXPECT_FALSE(httpGetToFile(server_.url(path).c_str(), file.c_str(), &status, 2000));
+        EXPECT_EQ(302u, status);
+        EXPECT_EQ("", testenv::readFile(file));
+    }
+    EXPECT_EQ(11u, server_.count("/loop"));
+}
+
 // "https://" anywhere in the URL, here in an http URL's query, asks for
 // TLS: the server sees a handshake where a plain request would be.
 TEST_F(HttpGetToFile, HttpsAnywhereInTheUrlSelectsTheSecureFlags)
