@@ -49,7 +49,7 @@ std::string wideXmlToUtf8(const std::wstring& xml)
         // not followed by a second one that no reader would accept.
         const size_t start = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
         if (text.compare(start, 5, "<?xml") == 0 && start + 5 < text.size() &&
-            std::strchr(" \t\r\n", text[start + 5])) {
+            text[start + 5] != '\0' && std::strchr(" \t\r\n", text[start + 5])) {
             const size_t end = text.find("?>", start);
             if (end != std::string::npos)
                 return kDeclaration + text.substr(end + 2);

@@ -105,7 +105,6 @@ std::wstring environmentBlock(const std::vector<std::pair<std::wstring, std::wst
         CharUpperBuffW(s.data(), static_cast<DWORD>(s.size()));
         return s;
     };
-    std::map<std::wstring, std::wstring> original;
     if (wchar_t* block = GetEnvironmentStringsW()) {
         for (const wchar_t* p = block; *p; p += wcslen(p) + 1) {
             const std::wstring entry = p;
