@@ -6,6 +6,7 @@
 #include <setupapi.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <cwctype>
 
 namespace {
@@ -169,16 +170,26 @@ bool CHelpCab::findDependentFile(HANDLE printer, const wchar_t* pattern, std::ws
         return false;
     BYTE* block = nullptr;
     bool found = false;
-    if (getPrinterDriverAlloc(printer, 3, &block) && block) {
+    const SIZE_T blockSize = getPrinterDriverAlloc(printer, 3, &block) && block ? GlobalSize(block) : 0;
+    if (blockSize >= sizeof(DRIVER_INFO_3W)) {
         const auto* info = reinterpret_cast<const DRIVER_INFO_3W*>(block);
         const std::wstring wanted = lowerCase(pattern);
-        // A list of NUL-terminated paths, ended by an empty one.
-        for (const wchar_t* file = info->pDependentFiles; file && *file; file += wcslen(file) + 1) {
-            if (lowerCase(file).find(wanted) != std::wstring::npos) {
-                path = file;
+        // A list of NUL-terminated paths, ended by an empty one, packed into the
+        // block: a list that points outside it or runs past its end is not read.
+        const auto* end = reinterpret_cast<const wchar_t*>(block + (blockSize & ~static_cast<SIZE_T>(1)));
+        const wchar_t* file = info->pDependentFiles;
+        if (file && (reinterpret_cast<const BYTE*>(file) < block || file >= end))
+            file = nullptr;
+        while (file && file < end && *file) {
+            const size_t length = wcsnlen(file, static_cast<size_t>(end - file));
+            if (length == static_cast<size_t>(end - file))
+                break;
+            if (lowerCase(std::wstring(file, length)).find(wanted) != std::wstring::npos) {
+                path.assign(file, length);
                 found = true;
                 break;
             }
+            file += length + 1;
         }
     }
     if (block)
