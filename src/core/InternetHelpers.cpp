@@ -1,5 +1,6 @@
 #include "core/InternetHelpers.h"
 
+#include "core/FileHandle.h"
 #include "core/FilePaths.h"
 
 #include <process.h>
@@ -34,24 +35,6 @@ public:
 
 private:
     HINTERNET handle_;
-};
-
-// Closes a file handle when it goes out of scope.
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle()
-    {
-        if (valid())
-            CloseHandle(handle_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
 };
 
 constexpr wchar_t kUserAgent[] = L"QZ Lumora Printing";

@@ -2,6 +2,7 @@
 
 #include "core/COMWrapper.h"
 #include "core/ComVariant.h"
+#include "core/FileHandle.h"
 
 #include <shlwapi.h>
 
@@ -27,23 +28,6 @@ bool asciiEqualsIgnoreCase(const std::wstring& text, const wchar_t* word)
     }
     return i == text.size() && !word[i];
 }
-
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle()
-    {
-        if (valid())
-            CloseHandle(handle_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 constexpr int kOpenAttempts = 20;
 constexpr DWORD kOpenRetryMs = 100;
