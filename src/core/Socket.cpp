@@ -116,10 +116,7 @@ void Socket::close(bool drain)
             }
         }
     }
-    closesocket(handle_);
-    handle_ = INVALID_SOCKET;
-    connected_ = false;
-    std::memset(&address_, 0, sizeof(address_));
+    abandon();
 }
 
 int Socket::send(const char* buffer, int length, int flags)
@@ -198,7 +195,7 @@ int Socket::getLinger(int& seconds)
 {
     linger value{};
     int length = sizeof(value);
-    const int result = getsockopt(handle_, SOL_SOCKET, SO_LINGER, reinterpret_cast<char*>(&value), &length);
+    const int result = getOption(SOL_SOCKET, SO_LINGER, reinterpret_cast<char*>(&value), length);
     if (result == 0)
         seconds = value.l_onoff ? value.l_linger : -1;
     return result;
@@ -209,7 +206,7 @@ int Socket::setLinger(bool on, int seconds)
     linger value{};
     value.l_onoff = on ? 1 : 0;
     value.l_linger = static_cast<u_short>(seconds);
-    return setsockopt(handle_, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&value), sizeof(value));
+    return setOption(SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&value), sizeof(value));
 }
 
 } // namespace MPrint
