@@ -29,12 +29,7 @@ std::string ansiXmlToUtf8(const char* xml)
     if (!xml || !*xml)
         return {};
     std::wstring wide;
-    const int needed = MultiByteToWideChar(CP_THREAD_ACP, 0, xml, -1, nullptr, 0);
-    if (needed > 0) {
-        std::wstring buffer(static_cast<size_t>(needed), L'\0');
-        if (MultiByteToWideChar(CP_THREAD_ACP, 0, xml, -1, buffer.data(), needed) > 0)
-            wide.assign(buffer.c_str());
-    }
+    convertString(std::string(xml), wide, CP_THREAD_ACP);
     return wideXmlToUtf8(wide);
 }
 
