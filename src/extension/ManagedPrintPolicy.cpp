@@ -310,7 +310,7 @@ bool ManagedPrintPolicy::isColorAllowedForPath(RegistryKey& key, const std::wstr
         return true;
     const bool excluding = exclude != 0;
     const std::wstring path = lowerCase(hostPath);
-    for (int n = 1; n <= 99; ++n) {
+    for (DWORD n = 1; n <= kMaxPolicyApplications; ++n) {
         const std::wstring name = L"Application_" + std::to_wstring(n);
         std::wstring entry;
         if (!key.queryString(name, entry))

@@ -181,6 +181,9 @@ void ManagedPrintPolicyParser::onContainerEnd(const LevelData& level, const std:
         pendingPath_.clear();
         pendingType_ = 0;
     } else if (level.elementId == kApplication) {
+        // A document may list any number: store no more than are ever read.
+        if (applicationCounter_ > kMaxPolicyApplications)
+            return;
         policyCacheKey_.setString(L"Application_" + std::to_wstring(applicationCounter_), text);
         ++applicationCounter_;
     }

@@ -38,6 +38,8 @@ inline constexpr const wchar_t* policyKeyNames[84] = {
 constexpr DWORD policyKeyCount = 83;
 constexpr DWORD kPolicyKeyColor = 28;
 constexpr DWORD kPolicyKeyScheduleFirst = 37;
+// "Application_1" to "Application_99": the colour check reads no further.
+constexpr DWORD kMaxPolicyApplications = 99;
 
 // The name of a key id, or null past the table.
 constexpr const wchar_t* policyKeyName(DWORD keyId)

@@ -188,6 +188,18 @@ TEST_F(PolicyParserTest, MalformedDocumentFailsAndKeepsThePreviousPolicy)
     EXPECT_EQ(before, valueCount());
 }
 
+TEST_F(PolicyParserTest, ApplicationListStopsWhereItIsRead)
+{
+    std::string document = "<p>";
+    for (int n = 1; n <= 150; ++n)
+        document += "<Application>app" + std::to_string(n) + ".exe</Application>";
+    document += "</p>";
+    ASSERT_TRUE(parse(writeFile(L"many.xml", document)));
+    EXPECT_EQ(Expected{std::wstring(L"app99.exe")}, read(L"Application_99"));
+    EXPECT_EQ(Expected{std::monostate{}}, read(L"Application_100"));
+    EXPECT_EQ(99u, valueCount());
+}
+
 TEST_F(PolicyParserTest, NonAsciiTextIsDecodedOnce)
 {
     struct Row {
