@@ -392,6 +392,17 @@ DWORD renameQueue(PrinterHandle& handle, const std::wstring& newName)
     return static_cast<DWORD>(rc);
 }
 
+// The name a SetPrinter level carries: none or empty keeps the queue's own.
+DWORD renameFromInfo(PrinterHandle& handle, const wchar_t* printerName)
+{
+    if (!printerName || !*printerName)
+        return ERROR_SUCCESS;
+    QueueRef named;
+    if (!splitPrinterName(safeText(printerName, kMaxPrinterName * 2 + 8), named))
+        return ERROR_INVALID_PRINTER_NAME;
+    return renameQueue(handle, named.name);
+}
+
 DWORD writeDevMode(const RegKey& key, const wchar_t* value, const DEVMODEW* mode)
 {
     if (!validDevMode(mode, 0x10000))
@@ -466,25 +477,13 @@ DWORD setPrinter(PrinterHandle& handle, DWORD level, LPBYTE data, DWORD command)
         if (info->pDevMode)
             writeDevMode(key, L"Default DevMode", info->pDevMode);
         key.close();
-        if (info->pPrinterName && *info->pPrinterName) {
-            QueueRef named;
-            if (!splitPrinterName(safeText(info->pPrinterName, kMaxPrinterName * 2 + 8), named))
-                return ERROR_INVALID_PRINTER_NAME;
-            return renameQueue(handle, named.name);
-        }
-        return ERROR_SUCCESS;
+        return renameFromInfo(handle, info->pPrinterName);
     }
     case 4: {
         const auto* info = reinterpret_cast<const PRINTER_INFO_4W*>(data);
         key.writeDword(L"Attributes", info->Attributes);
         key.close();
-        if (info->pPrinterName && *info->pPrinterName) {
-            QueueRef named;
-            if (!splitPrinterName(safeText(info->pPrinterName, kMaxPrinterName * 2 + 8), named))
-                return ERROR_INVALID_PRINTER_NAME;
-            return renameQueue(handle, named.name);
-        }
-        return ERROR_SUCCESS;
+        return renameFromInfo(handle, info->pPrinterName);
     }
     case 5: {
         const auto* info = reinterpret_cast<const PRINTER_INFO_5W*>(data);
