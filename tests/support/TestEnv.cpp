@@ -229,16 +229,21 @@ std::string runInLocale(const std::wstring& commandLine, const std::wstring& loc
     return report;
 }
 
-bool writeReport(const std::wstring& reportFile, const std::string& text)
+bool writeFile(const std::wstring& path, const std::string& bytes)
 {
-    const std::wstring partial = reportFile + L".part";
-    HANDLE file = CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     DWORD written = 0;
-    const BOOL ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(file);
-    if (!ok || written != text.size()) {
+    return ok && written == bytes.size();
+}
+
+bool writeReport(const std::wstring& reportFile, const std::string& text)
+{
+    const std::wstring partial = reportFile + L".part";
+    if (!writeFile(partial, text)) {
         DeleteFileW(partial.c_str());
         return false;
     }

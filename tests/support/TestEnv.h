@@ -30,6 +30,8 @@ private:
 bool removeTree(const std::wstring& path);
 bool copyFileTo(const std::wstring& from, const std::wstring& to);
 std::string readFile(const std::wstring& path);
+// Creates or replaces the file with exactly these bytes.
+bool writeFile(const std::wstring& path, const std::string& bytes);
 std::vector<std::string> readLines(const std::wstring& path);
 
 struct ProcessResult {
