@@ -14,6 +14,7 @@
 using testenv::HttpAnswer;
 using testenv::HttpTestServer;
 using testenv::TempDir;
+using testenv::writeFile;
 
 namespace {
 
@@ -51,17 +52,6 @@ std::wstring cachedPath(const std::wstring& source)
 bool fileExists(const std::wstring& path)
 {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool writeFile(const std::wstring& path, const std::string& content)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const BOOL ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == content.size();
 }
 
 // Temporary files (downloads and copies) go to the test's own folder (TMP)

@@ -124,10 +124,7 @@ protected:
     std::wstring writeFile(const std::wstring& name, const std::string& bytes)
     {
         const std::wstring path = dir_.file(name);
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD written = 0;
-        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        CloseHandle(file);
+        EXPECT_TRUE(testenv::writeFile(path, bytes));
         return path;
     }
 

@@ -74,10 +74,7 @@ protected:
 
     static void writeFile(const std::wstring& path, const std::string& content)
     {
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD written = 0;
-        WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-        CloseHandle(file);
+        ASSERT_TRUE(testenv::writeFile(path, content));
     }
 
     // Moves a file's last-write time by the given number of hours.
