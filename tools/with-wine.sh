@@ -12,11 +12,16 @@ export WINEDLLOVERRIDES="winspool.drv=n,b;ieframe=n,b;mscoree=;mshtml="
 WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
 
-# A free X display for whatever opens a window.
-disp=90
-while [ -e "/tmp/.X$disp-lock" ] || [ -e "/tmp/.X11-unix/X$disp" ]; do disp=$((disp + 1)); done
-Xvfb ":$disp" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+# A free X display for whatever opens a window: Xvfb picks the number itself
+# (-displayfd), so several runs at once on one machine never collide.
+dispfile=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dispfile" </dev/null >/dev/null 2>&1 &
 xvfb=$!
+tries=0
+while [ ! -s "$dispfile" ] && [ $tries -lt 100 ]; do sleep 0.1; tries=$((tries + 1)); done
+disp=$(tr -dc 0-9 <"$dispfile")
+rm -f "$dispfile"
+[ -n "$disp" ] || { echo "Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$disp"
 
 cleanup() {
