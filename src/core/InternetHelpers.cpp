@@ -1,7 +1,7 @@
 #include "core/InternetHelpers.h"
 
-#include "core/FileHandle.h"
 #include "core/FilePaths.h"
+#include "core/ScopedHandle.h"
 
 #include <process.h>
 #include <shellapi.h>
@@ -179,7 +179,7 @@ unsigned __stdcall openUrlWorker(void* parameter)
 bool downloadToFile(const wchar_t* url, const wchar_t* filePath, DWORD* status, DWORD timeoutMs,
                     ULONGLONG maxBytes)
 {
-    FileHandle file(CreateFileW(filePath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ScopedKernelHandle file(CreateFileW(filePath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid())
         return false;
     InternetHandle session(InternetOpenW(kUserAgent, kAccessType, nullptr, nullptr, 0));
@@ -283,7 +283,7 @@ try {
     if (done) {
         std::string body;
         {
-            FileHandle file(CreateFileW(temporary.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+            ScopedKernelHandle file(CreateFileW(temporary.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
             done = file.valid();
             char buffer[32767];

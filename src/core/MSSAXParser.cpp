@@ -2,7 +2,7 @@
 
 #include "core/COMWrapper.h"
 #include "core/ComVariant.h"
-#include "core/FileHandle.h"
+#include "core/ScopedHandle.h"
 
 #include <shlwapi.h>
 
@@ -247,7 +247,7 @@ bool MSSAXParser::parseFile(const std::wstring& path)
             if (attempt + 1 < kOpenAttempts)
                 Sleep(kOpenRetryMs); // a writer may still hold the file
         }
-        FileHandle file(opened);
+        ScopedKernelHandle file(opened);
         if (!file.valid())
             return false;
         std::string bytes;
