@@ -12,7 +12,7 @@
 // The demo user's HKEY_CURRENT_USER is a key of its own (kDemoUser), so the
 // demo never touches the prefix user's settings. Exit code 0 on success.
 #include "core/RegistryKey.h"
-#include "core/SpoolerQueries.h"
+#include "shared/SpoolerQueries.h"
 #include "core/StringConversion.h"
 #include "core/Win32.h"
 #include "destination/Device.h"

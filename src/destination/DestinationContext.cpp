@@ -1,6 +1,6 @@
 #include "destination/DestinationContext.h"
 
-#include "core/SpoolerQueries.h"
+#include "shared/SpoolerQueries.h"
 #include "ui/CHelpCab.h"
 
 namespace MPrint {

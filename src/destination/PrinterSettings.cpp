@@ -1,8 +1,8 @@
 #include "destination/PrinterSettings.h"
 
-#include "core/SpoolerQueries.h"
 #include "destination/MonitorChannel.h"
 #include "destination/PrinterDataValues.h"
+#include "shared/SpoolerQueries.h"
 
 #include <cstring>
 #include <cwchar>

@@ -2,7 +2,7 @@
 
 #include "core/ProcAddress.h"
 #include "core/RegistryKey.h"
-#include "core/SpoolerQueries.h"
+#include "shared/SpoolerQueries.h"
 
 
 namespace {

@@ -1,7 +1,7 @@
 #include "ui/CHelpCab.h"
 
 #include "core/LanguageCode.h"
-#include "core/SpoolerQueries.h"
+#include "shared/SpoolerQueries.h"
 
 #include <setupapi.h>
 

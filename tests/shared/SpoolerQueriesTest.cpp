@@ -1,5 +1,5 @@
 // Spooler queries against the spooler stand-in, on queues of this test's own.
-#include "core/SpoolerQueries.h"
+#include "shared/SpoolerQueries.h"
 #include "support/TestSpooler.h"
 
 #include <gtest/gtest.h>

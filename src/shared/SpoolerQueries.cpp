@@ -1,4 +1,4 @@
-#include "core/SpoolerQueries.h"
+#include "shared/SpoolerQueries.h"
 
 namespace {
 
