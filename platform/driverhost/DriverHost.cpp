@@ -12,7 +12,7 @@
 // The demo user's HKEY_CURRENT_USER is a key of its own (kDemoUser), so the
 // demo never touches the prefix user's settings. Exit code 0 on success.
 #include "core/RegistryKey.h"
-#include "shared/SpoolerQueries.h"
+#include "core/SettingsKeys.h"
 #include "core/StringConversion.h"
 #include "core/Win32.h"
 #include "destination/Device.h"
@@ -20,11 +20,13 @@
 #include "destination/PrintPath.h"
 #include "destination/PrintPathAttr.h"
 #include "destination/PrinterSettings.h"
+#include "discovery/DiscoveryClassIds.h"
 #include "destination/TargetHistoryList.h"
 #include "extension/LXESingleton.h"
 #include "extension/LumoraPrintingExtension.h"
 #include "extension/LumoraSettings.h"
 #include "extension/ManagedPrintPolicy.h"
+#include "shared/SpoolerQueries.h"
 
 #include <cstdio>
 #include <cwchar>
@@ -35,7 +37,6 @@ namespace {
 
 const wchar_t kDemoRoot[] = L"Software\\VrelmDemo";
 const wchar_t kDemoUser[] = L"Software\\VrelmDemo\\User";
-const wchar_t kSettingsPath[] = L"Software\\Tarvokin\\QZ Print Settings";
 constexpr DWORD kPipeHostWaitMs = 10000;
 
 std::string u8(const std::wstring& text)
@@ -202,10 +203,10 @@ struct DiscoveryRow {
 };
 
 const DiscoveryRow kDiscoveryServices[] = {
-    {"local ports", {0x070D83A7, 0xD84F, 0x4843, {0x92, 0xA3, 0x07, 0xE3, 0x57, 0xFE, 0xA7, 0x32}}},
-    {"network shares", {0x157F300A, 0x2EB2, 0x4633, {0x88, 0x2E, 0x6D, 0xA3, 0x66, 0x28, 0x0A, 0x1C}}},
-    {"TCP/IP network", {0x9B60FAE3, 0xF3F1, 0x4644, {0xAC, 0x8E, 0x60, 0xDF, 0xDE, 0x5E, 0xCD, 0xD6}}},
-    {"Bluetooth", {0xBDAB2C08, 0x60D9, 0x4494, {0xBC, 0x4A, 0x84, 0x57, 0xD2, 0x31, 0x18, 0xB9}}},
+    {"local ports", discoveryids::kLocalPorts},
+    {"network shares", discoveryids::kNetworkShares},
+    {"TCP/IP network", discoveryids::kTcpIp},
+    {"Bluetooth", discoveryids::kBluetooth},
 };
 
 std::string policyText(MPrint::ManagedPrintPolicy& policy, const wchar_t* name)
@@ -246,7 +247,7 @@ void showColourSchedule(MPrint::ManagedPrintPolicy& policy)
 
 int showPolicy(const std::wstring& policyFile)
 {
-    RegistryKey user(HKEY_CURRENT_USER, kSettingsPath, RegistryKey::kAllAccess, true);
+    RegistryKey user(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess, true);
     if (!user.isOpen())
         return fail("creating the user's settings key", static_cast<DWORD>(user.getLastError()));
     // The user's own choices, as the settings dialog stores them.
@@ -257,7 +258,7 @@ int showPolicy(const std::wstring& policyFile)
     // The administrator's policy location.
     if (!user.setString(L"Policy", policyFile))
         return fail("writing the policy location", static_cast<DWORD>(user.getLastError()));
-    std::printf("policy location (HKCU\\%s, \"Policy\"): %s\n", u8(kSettingsPath).c_str(), u8(policyFile).c_str());
+    std::printf("policy location (HKCU\\%s, \"Policy\"): %s\n", u8(settingskeys::kSettings).c_str(), u8(policyFile).c_str());
 
     HeldExtension extension;
     if (!extension)
@@ -331,7 +332,7 @@ int showHistory()
     history.load();
     if (history.size() == 0)
         return fail("the history came back empty", 0);
-    std::printf("read back from HKCU\\%s\\%s\\Target History:\n", u8(kSettingsPath).c_str(), u8(profile).c_str());
+    std::printf("read back from HKCU\\%s\\%s\\Target History:\n", u8(settingskeys::kSettings).c_str(), u8(profile).c_str());
     for (auto it = history.begin(); it != history.end(); ++it) {
         const MPrint::PrintPath& path = *it->get();
         const MPrint::Device& device = path.getDevice();

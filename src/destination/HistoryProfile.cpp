@@ -1,16 +1,16 @@
 #include "destination/HistoryProfile.h"
 
 #include "core/RegistryKey.h"
+#include "core/SettingsKeys.h"
 #include "destination/TargetHistoryList.h"
 
 namespace {
 
-const wchar_t kSettingsKey[] = L"Software\\Tarvokin\\QZ Print Settings";
 const wchar_t kHistoryKey[] = L"Target History";
 
 std::wstring profileKey(const std::wstring& name)
 {
-    return std::wstring(kSettingsKey) + L"\\" + name;
+    return std::wstring(settingskeys::kSettings) + L"\\" + name;
 }
 
 } // namespace

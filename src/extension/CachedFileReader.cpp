@@ -3,6 +3,7 @@
 #include "core/FilePaths.h"
 #include "core/InternetHelpers.h"
 #include "core/RefreshTime.h"
+#include "core/SettingsKeys.h"
 #include "core/XmlEncoding.h"
 
 #include <cwchar>
@@ -10,9 +11,6 @@
 
 namespace {
 
-constexpr wchar_t kSettingsKey[] = L"Software\\Tarvokin\\QZ Print Settings";
-constexpr wchar_t kCacheSubKey[] = L"MPLCache";
-constexpr wchar_t kCacheKey[] = L"Software\\Tarvokin\\QZ Print Settings\\MPLCache";
 constexpr wchar_t kRefreshSuffix[] = L"-refreshTime";
 constexpr DWORD kDefaultRefresh = 1; // hour
 
@@ -52,9 +50,9 @@ CachedFileReader::~CachedFileReader() = default;
 void CachedFileReader::openCacheKey()
 {
     // The settings key is not created here: without it there is no cache.
-    RegistryKey settings(HKEY_CURRENT_USER, kSettingsKey, RegistryKey::kRead);
+    RegistryKey settings(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kRead);
     HKEY cache = nullptr;
-    if (settings.isOpen() && RegCreateKeyExW(settings.getHandle(), kCacheSubKey, 0, nullptr, REG_OPTION_VOLATILE,
+    if (settings.isOpen() && RegCreateKeyExW(settings.getHandle(), settingskeys::kFileCacheName, 0, nullptr, REG_OPTION_VOLATILE,
                                              KEY_ALL_ACCESS, nullptr, &cache, nullptr) == ERROR_SUCCESS) {
         cacheKey_.reset(new (std::nothrow) RegistryKey(cache, RegistryKey::kAllAccess));
         RegCloseKey(cache);
@@ -151,7 +149,7 @@ void CachedFileReader::removeCachedFile(const wchar_t* source)
 void CachedFileReader::clearCache()
 {
     cacheKey_.reset();
-    RegDeleteKeyW(HKEY_CURRENT_USER, kCacheKey);
+    RegDeleteKeyW(HKEY_CURRENT_USER, settingskeys::kFileCache);
     openCacheKey();
 }
 

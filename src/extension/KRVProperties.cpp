@@ -2,14 +2,10 @@
 
 #include "core/ProcAddress.h"
 #include "core/RegistryKey.h"
+#include "core/SettingsKeys.h"
 #include "shared/SpoolerQueries.h"
 
-
 namespace {
-
-const wchar_t kSettingsKey[] = L"Software\\Tarvokin\\QZ Print Settings";
-const wchar_t kPropertiesKey[] = L"Software\\Tarvokin\\QZ Print Settings\\KRVProperties";
-const wchar_t kCancelJobKey[] = L"Software\\Tarvokin\\QZ Print Settings\\CancelJob";
 
 std::wstring processValueName(const std::wstring& prefix, const std::wstring& name)
 {
@@ -44,7 +40,7 @@ std::wstring printerPrefix(HANDLE printer, const wchar_t* printerName)
 
 RegistryKey openWritableStore()
 {
-    return RegistryKey(HKEY_CURRENT_USER, kPropertiesKey, RegistryKey::kAllAccess, true, true);
+    return RegistryKey(HKEY_CURRENT_USER, settingskeys::kKrvProperties, RegistryKey::kAllAccess, true, true);
 }
 
 bool setValue(const std::wstring& valueName, std::uint64_t value)
@@ -57,7 +53,7 @@ bool setValue(const std::wstring& valueName, std::uint64_t value)
 
 std::uint64_t getValue(const std::wstring& valueName)
 {
-    RegistryKey store(HKEY_CURRENT_USER, kPropertiesKey, RegistryKey::kRead);
+    RegistryKey store(HKEY_CURRENT_USER, settingskeys::kKrvProperties, RegistryKey::kRead);
     std::uint64_t value = 0;
     // A value of another type may have left its bytes behind: only a true read counts.
     return store.queryQword(valueName, &value) ? value : 0;
@@ -79,7 +75,7 @@ std::uint64_t deleteValue(const std::wstring& valueName)
 
 bool isPropertyStoreWritable()
 {
-    return RegistryKey(HKEY_CURRENT_USER, kSettingsKey, RegistryKey::kAllAccess, true).isOpen();
+    return RegistryKey(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess, true).isOpen();
 }
 
 bool setProcessProperty(const std::wstring& name, std::uint64_t value)
@@ -142,13 +138,13 @@ void clearInstallState()
 
 bool setCancelJobFlag()
 {
-    RegistryKey key(HKEY_CURRENT_USER, kCancelJobKey, RegistryKey::kAllAccess, true);
+    RegistryKey key(HKEY_CURRENT_USER, settingskeys::kCancelJob, RegistryKey::kAllAccess, true);
     return key.setDword(std::to_wstring(GetCurrentProcessId()), 1);
 }
 
 bool takeCancelJobFlag()
 {
-    RegistryKey key(HKEY_CURRENT_USER, kCancelJobKey, RegistryKey::kAllAccess);
+    RegistryKey key(HKEY_CURRENT_USER, settingskeys::kCancelJob, RegistryKey::kAllAccess);
     const std::wstring name = std::to_wstring(GetCurrentProcessId());
     DWORD value = 0;
     if (!key.queryDword(name, &value))

@@ -2,6 +2,7 @@
 
 #include "core/COMWrapper.h"
 #include "core/ComponentRegistry.h"
+#include "core/SettingsKeys.h"
 #include "VagantUIExtension/DiscoveryServicesManager.h"
 #include "extension/KRVProperties.h"
 #include "extension/ModuleEntry.h"
@@ -17,7 +18,6 @@ namespace {
 
 LumoraPrintingExtension* g_extension = nullptr;
 
-const wchar_t kSettingsPath[] = L"Software\\Tarvokin\\QZ Print Settings";
 const wchar_t kTargetHistory[] = L"\\Target History";
 const wchar_t kResourceModule[] = L"vrelm102.DLL";
 const wchar_t kReadInOldProfiles[] = L"ReadInOldProfiles";
@@ -190,7 +190,7 @@ void LumoraPrintingExtension::init()
 
     resourceLoader_ = std::make_unique<MPrint::ResourceLoader>(paths.resourceModule);
 
-    RegistryKey settingsKey(HKEY_CURRENT_USER, kSettingsPath, RegistryKey::kAllAccess, true);
+    RegistryKey settingsKey(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess, true);
     const std::wstring defaultProfile = resourceLoader_->loadString(LumoraSettings::kDefaultProfileStringId);
     std::wstring profile = defaultProfile;
     // An empty stored name would put the history nowhere: take it as absent.

@@ -3,11 +3,13 @@
 #include "core/COMWrapper.h"
 #include "core/ProfileScope.h"
 #include "core/RefreshTime.h"
+#include "core/SettingsKeys.h"
 #include "core/Socket.h"
 #include "core/StreamEncoders.h"
 #include "core/StringConversion.h"
 #include "core/TextFormat.h"
 #include "destination/PrinterSettings.h"
+#include "discovery/DiscoveryClassIds.h"
 #include "extension/KRVProperties.h"
 #include "extension/ManagedPrintPolicyParser.h"
 #include "extension/ModuleEntry.h"
@@ -24,8 +26,6 @@ namespace MPrint {
 
 namespace {
 
-const wchar_t kSettingsPath[] = L"Software\\Tarvokin\\QZ Print Settings";
-const wchar_t kGroupPolicyPath[] = L"Software\\Policies\\Tarvokin\\QZ Print Settings\\ADSPrintPolicy";
 // A site names its policy server by this host in its DNS.
 const wchar_t kDefaultPolicyServer[] = L"printpolicy";
 
@@ -138,10 +138,10 @@ ManagedPrintPolicy* ManagedPrintPolicy::instance()
         g_instance = new ManagedPrintPolicy();
         // Discovery service class id -> the key id whose value allows it.
         const std::pair<GUID, DWORD> services[] = {
-            {{0x070D83A7, 0xD84F, 0x4843, {0x92, 0xA3, 0x07, 0xE3, 0x57, 0xFE, 0xA7, 0x32}}, 19},
-            {{0x157F300A, 0x2EB2, 0x4633, {0x88, 0x2E, 0x6D, 0xA3, 0x66, 0x28, 0x0A, 0x1C}}, 20},
-            {{0x9B60FAE3, 0xF3F1, 0x4644, {0xAC, 0x8E, 0x60, 0xDF, 0xDE, 0x5E, 0xCD, 0xD6}}, 21},
-            {{0xBDAB2C08, 0x60D9, 0x4494, {0xBC, 0x4A, 0x84, 0x57, 0xD2, 0x31, 0x18, 0xB9}}, 22},
+            {discoveryids::kLocalPorts, 19},
+            {discoveryids::kNetworkShares, 20},
+            {discoveryids::kTcpIp, 21},
+            {discoveryids::kBluetooth, 22},
         };
         for (const auto& service : services)
             g_instance->discoveryMap_.insert(service);
@@ -384,8 +384,8 @@ bool ManagedPrintPolicy::queryPolicy()
             std::swprintf(address, 16, L"%u.%u.%u.%u", bytes[0], bytes[1], bytes[2], bytes[3]);
             localAddress_ = address;
 
-            RegistryKey hkcu(HKEY_CURRENT_USER, kSettingsPath, RegistryKey::kAllAccess, true, false);
-            RegistryKey hklm(HKEY_LOCAL_MACHINE, kSettingsPath, RegistryKey::kRead, false, false);
+            RegistryKey hkcu(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess, true, false);
+            RegistryKey hklm(HKEY_LOCAL_MACHINE, settingskeys::kSettings, RegistryKey::kRead, false, false);
 
             serverPolicyOff_ = true;
             DWORD marker = 0;
@@ -472,7 +472,7 @@ bool ManagedPrintPolicy::queryPolicy()
 
 bool ManagedPrintPolicy::readGroupPolicy()
 {
-    groupPolicyKey_ = std::make_unique<RegistryKey>(HKEY_CURRENT_USER, kGroupPolicyPath, RegistryKey::kRead, false, false);
+    groupPolicyKey_ = std::make_unique<RegistryKey>(HKEY_CURRENT_USER, settingskeys::kGroupPolicy, RegistryKey::kRead, false, false);
     if (!groupPolicyKey_->isOpen()) {
         groupPolicyKey_.reset();
         return false;
@@ -628,7 +628,7 @@ bool ManagedPrintPolicy::isPolicyServerReachable()
 bool ManagedPrintPolicy::queryActiveDirectory()
 {
     directoryAvailable_ = false;
-    RegistryKey settings(HKEY_CURRENT_USER, kSettingsPath, RegistryKey::kRead, false, false);
+    RegistryKey settings(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kRead, false, false);
     DWORD simulator = 0xFFFFFFFF;
     readDword(settings, L"ADSLoginSimulator", simulator);
     const LONG simulated = static_cast<LONG>(simulator);

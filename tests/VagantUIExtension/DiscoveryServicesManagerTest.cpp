@@ -6,6 +6,7 @@
 #include "discovery/DiscoveryServiceIntf.h"
 #include "extension/ManagedPrintPolicy.h"
 #include "support/FakeDiscoveryService.h"
+#include "support/ScratchKey.h"
 
 #include <gtest/gtest.h>
 
@@ -177,16 +178,9 @@ class ListKey : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        path_ = L"Software\\VrelmTests\\DiscoveryServicesManagerTest\\MPL";
-        RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
-        ASSERT_EQ(DWORD(RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                        &key_, nullptr)),
-                  DWORD{ERROR_SUCCESS});
-    }
-    void TearDown() override
-    {
-        RegCloseKey(key_);
-        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VrelmTests\\DiscoveryServicesManagerTest");
+        path_ = scratch_.path();
+        key_ = scratch_.handle();
+        ASSERT_NE(key_, nullptr);
     }
     void addList(const std::wstring& name, const std::wstring& location)
     {
@@ -194,8 +188,9 @@ protected:
                        static_cast<DWORD>((location.size() + 1) * sizeof(wchar_t)));
     }
 
+    testenv::ScratchKey scratch_{L"DiscoveryServicesManagerTest"};
     std::wstring path_;
-    HKEY key_ = nullptr;
+    HKEY key_ = nullptr; // scratch_'s
 };
 
 } // namespace

@@ -8,11 +8,6 @@
 
 namespace {
 
-bool exists(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 std::wstring folderOf(const std::wstring& path)
 {
     return path.substr(0, path.find_last_of(L'\\'));
@@ -45,7 +40,7 @@ TEST(FilePaths, TempNameInGivenFolder)
         SCOPED_TRACE(testenv::narrow(name));
         EXPECT_EQ(dir.path(), folderOf(name));
         EXPECT_TRUE(isFreshName(nameOf(name)));
-        EXPECT_FALSE(exists(name));
+        EXPECT_FALSE(testenv::fileExists(name));
     }
     EXPECT_NE(first, second);
 
@@ -73,7 +68,7 @@ TEST(FilePaths, TempNameWithoutFolder)
         SCOPED_TRACE(testenv::narrow(name));
         EXPECT_EQ(0, _wcsicmp(tempDir.c_str(), folderOf(name).c_str()));
         EXPECT_TRUE(isFreshName(nameOf(name)));
-        EXPECT_FALSE(exists(name));
+        EXPECT_FALSE(testenv::fileExists(name));
     }
 
     // A folder that does not exist gives the fixed fallback name.

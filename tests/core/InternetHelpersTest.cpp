@@ -28,11 +28,6 @@ std::string bytes(size_t size)
     return data;
 }
 
-bool fileExists(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 class HttpGetToFile : public ::testing::Test {
 protected:
     void SetUp() override
@@ -73,7 +68,7 @@ TEST_F(HttpGetToFile, WritesExactlyTheBodyOfA2xxAnswerOnly)
         DWORD status = kUntouched;
         EXPECT_EQ(row.result, httpGetToFile(server_.url(row.path).c_str(), file.c_str(), &status, 5000));
         EXPECT_EQ(row.status, status);
-        EXPECT_TRUE(fileExists(file));
+        EXPECT_TRUE(testenv::fileExists(file));
         const std::string content = testenv::readFile(file);
         EXPECT_EQ(row.file.size(), content.size());
         EXPECT_TRUE(row.file == content);
@@ -123,7 +118,7 @@ TEST_F(HttpGetToFile, FailuresWithoutAnAnswer)
         DWORD status = kUntouched;
         EXPECT_FALSE(httpGetToFile(row.url.c_str(), file.c_str(), &status, 2000));
         EXPECT_EQ(row.status, status);
-        EXPECT_TRUE(fileExists(file));
+        EXPECT_TRUE(testenv::fileExists(file));
         EXPECT_EQ("", testenv::readFile(file));
     }
 }

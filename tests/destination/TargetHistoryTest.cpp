@@ -4,6 +4,7 @@
 #include "VagantUIExtension/DiscoveryServicesManager.h"
 #include "core/ComponentRegistry.h"
 #include "core/RegistryKey.h"
+#include "core/SettingsKeys.h"
 #include "destination/HistoryProfile.h"
 #include "destination/PrintPath.h"
 #include "destination/PrintPathAttr.h"
@@ -11,6 +12,7 @@
 #include "discovery/DiscoveryServiceIntf.h"
 #include "extension/ManagedPrintPolicy.h"
 #include "support/FakeDiscoveryService.h"
+#include "support/ScratchKey.h"
 #include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -22,9 +24,6 @@
 using MPrint::PrintPath;
 
 namespace {
-
-const wchar_t kTestRoot[] = L"Software\\VrelmTests\\TargetHistoryTest";
-const wchar_t kSettingsKey[] = L"Software\\Tarvokin\\QZ Print Settings";
 
 PrintPath* makePath(const std::wstring& display)
 {
@@ -54,16 +53,10 @@ class HistoryKey : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        path_ = std::wstring(kTestRoot) + L"\\" +
-                testenv::widen(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
-        key_ = std::make_unique<RegistryKey>(HKEY_CURRENT_USER, path_, RegistryKey::kAllAccess, true);
+        scratch_ = std::make_unique<testenv::ScratchKey>(
+            L"TargetHistoryTest-" + testenv::widen(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        key_ = &**scratch_;
         ASSERT_TRUE(key_->isOpen());
-    }
-    void TearDown() override
-    {
-        key_.reset();
-        RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
     }
 
     void storeEntry(DWORD index, const std::wstring& text, const DWORD* age)
@@ -93,8 +86,8 @@ protected:
         return path ? path->getStringAttribute(PrintPathAttr::DisplayString) : L"(unreadable)";
     }
 
-    std::wstring path_;
-    std::unique_ptr<RegistryKey> key_;
+    std::unique_ptr<testenv::ScratchKey> scratch_;
+    RegistryKey* key_ = nullptr; // scratch_'s
 };
 
 } // namespace
@@ -395,16 +388,9 @@ protected:
         for (const std::wstring& name : {oldName_, newName_})
             RegDeleteTreeW(HKEY_CURRENT_USER, keyOf(name).c_str());
     }
-    static std::wstring keyOf(const std::wstring& name) { return std::wstring(kSettingsKey) + L"\\" + name; }
+    static std::wstring keyOf(const std::wstring& name) { return std::wstring(settingskeys::kSettings) + L"\\" + name; }
     static std::wstring historyOf(const std::wstring& name) { return keyOf(name) + L"\\Target History"; }
-    static bool exists(const std::wstring& path)
-    {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-            return false;
-        RegCloseKey(key);
-        return true;
-    }
+    static bool exists(const std::wstring& path) { return testenv::keyExists(path); }
     MPrint::HistoryProfile* savedProfile(const std::wstring& name)
     {
         RegistryKey key(HKEY_CURRENT_USER, historyOf(name), RegistryKey::kAllAccess, true);
@@ -466,11 +452,11 @@ TEST_F(Profiles, DisabledProfileDoesNotMoveAndMarkedProfileIsDeleted)
 
 TEST_F(Profiles, UnnamedProfileDeletesNothing)
 {
-    RegistryKey settingsHistory(HKEY_CURRENT_USER, std::wstring(kSettingsKey) + L"\\Target History",
+    RegistryKey settingsHistory(HKEY_CURRENT_USER, std::wstring(settingskeys::kSettings) + L"\\Target History",
                                 RegistryKey::kRead);
     const bool hadHistory = settingsHistory.isOpen();
     MPrint::HistoryProfile profile(L"", nullptr);
     EXPECT_FALSE(profile.deleteKeys());
-    EXPECT_TRUE(exists(kSettingsKey));
-    EXPECT_EQ(exists(std::wstring(kSettingsKey) + L"\\Target History"), hadHistory);
+    EXPECT_TRUE(exists(settingskeys::kSettings));
+    EXPECT_EQ(exists(std::wstring(settingskeys::kSettings) + L"\\Target History"), hadHistory);
 }

@@ -3,6 +3,8 @@
 // the registry. Sources are URLs of this run's server port or files in this
 // test's own folder, so parallel tests never share an entry.
 #include "extension/CachedFileReader.h"
+
+#include "core/SettingsKeys.h"
 #include "support/HttpTestServer.h"
 #include "support/TestEnv.h"
 
@@ -18,8 +20,6 @@ using testenv::writeFile;
 
 namespace {
 
-constexpr wchar_t kSettingsKey[] = L"Software\\Tarvokin\\QZ Print Settings";
-constexpr wchar_t kCacheKey[] = L"Software\\Tarvokin\\QZ Print Settings\\MPLCache";
 constexpr DWORD kUntouched = 0xBDBDBDBD;
 const std::string kDocument = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><list><p>Caf\xC3\xA9</p></list>";
 
@@ -27,7 +27,7 @@ bool queryCacheString(const std::wstring& name, std::wstring& value)
 {
     wchar_t buffer[1024] = {};
     DWORD size = sizeof(buffer);
-    if (RegGetValueW(HKEY_CURRENT_USER, kCacheKey, name.c_str(), RRF_RT_REG_SZ, nullptr, buffer, &size) !=
+    if (RegGetValueW(HKEY_CURRENT_USER, settingskeys::kFileCache, name.c_str(), RRF_RT_REG_SZ, nullptr, buffer, &size) !=
         ERROR_SUCCESS)
         return false;
     value = buffer;
@@ -37,7 +37,7 @@ bool queryCacheString(const std::wstring& name, std::wstring& value)
 bool queryCacheDword(const std::wstring& name, DWORD& value)
 {
     DWORD size = sizeof(value);
-    return RegGetValueW(HKEY_CURRENT_USER, kCacheKey, name.c_str(), RRF_RT_REG_DWORD, nullptr, &value, &size) ==
+    return RegGetValueW(HKEY_CURRENT_USER, settingskeys::kFileCache, name.c_str(), RRF_RT_REG_DWORD, nullptr, &value, &size) ==
            ERROR_SUCCESS;
 }
 
@@ -49,11 +49,6 @@ std::wstring cachedPath(const std::wstring& source)
     return path;
 }
 
-bool fileExists(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 // Temporary files (downloads and copies) go to the test's own folder (TMP)
 // and vanish with it; the cache needs the user's settings key to exist.
 class CachedFileReaderTest : public ::testing::Test {
@@ -63,7 +58,7 @@ protected:
         ASSERT_TRUE(server_.started());
         ASSERT_FALSE(dir_.path().empty());
         HKEY settings = nullptr;
-        ASSERT_EQ(DWORD{ERROR_SUCCESS}, DWORD(RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0,
+        ASSERT_EQ(DWORD{ERROR_SUCCESS}, DWORD(RegCreateKeyExW(HKEY_CURRENT_USER, settingskeys::kSettings, 0, nullptr, 0,
                                                               KEY_READ, nullptr, &settings, nullptr)));
         RegCloseKey(settings);
         wchar_t previous[MAX_PATH] = {};
@@ -118,7 +113,7 @@ TEST_F(CachedFileReaderTest, RefreshRulesCountedAtTheServer)
         const std::wstring copy = cachedPath(source);
         ASSERT_FALSE(copy.empty());
         const DWORD stamp = GetTickCount() - static_cast<DWORD>(row.ageMs);
-        ASSERT_EQ(DWORD{ERROR_SUCCESS}, DWORD(RegSetKeyValueW(HKEY_CURRENT_USER, kCacheKey, copy.c_str(), REG_DWORD,
+        ASSERT_EQ(DWORD{ERROR_SUCCESS}, DWORD(RegSetKeyValueW(HKEY_CURRENT_USER, settingskeys::kFileCache, copy.c_str(), REG_DWORD,
                                                               &stamp, sizeof(stamp))));
         std::string second;
         EXPECT_TRUE(MPrint::CachedFileReader().read(source.c_str(), second, nullptr, 5000));
@@ -214,7 +209,7 @@ TEST_F(CachedFileReaderTest, FailedOrEmptyReadsStoreNothing)
 // name) nothing can be stored, but the read itself succeeds.
 TEST_F(CachedFileReaderTest, StoreFailureDoesNotFailTheRead)
 {
-    ASSERT_FALSE(fileExists(L"c:\\temp")) << "the fallback temporary folder would take the copy";
+    ASSERT_FALSE(testenv::fileExists(L"c:\\temp")) << "the fallback temporary folder would take the copy";
     const std::wstring source = dir_.file(L"list.xml");
     ASSERT_TRUE(writeFile(source, kDocument));
     ASSERT_TRUE(SetEnvironmentVariableW(L"TMP", dir_.file(L"no-such-folder").c_str()));
@@ -243,7 +238,7 @@ TEST_F(CachedFileReaderTest, CopiesArePerUserAndGoAtRestart)
 
     HKEY child = nullptr;
     EXPECT_EQ(DWORD{ERROR_CHILD_MUST_BE_VOLATILE},
-              DWORD(RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(kCacheKey) + L"\\probe").c_str(), 0, nullptr, 0,
+              DWORD(RegCreateKeyExW(HKEY_CURRENT_USER, (std::wstring(settingskeys::kFileCache) + L"\\probe").c_str(), 0, nullptr, 0,
                                     KEY_READ, nullptr, &child, nullptr)));
     if (child)
         RegCloseKey(child);
@@ -273,10 +268,10 @@ TEST_F(CachedFileReaderTest, RemoveCachedFileKeepsTheRefreshTime)
     std::string text;
     ASSERT_TRUE(reader.read(source.c_str(), text, nullptr, 5000));
     const std::wstring copy = cachedPath(source);
-    ASSERT_TRUE(fileExists(copy));
+    ASSERT_TRUE(testenv::fileExists(copy));
 
     reader.removeCachedFile(source.c_str());
-    EXPECT_FALSE(fileExists(copy));
+    EXPECT_FALSE(testenv::fileExists(copy));
     EXPECT_EQ(L"", cachedPath(source));
     DWORD value = 0;
     EXPECT_FALSE(queryCacheDword(copy, value));
@@ -303,7 +298,7 @@ TEST_F(CachedFileReaderTest, IndexNamingAnotherFileIsNeverReadNorDeleted)
     server_.answer("/list", HttpAnswer::ok(kDocument));
     const std::wstring source = server_.url("/list");
     HKEY cache = nullptr;
-    ASSERT_EQ(DWORD{ERROR_SUCCESS}, DWORD(RegCreateKeyExW(HKEY_CURRENT_USER, kCacheKey, 0, nullptr,
+    ASSERT_EQ(DWORD{ERROR_SUCCESS}, DWORD(RegCreateKeyExW(HKEY_CURRENT_USER, settingskeys::kFileCache, 0, nullptr,
                                                           REG_OPTION_VOLATILE, KEY_SET_VALUE, nullptr, &cache, nullptr)));
     for (const std::wstring& path : paths) {
         SCOPED_TRACE(testenv::narrow(path));
@@ -321,7 +316,7 @@ TEST_F(CachedFileReaderTest, IndexNamingAnotherFileIsNeverReadNorDeleted)
                        static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
         reader.removeCachedFile(source.c_str());
         EXPECT_EQ(L"", cachedPath(source));
-        EXPECT_TRUE(fileExists(victim));
+        EXPECT_TRUE(testenv::fileExists(victim));
     }
     RegCloseKey(cache);
     // The real copy of the same source is still read from the cache.

@@ -4,6 +4,7 @@
 #include "extension/KRVProperties.h"
 
 #include "core/RegistryKey.h"
+#include "core/SettingsKeys.h"
 #include "support/ChildRun.h"
 #include "support/TestSpooler.h"
 
@@ -14,7 +15,6 @@
 
 namespace {
 
-const wchar_t kStoreKey[] = L"Software\\Tarvokin\\QZ Print Settings\\KRVProperties";
 
 std::wstring hexPid(DWORD pid = GetCurrentProcessId())
 {
@@ -70,14 +70,14 @@ TEST(KRVProperties, ValueNamesCarryPrinterAndProcess)
         SCOPED_TRACE(testing::Message() << "row #" << (&row - rows));
         const std::wstring stored = std::wstring(row.storedPrefix) + L"VrelmKrvName" + hexPid();
         ASSERT_TRUE(setPrinterProcessProperty(nullptr, row.printerName, L"VrelmKrvName", value));
-        const Stored raw = readStored(kStoreKey, stored);
+        const Stored raw = readStored(settingskeys::kKrvProperties, stored);
         EXPECT_TRUE(raw.present);
         EXPECT_EQ(DWORD{REG_QWORD}, raw.type);
         EXPECT_EQ(8u, raw.size);
         EXPECT_EQ(value, raw.data);
         EXPECT_EQ(value, getPrinterProcessProperty(nullptr, row.printerName, L"VrelmKrvName"));
         EXPECT_EQ(value, deletePrinterProcessProperty(nullptr, row.printerName, L"VrelmKrvName"));
-        EXPECT_FALSE(readStored(kStoreKey, stored).present);
+        EXPECT_FALSE(readStored(settingskeys::kKrvProperties, stored).present);
     }
 
     // The unprefixed process property is the same value as the one of an empty printer name.
@@ -97,7 +97,7 @@ TEST(KRVProperties, PrinterNameFromHandle)
     ASSERT_TRUE(OpenPrinterW(const_cast<wchar_t*>(queue.name().c_str()), &printer, nullptr));
 
     ASSERT_TRUE(setPrinterProcessProperty(printer, nullptr, L"VrelmKrvByHandle", 9));
-    EXPECT_EQ(9u, readStored(kStoreKey, queue.name() + L"-VrelmKrvByHandle" + hexPid()).data);
+    EXPECT_EQ(9u, readStored(settingskeys::kKrvProperties, queue.name() + L"-VrelmKrvByHandle" + hexPid()).data);
     EXPECT_EQ(9u, getPrinterProcessProperty(nullptr, queue.name().c_str(), L"VrelmKrvByHandle"));
     // A given name wins over the handle.
     EXPECT_EQ(0u, getPrinterProcessProperty(printer, L"Other", L"VrelmKrvByHandle"));
@@ -109,7 +109,7 @@ TEST(KRVProperties, StoreKeyIsVolatile)
 {
     ASSERT_TRUE(setProcessProperty(L"VrelmKrvVolatile", 1));
     HKEY store = nullptr;
-    ASSERT_EQ(DWORD{ERROR_SUCCESS}, DWORD(RegOpenKeyExW(HKEY_CURRENT_USER, kStoreKey, 0, KEY_ALL_ACCESS, &store)));
+    ASSERT_EQ(DWORD{ERROR_SUCCESS}, DWORD(RegOpenKeyExW(HKEY_CURRENT_USER, settingskeys::kKrvProperties, 0, KEY_ALL_ACCESS, &store)));
     HKEY child = nullptr;
     EXPECT_EQ(DWORD{ERROR_CHILD_MUST_BE_VOLATILE},
               DWORD(RegCreateKeyExW(store, L"VrelmKrvLasting", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
@@ -132,7 +132,7 @@ TEST(KRVProperties, GetAndDelete)
 
     // Values written by someone else: a DWORD reads as its number; bytes of
     // another type never pass for a value.
-    RegistryKey store(HKEY_CURRENT_USER, kStoreKey, RegistryKey::kAllAccess);
+    RegistryKey store(HKEY_CURRENT_USER, settingskeys::kKrvProperties, RegistryKey::kAllAccess);
     ASSERT_TRUE(store.isOpen());
     const std::wstring dwordName = L"VrelmKrvDword" + hexPid();
     const std::wstring binaryName = L"VrelmKrvBinary" + hexPid();
@@ -144,7 +144,7 @@ TEST(KRVProperties, GetAndDelete)
     EXPECT_EQ(0u, getProcessProperty(L"VrelmKrvBinary"));
     EXPECT_EQ(7u, deleteProcessProperty(L"VrelmKrvDword"));
     EXPECT_EQ(0u, deleteProcessProperty(L"VrelmKrvBinary"));
-    EXPECT_FALSE(readStored(kStoreKey, binaryName).present);
+    EXPECT_FALSE(readStored(settingskeys::kKrvProperties, binaryName).present);
 }
 
 TEST(KRVProperties, InstallStateNeedsMarker)
@@ -155,10 +155,10 @@ TEST(KRVProperties, InstallStateNeedsMarker)
     EXPECT_EQ(0u, getInstallState());
 
     ASSERT_TRUE(setInstallMarker());
-    EXPECT_EQ(0x10203040u, readStored(kStoreKey, L"_QZExInstallReg" + hexPid()).data);
+    EXPECT_EQ(0x10203040u, readStored(settingskeys::kKrvProperties, L"_QZExInstallReg" + hexPid()).data);
     EXPECT_TRUE(setInstallState(0x80000));
     EXPECT_EQ(0x80000u, getInstallState());
-    EXPECT_EQ(0x80000u, readStored(kStoreKey, L"_QZInstallState" + hexPid()).data);
+    EXPECT_EQ(0x80000u, readStored(settingskeys::kKrvProperties, L"_QZInstallState" + hexPid()).data);
 
     // A marker of another value does not count.
     ASSERT_TRUE(setProcessProperty(L"_QZExInstallReg", 0x10203041));
@@ -167,13 +167,13 @@ TEST(KRVProperties, InstallStateNeedsMarker)
 
     clearInstallMarker();
     clearInstallState();
-    EXPECT_FALSE(readStored(kStoreKey, L"_QZExInstallReg" + hexPid()).present);
+    EXPECT_FALSE(readStored(settingskeys::kKrvProperties, L"_QZExInstallReg" + hexPid()).present);
     EXPECT_EQ(0u, getInstallState());
 }
 
 TEST(KRVProperties, CancelJobFlag)
 {
-    const wchar_t cancelKey[] = L"Software\\Tarvokin\\QZ Print Settings\\CancelJob";
+    const wchar_t* cancelKey = settingskeys::kCancelJob;
     const std::wstring name = std::to_wstring(GetCurrentProcessId());
     removeStored(cancelKey, name);
     EXPECT_FALSE(takeCancelJobFlag());
@@ -219,7 +219,7 @@ TEST(KRVProperties, UnwritableStoreIsANoOp)
     EXPECT_EQ(0u, got);
     EXPECT_EQ(0u, deleted);
     EXPECT_EQ(DWORD{ERROR_FILE_NOT_FOUND}, DWORD(settingsOpen)); // nothing was created
-    EXPECT_FALSE(readStored(kStoreKey, L"VrelmKrvNoStore" + hexPid()).present);
+    EXPECT_FALSE(readStored(settingskeys::kKrvProperties, L"VrelmKrvNoStore" + hexPid()).present);
 }
 
 TEST(KRVProperties, EachProcessSeesItsOwn)
@@ -237,11 +237,11 @@ TEST(KRVProperties, EachProcessSeesItsOwn)
 
     // Both values are in the one key, each under its own process id.
     EXPECT_EQ(0xAAAAu, getProcessProperty(L"VrelmKrvShared"));
-    const Stored childValue = readStored(kStoreKey, L"VrelmKrvShared" + hexPid(childPid));
+    const Stored childValue = readStored(settingskeys::kKrvProperties, L"VrelmKrvShared" + hexPid(childPid));
     EXPECT_TRUE(childValue.present);
     EXPECT_EQ(0xBBBBu, childValue.data);
 
-    removeStored(kStoreKey, L"VrelmKrvShared" + hexPid(childPid));
+    removeStored(settingskeys::kKrvProperties, L"VrelmKrvShared" + hexPid(childPid));
     EXPECT_EQ(0xAAAAu, deleteProcessProperty(L"VrelmKrvShared"));
 }
 

@@ -4,6 +4,7 @@
 #include "extension/LXESingleton.h"
 
 #include "core/RegistryKey.h"
+#include "core/SettingsKeys.h"
 #include "extension/LumoraPrintingExtension.h"
 #include "extension/ManagedPrintPolicy.h"
 #include "support/PrivateCurrentUser.h"
@@ -24,7 +25,6 @@ void dropPolicy()
         delete MPrint::ManagedPrintPolicy::instance();
 }
 
-const wchar_t kSettingsPath[] = L"Software\\Tarvokin\\QZ Print Settings";
 
 class LXESingletonTest : public ::testing::Test {
 protected:
@@ -45,7 +45,7 @@ protected:
 TEST_F(LXESingletonTest, OneExtensionFromFirstAcquireToLastRelease)
 {
     EXPECT_EQ(0, LXESingleton::release(nullptr));
-    RegistryKey(HKEY_CURRENT_USER, kSettingsPath, RegistryKey::kAllAccess, true).setString(L"CurrentAddress", L"first");
+    RegistryKey(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess, true).setString(L"CurrentAddress", L"first");
 
     LumoraPrintingExtension* first = LXESingleton::acquire();
     ASSERT_NE(nullptr, first);
@@ -65,7 +65,7 @@ TEST_F(LXESingletonTest, OneExtensionFromFirstAcquireToLastRelease)
     EXPECT_EQ(0, LXESingleton::release(first));
 
     // The next acquire builds a fresh extension from the stored settings.
-    RegistryKey(HKEY_CURRENT_USER, kSettingsPath, RegistryKey::kAllAccess).setString(L"CurrentAddress", L"second");
+    RegistryKey(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess).setString(L"CurrentAddress", L"second");
     LumoraPrintingExtension* second = LXESingleton::acquire();
     ASSERT_NE(nullptr, second);
     EXPECT_EQ(L"second", second->getDestination());

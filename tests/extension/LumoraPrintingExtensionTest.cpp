@@ -4,6 +4,7 @@
 #include "extension/LumoraPrintingExtension.h"
 
 #include "core/ComponentRegistry.h"
+#include "core/SettingsKeys.h"
 #include "extension/KRVProperties.h"
 #include "extension/ManagedPrintPolicy.h"
 #include "support/FakeDiscoveryService.h"
@@ -29,7 +30,6 @@ void dropPolicy()
         delete MPrint::ManagedPrintPolicy::instance();
 }
 
-const wchar_t kSettingsPath[] = L"Software\\Tarvokin\\QZ Print Settings";
 const wchar_t kOldHistoryPath[] = L"Software\\Tarvokin\\QZ Roving Printing Driver\\Target History";
 const wchar_t kOldSettingsPath[] = L"Software\\Tarvokin\\QZ Roving Print Settings";
 
@@ -164,7 +164,7 @@ protected:
     {
         ASSERT_TRUE(hkcu_.isActive());
         dropPolicy();
-        settings_ = std::make_unique<RegistryKey>(HKEY_CURRENT_USER, kSettingsPath, RegistryKey::kAllAccess, true);
+        settings_ = std::make_unique<RegistryKey>(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess, true);
     }
     void TearDown() override
     {

@@ -3,6 +3,7 @@
 // cache), the setters' ranges and the profile list operations.
 #include "extension/LumoraSettings.h"
 
+#include "core/SettingsKeys.h"
 #include "core/Socket.h"
 #include "extension/ManagedPrintPolicy.h"
 #include "support/PolicyTestEnv.h"
@@ -20,7 +21,6 @@
 
 namespace {
 
-const wchar_t kSettingsPath[] = L"Software\\Tarvokin\\QZ Print Settings";
 constexpr DWORD kPolicyMarkerOn = 19728374; // "KRVZMA": a server policy is configured
 
 using PolicyValue = std::variant<DWORD, std::wstring>;
@@ -30,7 +30,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(hkcu_.isActive());
-        settingsKey_ = std::make_unique<RegistryKey>(HKEY_CURRENT_USER, kSettingsPath, RegistryKey::kAllAccess, true);
+        settingsKey_ = std::make_unique<RegistryKey>(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess, true);
         historyKey_ = std::make_unique<RegistryKey>(settingsKey_->getHandle(), L"Default\\Target History",
                                                     RegistryKey::kAllAccess, true);
         loader_ = std::make_unique<MPrint::ResourceLoader>(testenv::binDir() + L"\\vrelm102.DLL");

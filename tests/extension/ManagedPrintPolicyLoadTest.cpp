@@ -72,9 +72,9 @@ protected:
             deleteProcessProperty(address_ + L"-PSHostLastChecked-" + host);
             deleteProcessProperty(address_ + L"-PSHostResolveState-" + host);
         }
-        hkcu_ = std::make_unique<RegistryKey>(HKEY_CURRENT_USER, testenv::kPolicySettingsPath,
+        hkcu_ = std::make_unique<RegistryKey>(HKEY_CURRENT_USER, settingskeys::kSettings,
                                               RegistryKey::kAllAccess, true);
-        hklm_ = std::make_unique<RegistryKey>(HKEY_LOCAL_MACHINE, testenv::kPolicySettingsPath,
+        hklm_ = std::make_unique<RegistryKey>(HKEY_LOCAL_MACHINE, settingskeys::kSettings,
                                               RegistryKey::kAllAccess, true);
         server_.answer("/policy", testenv::HttpAnswer::ok(kPolicyDocument));
     }
@@ -335,7 +335,7 @@ TEST_F(PolicyLoadTest, FailedFetchIsNotTakenForAPolicyLater)
     hkcu_->setString(L"Policy", server_.url("/policy").c_str());
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(testenv::kPolicySettingsPath) + L"\\" + address_).c_str());
+        RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(settingskeys::kSettings) + L"\\" + address_).c_str());
         server_.answer("/policy", row.answer);
         server_.clearRequests();
         EXPECT_FALSE(freshPolicy()->hasPolicy());
@@ -450,7 +450,7 @@ protected:
         PolicyLoadTest::SetUp();
         hkcu_->setDword(L"KRVZMA", 0); // no server policy: only the directory counts
         hkcu_->setDword(L"KRVADS", kMarkerOn);
-        group_ = std::make_unique<RegistryKey>(HKEY_CURRENT_USER, testenv::kGroupPolicyPath,
+        group_ = std::make_unique<RegistryKey>(HKEY_CURRENT_USER, settingskeys::kGroupPolicy,
                                                RegistryKey::kAllAccess, true);
         group_->setString(L"JobAccountingURL", L"http://group/accounting");
         registerStandin();

@@ -4,6 +4,7 @@
 #include "extension/ManagedPrintPolicyParser.h"
 
 #include "support/HttpTestServer.h"
+#include "support/ScratchKey.h"
 #include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +17,6 @@ using MPrint::ManagedPrintPolicyParser;
 
 namespace {
 
-const wchar_t kTestKey[] = L"Software\\VrelmTests\\ManagedPrintPolicyParserTest";
 
 const char kFixture[] = R"(<?xml version="1.0" encoding="UTF-8"?>
 <ManagedPrintPolicy version="2">
@@ -68,14 +68,8 @@ class PolicyParserTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey);
-        ASSERT_EQ(DWORD{ERROR_SUCCESS}, DWORD(RegCreateKeyExW(HKEY_CURRENT_USER, kTestKey, 0, nullptr, 0,
-                                                              KEY_ALL_ACCESS, nullptr, &key_, nullptr)));
-    }
-    void TearDown() override
-    {
-        RegCloseKey(key_);
-        RegDeleteTreeW(HKEY_CURRENT_USER, kTestKey);
+        key_ = scratch_.handle();
+        ASSERT_NE(key_, nullptr);
     }
 
     std::wstring writeFile(const std::wstring& name, const std::string& bytes)
@@ -122,7 +116,8 @@ protected:
     }
 
     testenv::TempDir dir_;
-    HKEY key_ = nullptr;
+    testenv::ScratchKey scratch_{L"ManagedPrintPolicyParserTest"};
+    HKEY key_ = nullptr; // scratch_'s
 };
 
 TEST_F(PolicyParserTest, FixtureDocumentYieldsItsValues)

@@ -4,7 +4,9 @@
 // through the "ADSLoginSimulator" override).
 #include "extension/ManagedPrintPolicy.h"
 
+#include "discovery/DiscoveryClassIds.h"
 #include "support/PolicyTestEnv.h"
+#include "support/ScratchKey.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
@@ -19,34 +21,19 @@ using MPrint::ManagedPrintPolicy;
 
 namespace {
 
-const wchar_t kScratchKey[] = L"Software\\VrelmTests\\ManagedPrintPolicyTest";
 constexpr DWORD kMarkerOn = 19728374;
 
-const GUID kLocalPorts = {0x070D83A7, 0xD84F, 0x4843, {0x92, 0xA3, 0x07, 0xE3, 0x57, 0xFE, 0xA7, 0x32}};
-const GUID kNetworkShares = {0x157F300A, 0x2EB2, 0x4633, {0x88, 0x2E, 0x6D, 0xA3, 0x66, 0x28, 0x0A, 0x1C}};
-const GUID kTcpIp = {0x9B60FAE3, 0xF3F1, 0x4644, {0xAC, 0x8E, 0x60, 0xDF, 0xDE, 0x5E, 0xCD, 0xD6}};
-const GUID kBluetooth = {0xBDAB2C08, 0x60D9, 0x4494, {0xBC, 0x4A, 0x84, 0x57, 0xD2, 0x31, 0x18, 0xB9}};
+using discoveryids::kBluetooth;
+using discoveryids::kLocalPorts;
+using discoveryids::kNetworkShares;
+using discoveryids::kTcpIp;
 const GUID kUnknownService = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
 
 const wchar_t* const kDays[] = {L"Sunday", L"Monday", L"Tuesday", L"Wednesday", L"Thursday", L"Friday", L"Saturday"};
 
-class ScratchKey {
-public:
-    ScratchKey()
-    {
-        RegDeleteTreeW(HKEY_CURRENT_USER, kScratchKey);
-        key_ = std::make_unique<RegistryKey>(HKEY_CURRENT_USER, kScratchKey, RegistryKey::kAllAccess, true);
-    }
-    ~ScratchKey()
-    {
-        key_.reset();
-        RegDeleteTreeW(HKEY_CURRENT_USER, kScratchKey);
-    }
-    RegistryKey& operator*() { return *key_; }
-    RegistryKey* operator->() { return key_.get(); }
-
-private:
-    std::unique_ptr<RegistryKey> key_;
+// The colour schedule and application list read from a key of the test's own.
+struct ScratchKey : testenv::ScratchKey {
+    ScratchKey() : testenv::ScratchKey(L"ManagedPrintPolicyTest") {}
 };
 
 SYSTEMTIME at(WORD weekday, WORD hour, WORD minute)
@@ -206,7 +193,7 @@ protected:
         HANDLE file = CreateFileW(location.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         ASSERT_NE(INVALID_HANDLE_VALUE, file);
         CloseHandle(file);
-        settings_ = std::make_unique<RegistryKey>(HKEY_CURRENT_USER, testenv::kPolicySettingsPath,
+        settings_ = std::make_unique<RegistryKey>(HKEY_CURRENT_USER, settingskeys::kSettings,
                                                   RegistryKey::kAllAccess, true);
         settings_->setDword(L"KRVZMA", kMarkerOn);
         settings_->setString(L"Policy", location.c_str());
@@ -224,7 +211,7 @@ protected:
     {
         settings_->setDword(L"KRVADS", kMarkerOn);
         settings_->setDword(L"ADSLoginSimulator", 1);
-        return std::make_unique<RegistryKey>(HKEY_CURRENT_USER, testenv::kGroupPolicyPath, RegistryKey::kAllAccess,
+        return std::make_unique<RegistryKey>(HKEY_CURRENT_USER, settingskeys::kGroupPolicy, RegistryKey::kAllAccess,
                                              true);
     }
 

@@ -6,8 +6,6 @@
 
 namespace testenv {
 
-const wchar_t kPolicySettingsPath[] = L"Software\\Tarvokin\\QZ Print Settings";
-const wchar_t kGroupPolicyPath[] = L"Software\\Policies\\Tarvokin\\QZ Print Settings\\ADSPrintPolicy";
 
 std::wstring policyLocalAddress()
 {
@@ -29,20 +27,20 @@ void clearPolicyState()
     if (MPrint::ManagedPrintPolicy::hasInstance())
         delete MPrint::ManagedPrintPolicy::instance();
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-        RegistryKey settings(root, kPolicySettingsPath, RegistryKey::kAllAccess);
+        RegistryKey settings(root, settingskeys::kSettings, RegistryKey::kAllAccess);
         for (const wchar_t* name : {L"KRVZMA", L"KRVADS", L"Policy", L"MPPQueryString", L"ADSLoginSimulator"})
             settings.deleteValue(name);
     }
     const std::wstring address = policyLocalAddress();
     if (!address.empty())
-        RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(kPolicySettingsPath) + L"\\" + address).c_str());
-    RegDeleteTreeW(HKEY_CURRENT_USER, kGroupPolicyPath);
+        RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(settingskeys::kSettings) + L"\\" + address).c_str());
+    RegDeleteTreeW(HKEY_CURRENT_USER, settingskeys::kGroupPolicy);
     SetEnvironmentVariableW(L"USERID", nullptr);
 }
 
 RegistryKey makeValidPolicyCache(const std::wstring& location, DWORD refreshHours)
 {
-    RegistryKey settings(HKEY_CURRENT_USER, kPolicySettingsPath, RegistryKey::kAllAccess, true);
+    RegistryKey settings(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess, true);
     RegistryKey cache(settings.getHandle(), policyLocalAddress(), RegistryKey::kAllAccess, true, true);
     cache.setString(L"Policy", location.c_str());
     cache.setDword(L"RefreshPolicy", refreshHours);

@@ -4,14 +4,12 @@
 #pragma once
 
 #include "core/RegistryKey.h"
+#include "core/SettingsKeys.h"
 #include "core/Win32.h"
 
 #include <string>
 
 namespace testenv {
-
-extern const wchar_t kPolicySettingsPath[];   // HKCU and HKLM
-extern const wchar_t kGroupPolicyPath[];      // HKCU
 
 // The dotted address the policy names its cache subkey by (the computer
 // name resolved); empty when it does not resolve. Needs WSAStartup.

@@ -58,6 +58,11 @@ bool removeTree(const std::wstring& path)
     return RemoveDirectoryW(path.c_str()) != 0;
 }
 
+bool fileExists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 bool copyFileTo(const std::wstring& from, const std::wstring& to)
 {
     return CopyFileW(from.c_str(), to.c_str(), FALSE) != 0;

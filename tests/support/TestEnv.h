@@ -28,6 +28,8 @@ private:
 };
 
 bool removeTree(const std::wstring& path);
+// A file or folder of that name exists.
+bool fileExists(const std::wstring& path);
 bool copyFileTo(const std::wstring& from, const std::wstring& to);
 std::string readFile(const std::wstring& path);
 // Creates or replaces the file with exactly these bytes.

@@ -1,0 +1,22 @@
+// Where the module keeps its settings: the per-user settings key (also read
+// under HKEY_LOCAL_MACHINE) and its subkeys, each spelled once.
+#pragma once
+
+#define VRELM_SETTINGS_KEY L"Software\\Tarvokin\\QZ Print Settings"
+
+namespace settingskeys {
+
+// HKCU and HKLM: the user's own values, one subkey per profile.
+inline constexpr wchar_t kSettings[] = VRELM_SETTINGS_KEY;
+// Volatile index of the cached policy and printer-list files.
+inline constexpr wchar_t kFileCacheName[] = L"MPLCache";
+inline constexpr wchar_t kFileCache[] = VRELM_SETTINGS_KEY L"\\MPLCache";
+// Volatile per-process properties.
+inline constexpr wchar_t kKrvProperties[] = VRELM_SETTINGS_KEY L"\\KRVProperties";
+inline constexpr wchar_t kCancelJob[] = VRELM_SETTINGS_KEY L"\\CancelJob";
+// HKCU: the policy set by group policy, which overrides the server's.
+inline constexpr wchar_t kGroupPolicy[] = L"Software\\Policies\\Tarvokin\\QZ Print Settings\\ADSPrintPolicy";
+
+} // namespace settingskeys
+
+#undef VRELM_SETTINGS_KEY
