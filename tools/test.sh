@@ -12,3 +12,6 @@ jobs=$(nproc)
 # fails both runs. CTEST_ARGS="--repeat until-fail:10" hunts flaky tests.
 sh tools/with-wine.sh "$build" ctest --test-dir "$build" --output-on-failure -j "$jobs" \
   ${CTEST_ARGS:---repeat until-pass:2}
+# The shipped build and its benchmarks, each case run once: they must build
+# and run; no time is judged.
+sh tools/bench.sh --tiny
