@@ -9,6 +9,8 @@
 #include <iads.h>
 #include <adserr.h>
 
+#include "comserver/StaticClassFactory.h"
+
 #include <cwchar>
 #include <string>
 
@@ -155,45 +157,7 @@ public:
     }
 };
 
-class Factory : public IClassFactory {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override
-    {
-        if (!object)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            *object = this;
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    // A static object: its count does not decide its lifetime.
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) override
-    {
-        if (!object)
-            return E_POINTER;
-        *object = nullptr;
-        if (outer)
-            return CLASS_E_NOAGGREGATION;
-        Namespace* created = new Namespace();
-        const HRESULT result = created->QueryInterface(riid, object);
-        created->Release();
-        return result;
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override
-    {
-        if (lock)
-            InterlockedIncrement(&g_locks);
-        else
-            InterlockedDecrement(&g_locks);
-        return S_OK;
-    }
-};
-
-Factory g_factory;
+StaticClassFactory<Namespace> g_factory(g_locks);
 
 } // namespace
 

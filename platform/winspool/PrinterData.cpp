@@ -55,6 +55,58 @@ DWORD resolve(HANDLE hPrinter, LPCWSTR keyName, ACCESS_MASK needed, std::shared_
     return ERROR_SUCCESS;
 }
 
+DWORD copyOut(const wchar_t* function, std::initializer_list<std::wstring> args, DWORD type,
+              const std::vector<BYTE>& data, LPDWORD pType, LPBYTE pData, DWORD nSize, LPDWORD pcbNeeded)
+{
+    *pcbNeeded = static_cast<DWORD>(data.size());
+    if (pType)
+        *pType = type;
+    if (data.size() > nSize || (!pData && !data.empty()))
+        return finish(function, args, ERROR_MORE_DATA);
+    if (!data.empty())
+        memcpy(pData, data.data(), data.size());
+    return finish(function, args, ERROR_SUCCESS);
+}
+
+// A print server's own data: values of its key (for the local server the
+// "Print" key, as Windows keeps them), else the few every server answers.
+DWORD getServerData(const PrinterHandle& handle, const std::wstring& value, LPDWORD pType, LPBYTE pData,
+                    DWORD nSize, LPDWORD pcbNeeded)
+{
+    const std::wstring server = handle.server.empty() ? localServerName() : handle.server;
+    const std::initializer_list<std::wstring> args = {server, value};
+    if (!pcbNeeded)
+        return finish(L"GetPrinterDataW", args, ERROR_INVALID_PARAMETER);
+    RegKey reg;
+    reg.open(HKEY_LOCAL_MACHINE, handle.server.empty()
+                                     ? std::wstring(kPrintRoot)
+                                     : std::wstring(kServersPath) + L"\\" + serverKeyName(handle.server));
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    if (reg.valid() && reg.readValue(value.c_str(), type, data) == ERROR_SUCCESS)
+        return copyOut(L"GetPrinterDataW", args, type, data, pType, pData, nSize, pcbNeeded);
+    auto text = [&](const std::wstring& t) {
+        type = REG_SZ;
+        const BYTE* bytes = reinterpret_cast<const BYTE*>(t.c_str());
+        data.assign(bytes, bytes + (t.size() + 1) * sizeof(wchar_t));
+    };
+    auto number = [&](DWORD n) {
+        type = REG_DWORD;
+        data.assign(reinterpret_cast<const BYTE*>(&n), reinterpret_cast<const BYTE*>(&n) + sizeof(n));
+    };
+    if (equalsNoCase(value, L"Architecture"))
+        text(kEnvironment);
+    else if (equalsNoCase(value, L"MajorVersion"))
+        number(3);
+    else if (equalsNoCase(value, L"MinorVersion"))
+        number(0);
+    else if (equalsNoCase(value, L"DefaultSpoolDirectory"))
+        text(L"C:\\windows\\system32\\spool\\PRINTERS");
+    else
+        return finish(L"GetPrinterDataW", args, ERROR_FILE_NOT_FOUND);
+    return copyOut(L"GetPrinterDataW", args, type, data, pType, pData, nSize, pcbNeeded);
+}
+
 DWORD getData(HANDLE hPrinter, LPCWSTR keyName, LPCWSTR valueName, LPDWORD pType, LPBYTE pData, DWORD nSize,
               LPDWORD pcbNeeded, const wchar_t* function)
 {
@@ -77,14 +129,7 @@ DWORD getData(HANDLE hPrinter, LPCWSTR keyName, LPCWSTR valueName, LPDWORD pType
         rc = reg.readValue(valueName ? value.c_str() : L"", type, data);
     if (rc != ERROR_SUCCESS)
         return finish(function, {queue, key, value}, rc == ERROR_FILE_NOT_FOUND ? ERROR_FILE_NOT_FOUND : rc);
-    *pcbNeeded = static_cast<DWORD>(data.size());
-    if (pType)
-        *pType = type;
-    if (data.size() > nSize || (!pData && !data.empty()))
-        return finish(function, {queue, key, value}, ERROR_MORE_DATA);
-    if (!data.empty())
-        memcpy(pData, data.data(), data.size());
-    return finish(function, {queue, key, value}, ERROR_SUCCESS);
+    return copyOut(function, {queue, key, value}, type, data, pType, pData, nSize, pcbNeeded);
 }
 
 DWORD setData(HANDLE hPrinter, LPCWSTR keyName, LPCWSTR valueName, DWORD type, LPBYTE pData, DWORD cbData,
@@ -140,6 +185,9 @@ extern "C" {
 DWORD WINAPI GetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, LPDWORD pType, LPBYTE pData, DWORD nSize,
                              LPDWORD pcbNeeded)
 {
+    std::shared_ptr<PrinterHandle> server = findHandle(hPrinter);
+    if (server && server->kind == HandleKind::Server)
+        return getServerData(*server, safeText(pValueName, 16384), pType, pData, nSize, pcbNeeded);
     return getData(hPrinter, kDriverData, pValueName, pType, pData, nSize, pcbNeeded, L"GetPrinterDataW");
 }
 

@@ -356,6 +356,40 @@ TEST_F(SpoolerPrinters, EnumPrintersFindsLocalRemoteAndClientProviderQueues)
     testspool::control()->removeProvider(provider.c_str());
 }
 
+TEST_F(SpoolerPrinters, ServerHandlesAnswerTheServersOwnData)
+{
+    const std::wstring server = L"\\\\SRV" + std::to_wstring(GetCurrentProcessId());
+    ScopedQueue remote(server + L"\\" + testspool::uniqueQueueName(L"Shared"));
+    ASSERT_EQ(remote.error(), DWORD{ERROR_SUCCESS});
+    for (const std::wstring& name : {std::wstring(), server}) {
+        SCOPED_TRACE(testenv::narrow(name));
+        HANDLE handle = nullptr;
+        ASSERT_TRUE(OpenPrinterW(name.empty() ? nullptr : const_cast<wchar_t*>(name.c_str()), &handle, nullptr));
+        DWORD type = kSentinel, needed = kSentinel, version = kSentinel;
+        EXPECT_EQ(GetPrinterDataW(handle, const_cast<wchar_t*>(L"MajorVersion"), &type, (LPBYTE)&version,
+                                  sizeof(version), &needed),
+                  DWORD{ERROR_SUCCESS});
+        EXPECT_EQ(type, DWORD{REG_DWORD});
+        EXPECT_EQ(version, 3u);
+        BYTE small[2];
+        memset(small, kGuard, sizeof(small));
+        EXPECT_EQ(GetPrinterDataW(handle, const_cast<wchar_t*>(L"Architecture"), &type, small, sizeof(small),
+                                  &needed),
+                  DWORD{ERROR_MORE_DATA});
+        EXPECT_EQ(needed, sizeof(L"Windows x64"));
+        EXPECT_EQ(small[0], kGuard);
+        wchar_t text[32] = {};
+        EXPECT_EQ(GetPrinterDataW(handle, const_cast<wchar_t*>(L"Architecture"), &type, (LPBYTE)text,
+                                  sizeof(text), &needed),
+                  DWORD{ERROR_SUCCESS});
+        EXPECT_STREQ(text, L"Windows x64");
+        EXPECT_EQ(GetPrinterDataW(handle, const_cast<wchar_t*>(L"NoSuchServerValue"), &type, (LPBYTE)text,
+                                  sizeof(text), &needed),
+                  DWORD{ERROR_FILE_NOT_FOUND});
+        ClosePrinter(handle);
+    }
+}
+
 TEST_F(SpoolerPrinters, RightsSwitchRefusesAdministrationButNotUse)
 {
     ScopedQueue queue(testspool::uniqueQueueName(L"Rights"));

@@ -277,4 +277,35 @@ std::string narrow(const std::wstring& text)
     return result;
 }
 
+ScopedLogVariable::ScopedLogVariable(const wchar_t* variable) : variable_(variable)
+{
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    static LONG counter = 0;
+    path_ = std::wstring(temp) + L"calls-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(InterlockedIncrement(&counter)) + L".txt";
+    DeleteFileW(path_.c_str());
+    SetEnvironmentVariableW(variable_.c_str(), path_.c_str());
+}
+
+ScopedLogVariable::~ScopedLogVariable()
+{
+    SetEnvironmentVariableW(variable_.c_str(), nullptr);
+    DeleteFileW(path_.c_str());
+}
+
+std::vector<std::string> ScopedLogVariable::lines() const
+{
+    return readLines(path_);
+}
+
+size_t ScopedLogVariable::count(const std::string& word) const
+{
+    size_t found = 0;
+    for (const std::string& line : lines())
+        if (line.compare(0, word.size(), word) == 0 && (line.size() == word.size() || line[word.size()] == ' '))
+            ++found;
+    return found;
+}
+
 } // namespace testenv

@@ -27,6 +27,25 @@ private:
     std::wstring path_;
 };
 
+// Points an environment variable of this process (and its children) at a
+// fresh file in the temp folder, for a stand-in's record of its calls; the
+// variable and the file go with the scope.
+class ScopedLogVariable {
+public:
+    explicit ScopedLogVariable(const wchar_t* variable);
+    ~ScopedLogVariable();
+    ScopedLogVariable(const ScopedLogVariable&) = delete;
+    ScopedLogVariable& operator=(const ScopedLogVariable&) = delete;
+    const std::wstring& path() const { return path_; }
+    std::vector<std::string> lines() const;
+    // Lines whose first word is this one.
+    size_t count(const std::string& word) const;
+
+private:
+    std::wstring variable_;
+    std::wstring path_;
+};
+
 bool removeTree(const std::wstring& path);
 // A file or folder of that name exists.
 bool fileExists(const std::wstring& path);

@@ -48,28 +48,6 @@ DWORD ScopedQueue::setDword(const std::wstring& key, const std::wstring& value, 
                : ERROR_PROC_NOT_FOUND;
 }
 
-ScopedCallLog::ScopedCallLog()
-{
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    static LONG counter = 0;
-    path_ = std::wstring(temp) + L"spooler-log-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-            std::to_wstring(InterlockedIncrement(&counter)) + L".txt";
-    DeleteFileW(path_.c_str());
-    SetEnvironmentVariableW(L"VRELM_SPOOLER_LOG", path_.c_str());
-}
-
-ScopedCallLog::~ScopedCallLog()
-{
-    SetEnvironmentVariableW(L"VRELM_SPOOLER_LOG", nullptr);
-    DeleteFileW(path_.c_str());
-}
-
-std::vector<std::string> ScopedCallLog::lines() const
-{
-    return testenv::readLines(path_);
-}
-
 std::vector<std::string> ScopedCallLog::calls(const std::string& function) const
 {
     std::vector<std::string> found;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/Win32.h"
+#include "support/TestEnv.h"
 #include "winspool/SpoolerControl.h"
 
 #include <string>
@@ -37,20 +38,12 @@ private:
 };
 
 // Points VRELM_SPOOLER_LOG of this process (and its children) at a fresh file.
-class ScopedCallLog {
+class ScopedCallLog : public testenv::ScopedLogVariable {
 public:
-    ScopedCallLog();
-    ~ScopedCallLog();
-    ScopedCallLog(const ScopedCallLog&) = delete;
-    ScopedCallLog& operator=(const ScopedCallLog&) = delete;
-    const std::wstring& path() const { return path_; }
+    ScopedCallLog() : ScopedLogVariable(L"VRELM_SPOOLER_LOG") {}
     // Each line: pid, function, arguments..., "=> <error>", tab-separated.
-    std::vector<std::string> lines() const;
     // Lines whose function field equals the name.
     std::vector<std::string> calls(const std::string& function) const;
-
-private:
-    std::wstring path_;
 };
 
 // VRELM_SPOOLER_RIGHTS=user for this process (and children started meanwhile).
