@@ -1,0 +1,24 @@
+#include "ui/DerivedFont.h"
+
+HFONT DerivedFont::create(HWND control, LONG weight)
+{
+    reset();
+    if (!control)
+        return nullptr;
+    HFONT source = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+    if (!source)
+        source = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    LOGFONTW face = {};
+    if (!GetObjectW(source, sizeof(face), &face))
+        return nullptr;
+    face.lfWeight = weight;
+    font_ = CreateFontIndirectW(&face);
+    return font_;
+}
+
+void DerivedFont::reset()
+{
+    if (font_)
+        DeleteObject(font_);
+    font_ = nullptr;
+}
