@@ -17,3 +17,5 @@ set_tests_properties(ManagedPrintPolicyTest ManagedPrintPolicyLoadTest ManagedPr
 # The discovery services manager loads the managed print policy when it
 # creates its services (the history resolves older entries through it).
 set_tests_properties(DiscoveryServicesManagerTest TargetHistoryTest PROPERTIES RESOURCE_LOCK policy_settings)
+# Dialog tests make the printing extension, which loads the policy.
+set_tests_properties(LumoraDialogTest PopupMenuTest PROPERTIES RESOURCE_LOCK policy_settings)
