@@ -3,7 +3,11 @@
 # what is missing. Nothing is fetched from anywhere but Debian's mirrors.
 set -e
 need=""
-for pkg in g++-mingw-w64-x86-64 wine64 xvfb googletest cmake ninja-build; do
+pkgs="g++-mingw-w64-x86-64 wine64 xvfb googletest cmake ninja-build"
+# tools/screenshots.sh also needs ImageMagick and Wine's fonts (the caption
+# buttons' glyphs); the tests do not.
+[ "$1" = screenshots ] && pkgs="$pkgs imagemagick fonts-wine"
+for pkg in $pkgs; do
   dpkg -s "$pkg" >/dev/null 2>&1 || need="$need $pkg"
 done
 if [ -n "$need" ]; then

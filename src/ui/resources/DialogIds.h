@@ -11,3 +11,7 @@
 #define IDC_CONTENT_WINDOW 121 // optional: the area the dialog lays its content into
 #define IDC_GROUP_FRAME 1076   // owner-drawn group frame (BS_OWNERDRAW)
 #define IDC_ANIMATION 290      // status picture of every animated dialog (SS_OWNERDRAW)
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1) // labels no code refers to
+#endif
