@@ -4,8 +4,8 @@
 set -e
 need=""
 pkgs="g++-mingw-w64-x86-64 wine64 xvfb googletest cmake ninja-build"
-# tools/screenshots.sh also needs ImageMagick and Wine's fonts (the caption
-# buttons' glyphs); the tests do not.
+# tools/screenshots.sh also needs ImageMagick and Wine's fonts (the glyphs of
+# the caption buttons); the tests do not.
 [ "$1" = screenshots ] && pkgs="$pkgs imagemagick fonts-wine"
 for pkg in $pkgs; do
   dpkg -s "$pkg" >/dev/null 2>&1 || need="$need $pkg"

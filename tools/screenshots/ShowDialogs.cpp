@@ -1,9 +1,25 @@
-// ShowDialogs.exe <output folder> [name]: shows every dialog template of the
-// resource module in the user's language (right-to-left twins for Hebrew
-// and Arabic), and writes a 24-bit BMP of each window as it is on the
-// screen, named after the dialog. tools/screenshots.sh runs it under Xvfb.
+// ShowDialogs.exe <output folder> [name]: shows every dialog of the resource
+// module in the user's language (the right-to-left twins for Hebrew and
+// Arabic) and writes a 24-bit BMP of each window as the screen shows it,
+// named after the dialog. tools/screenshots.sh runs it under Xvfb.
+//
+// Dialogs run through the UI framework (LumoraDialog): localised texts,
+// owner-drawn buttons, background. Dialogs whose classes are still to come
+// run as a preview that binds the template's owner-drawn controls to the
+// framework's controls and fills in sample content, so the pictures show
+// what a user sees. A thread-local CBT hook finds each window as it
+// activates; a thread timer captures it once painted and closes it.
 #include "core/ResourceLoader.h"
 #include "core/Win32.h"
+#include "extension/LumoraPrintingExtension.h"
+#include "extension/LumoraSettings.h"
+#include "support/PrivateCurrentUser.h"
+#include "ui/LumoraDialog.h"
+#include "ui/OwnerDrawAutoButton.h"
+#include "ui/OwnerDrawBitmap.h"
+#include "ui/OwnerDrawGroupBox.h"
+#include "ui/ProsumerButton.h"
+#include "ui/resources/BitmapIds.h"
 #include "ui/resources/ConfirmationDialogIds.h"
 #include "ui/resources/ConnectUNCDialogIds.h"
 #include "ui/resources/EnterTextDialogIds.h"
@@ -18,17 +34,32 @@
 #include <prsht.h>
 
 #include <cstdio>
-#include <cwchar>
 #include <string>
 #include <vector>
 
 namespace {
 
-MPrint::ResourceLoader* g_strings = nullptr;
+const UINT kSettleMs = 800;
+
 std::wstring g_folder;
 const wchar_t* g_name = nullptr;
-const UINT_PTR kCaptureTimer = 1;
-const UINT kSettleMs = 400;
+MPrint::ResourceLoader* g_strings = nullptr;
+HHOOK g_hook = nullptr;
+HWND g_shown = nullptr;
+
+std::wstring text(UINT id)
+{
+    return g_strings->loadString(id);
+}
+
+std::wstring format(UINT id, const std::wstring& argument)
+{
+    std::wstring s = text(id);
+    const size_t at = s.find(L"%1");
+    return at == std::wstring::npos ? s : s.replace(at, 2, argument);
+}
+
+// ---- capture -----------------------------------------------------------------
 
 bool writeBitmap(const std::wstring& path, HBITMAP bitmap, int width, int height)
 {
@@ -44,17 +75,15 @@ bool writeBitmap(const std::wstring& path, HBITMAP bitmap, int width, int height
     const int lines = GetDIBits(screen, bitmap, 0, height, bits.data(), reinterpret_cast<BITMAPINFO*>(&info),
                                 DIB_RGB_COLORS);
     ReleaseDC(nullptr, screen);
-    if (lines != height) {
+    if (lines != height)
         return false;
-    }
     BITMAPFILEHEADER file{};
     file.bfType = 0x4D42;
     file.bfOffBits = sizeof(file) + sizeof(info);
     file.bfSize = file.bfOffBits + static_cast<DWORD>(bits.size());
     FILE* out = _wfopen(path.c_str(), L"wb");
-    if (!out) {
+    if (!out)
         return false;
-    }
     const bool ok = fwrite(&file, sizeof(file), 1, out) == 1 && fwrite(&info, sizeof(info), 1, out) == 1 &&
                     fwrite(bits.data(), bits.size(), 1, out) == 1;
     return fclose(out) == 0 && ok;
@@ -80,175 +109,359 @@ bool capture(HWND window, const std::wstring& path)
     return ok;
 }
 
-// "RCLID_<n>" texts become string n, as the dialog classes do.
-void localizeWindow(HWND window)
+void CALLBACK captureTimer(HWND, UINT, UINT_PTR timer, DWORD)
 {
-    wchar_t text[385] = {};
-    GetWindowTextW(window, text, 385);
-    if (wcsncmp(text, L"RCLID_", 6) == 0) {
-        SetWindowTextW(window, g_strings->loadString(static_cast<UINT>(_wtoi(text + 6))).c_str());
-    }
-}
-
-BOOL CALLBACK localizeChild(HWND child, LPARAM)
-{
-    localizeWindow(child);
-    return TRUE;
-}
-
-void localize(HWND dialog)
-{
-    localizeWindow(dialog);
-    EnumChildWindows(dialog, localizeChild, 0);
-}
-
-void placeOnTop(HWND topLevel)
-{
-    SetWindowPos(topLevel, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE);
-    SetForegroundWindow(topLevel);
-}
-
-void finishCapture(HWND topLevel)
-{
+    HWND window = g_shown;
+    if (window && IsWindow(window) && !IsWindowVisible(window))
+        return; // the modal loop shows it when idle: the timer comes again
+    KillTimer(nullptr, timer);
+    g_shown = nullptr;
+    if (!window || !IsWindow(window))
+        return;
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    GdiFlush();
     const std::wstring path = g_folder + L"\\" + g_name + L".bmp";
-    if (!capture(topLevel, path)) {
+    if (!capture(window, path))
         fwprintf(stderr, L"could not write %ls\n", path.c_str());
-    }
+    if (GetWindowLongPtrW(window, GWL_STYLE) & WS_CHILD)
+        return;
+    // A property sheet ends through its Cancel button, a dialog through its own.
+    if (SendMessageW(window, PSM_GETCURRENTPAGEHWND, 0, 0))
+        PostMessageW(window, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+    else
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
 }
 
-INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+// The first top-level dialog that activates is placed at the screen's
+// corner and captured once it has painted.
+LRESULT CALLBACK cbtHook(int code, WPARAM wParam, LPARAM lParam)
 {
-    switch (message) {
-    case WM_INITDIALOG:
-        localize(dialog);
-        placeOnTop(dialog);
-        SetTimer(dialog, kCaptureTimer, kSettleMs, nullptr);
-        return TRUE;
-    case WM_TIMER:
-        if (wParam == kCaptureTimer) {
-            KillTimer(dialog, kCaptureTimer);
-            finishCapture(dialog);
-            EndDialog(dialog, IDOK);
-        }
-        return TRUE;
-    case WM_COMMAND:
-        if (HIWORD(wParam) == BN_CLICKED && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
-            EndDialog(dialog, LOWORD(wParam));
-        }
-        return TRUE;
+    if (code == HCBT_ACTIVATE && !g_shown && wParam) {
+        HWND window = reinterpret_cast<HWND>(wParam);
+        g_shown = window;
+        SetWindowPos(window, HWND_TOP, 20, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        SetTimer(nullptr, 0, kSettleMs, captureTimer);
     }
-    return FALSE;
+    return CallNextHookEx(g_hook, code, wParam, lParam);
 }
 
-// Pages: the sheet is captured from the first page's timer.
-INT_PTR CALLBACK pageProc(HWND page, UINT message, WPARAM wParam, LPARAM)
-{
-    switch (message) {
-    case WM_INITDIALOG:
-        localize(page);
-        SetTimer(page, kCaptureTimer, kSettleMs, nullptr);
+// ---- preview of a template -------------------------------------------------------
+
+struct Sample {
+    int control;
+    std::wstring text;
+};
+
+class PreviewDialog : public LumoraDialog {
+public:
+    PreviewDialog(LumoraPrintingExtension* extension, std::vector<Sample> samples)
+        : LumoraDialog(extension), samples_(std::move(samples))
+    {
+    }
+
+    INT_PTR onInitDialog(WPARAM wParam, LPARAM lParam) override
+    {
+        const INT_PTR result = LumoraDialog::onInitDialog(wParam, lParam);
+        EnumChildWindows(getWindow(), bindChild, reinterpret_cast<LPARAM>(this));
+        for (const Sample& s : samples_)
+            SetDlgItemTextW(getWindow(), s.control, s.text.c_str());
+        fill();
+        return result;
+    }
+
+    INT_PTR onCommand(WPARAM wParam, LPARAM lParam) override
+    {
+        if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) != IDOK && LOWORD(wParam) != IDCANCEL)
+            return 0;
+        return LumoraDialog::onCommand(wParam, lParam);
+    }
+
+protected:
+    virtual void fill() {}
+
+private:
+    // Owner-drawn controls no code has bound yet get the framework's kind.
+    static BOOL CALLBACK bindChild(HWND child, LPARAM self)
+    {
+        auto* dialog = reinterpret_cast<PreviewDialog*>(self);
+        const UINT id = static_cast<UINT>(GetDlgCtrlID(child));
+        if (dialog->findOwnerDrawControl(id))
+            return TRUE;
+        wchar_t className[32] = {};
+        GetClassNameW(child, className, 32);
+        const LONG_PTR style = GetWindowLongPtrW(child, GWL_STYLE);
+        OwnerDrawControl* control = nullptr;
+        if (lstrcmpiW(className, L"Static") == 0 && (style & SS_TYPEMASK) == SS_OWNERDRAW) {
+            auto* picture = new OwnerDrawBitmap(child, id);
+            const UINT bitmap = id == IDC_CHOOSER_BANNER ? IDB_BANNER : id;
+            picture->loadBitmap(bitmap, g_strings->getModule());
+            picture->setTransparent(true, OwnerDrawBitmap::kMagenta);
+            control = picture;
+        } else if (lstrcmpiW(className, L"Button") == 0 && (style & BS_TYPEMASK) == BS_OWNERDRAW) {
+            if (id == IDC_GROUP_FRAME)
+                control = new OwnerDrawGroupBox(child, id);
+            else if (id == IDC_CHOOSER_MAKE_PERMANENT)
+                control = new OwnerDrawAutoButton(child, id, OwnerDrawAutoButton::kCheckBox);
+            else if ((id >= IDC_PROMPT_ALWAYS && id <= IDC_PROMPT_ON_ERROR) ||
+                     (id >= IDC_VERIFY_HIGH && id <= IDC_VERIFY_LOW))
+                control = new OwnerDrawAutoButton(child, id, OwnerDrawAutoButton::kRadioButton);
+            else
+                control = new ProsumerButton(child, id, ProsumerButton::kGrey);
+        }
+        if (control && !dialog->addOwnerDrawControl(child, control))
+            delete control;
+        else if (control)
+            control->setFont(dialog->getBoldFont());
         return TRUE;
-    case WM_TIMER:
-        // First tick: the sheet exists and is placed; second: it has painted.
-        if (wParam == kCaptureTimer) {
-            HWND sheet = GetParent(page);
-            if (!GetPropW(page, L"ShotPlaced")) {
-                SetPropW(page, L"ShotPlaced", page);
-                placeOnTop(sheet);
-                return TRUE;
+    }
+
+    std::vector<Sample> samples_;
+};
+
+void addListItems(HWND list, const std::vector<std::wstring>& items, int selected)
+{
+    for (const std::wstring& item : items)
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+    SendMessageW(list, LB_SETCURSEL, selected, 0);
+}
+
+std::wstring printerDetails()
+{
+    return format(IDS_MODEL_FMT, L"QZ LaserPro 4200") + L"\n" + format(IDS_ADDRESS_FMT, L"10.0.4.21") + L"\n" +
+           format(IDS_LOCATION_FMT, L"2 / 214") + L"\n" + format(IDS_COST_PER_PAGE_FMT, L"0.03");
+}
+
+class ChooserPreview : public PreviewDialog {
+public:
+    using PreviewDialog::PreviewDialog;
+    ~ChooserPreview() override
+    {
+        if (images_)
+            ImageList_Destroy(images_);
+    }
+
+protected:
+    void fill() override
+    {
+        HWND tree = getDlgItem(IDC_CHOOSER_TREE);
+        images_ = ImageList_Create(16, 16, ILC_MASK | ILC_COLOR24, 9, 0);
+        for (int id = IDB_TREE_FIRST; id <= IDB_TREE_LAST; ++id) {
+            HBITMAP bitmap = static_cast<HBITMAP>(
+                LoadImageW(g_strings->getModule(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+            ImageList_AddMasked(images_, bitmap, RGB(255, 0, 255));
+            DeleteObject(bitmap);
+        }
+        TreeView_SetImageList(tree, images_, TVSIL_NORMAL);
+        TreeView_SetItemHeight(tree, 18);
+        const int group = IDB_TREE_GROUP - IDB_TREE_FIRST, open = IDB_TREE_GROUP_OPEN - IDB_TREE_FIRST;
+        HTREEITEM root = add(tree, TVI_ROOT, text(IDS_MY_PRINTERS), open);
+        HTREEITEM chosen = add(tree, root, L"Office printer", IDB_TREE_PRINTER_DEFAULT - IDB_TREE_FIRST);
+        add(tree, root, L"Reception colour", IDB_TREE_PRINTER - IDB_TREE_FIRST);
+        add(tree, root, L"\\\\print01\\Design", IDB_TREE_SHARE - IDB_TREE_FIRST);
+        add(tree, root, L"Branch office", group);
+        HTREEITEM search = add(tree, TVI_ROOT, text(IDS_FIND_PRINTERS), open);
+        add(tree, search, text(IDS_NETWORK_PRINTERS), IDB_TREE_SERVICE - IDB_TREE_FIRST);
+        add(tree, search, text(IDS_SHARED_PRINTERS), IDB_TREE_SERVICE - IDB_TREE_FIRST);
+        add(tree, search, text(IDS_MANAGED_PRINTERS), IDB_TREE_LIST - IDB_TREE_FIRST);
+        add(tree, search, text(IDS_MANUAL_ENTRY_TITLE), IDB_TREE_MANUAL_ENTRY - IDB_TREE_FIRST);
+        TreeView_Expand(tree, root, TVE_EXPAND);
+        TreeView_Expand(tree, search, TVE_EXPAND);
+        TreeView_SelectItem(tree, chosen);
+        ShowWindow(getDlgItem(IDHELP), SW_HIDE); // as the chooser does
+    }
+
+private:
+    static HTREEITEM add(HWND tree, HTREEITEM parent, const std::wstring& label, int image)
+    {
+        TVINSERTSTRUCTW item{};
+        item.hParent = parent;
+        item.hInsertAfter = TVI_LAST;
+        item.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+        item.item.pszText = const_cast<wchar_t*>(label.c_str());
+        item.item.iImage = item.item.iSelectedImage = image;
+        return TreeView_InsertItem(tree, &item);
+    }
+
+    HIMAGELIST images_ = nullptr;
+};
+
+class SearchPreview : public PreviewDialog {
+public:
+    using PreviewDialog::PreviewDialog;
+
+protected:
+    void fill() override
+    {
+        HWND list = getDlgItem(IDC_SEARCH_LIST);
+        const std::vector<std::wstring> printers = {L"QZ LaserPro 4200 (10.0.4.21)", L"QZ ColorJet 880 (10.0.4.35)",
+                                                    L"QZ LaserPro 3100 (10.0.6.12)"};
+        wchar_t className[32] = {};
+        GetClassNameW(list, className, 32);
+        if (lstrcmpiW(className, WC_LISTVIEWW) == 0) {
+            RECT r;
+            GetClientRect(list, &r);
+            std::wstring header = text(IDS_PRINTER);
+            LVCOLUMNW column{};
+            column.mask = LVCF_TEXT | LVCF_WIDTH;
+            column.cx = r.right - r.left - GetSystemMetrics(SM_CXVSCROLL);
+            column.pszText = header.data();
+            ListView_InsertColumn(list, 0, &column);
+            for (size_t i = 0; i < printers.size(); ++i) {
+                LVITEMW item{};
+                item.mask = LVIF_TEXT;
+                item.iItem = static_cast<int>(i);
+                item.pszText = const_cast<wchar_t*>(printers[i].c_str());
+                ListView_InsertItem(list, &item);
             }
-            RemovePropW(page, L"ShotPlaced");
-            KillTimer(page, kCaptureTimer);
-            finishCapture(sheet);
-            PropSheet_PressButton(sheet, PSBTN_CANCEL);
+            ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        } else if (list) {
+            addListItems(list, printers, 0);
         }
-        return TRUE;
+        if (HWND groups = getDlgItem(IDC_MANAGED_GROUPS))
+            addListItems(groups, {L"Floor 2", L"Floor 3", text(IDS_UNGROUPED_PRINTERS)}, 0);
+        if (HWND secure = getDlgItem(IDC_SEARCH_SECURE))
+            ShowWindow(secure, SW_SHOW);
     }
-    return FALSE;
+};
+
+// Settings pages: each page object binds to its window on the first message.
+INT_PTR CALLBACK pageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* page = static_cast<LumoraDialog*>(GetPropW(window, LumoraDialog::kProperty));
+    if (!page && message == WM_INITDIALOG) {
+        page = reinterpret_cast<LumoraDialog*>(reinterpret_cast<PROPSHEETPAGEW*>(lParam)->lParam);
+        page->bindWindow(window);
+    }
+    return page ? page->dialogProc(window, message, wParam, lParam) : 0;
 }
 
-struct Shot {
-    const wchar_t* name;
-    int templateId;
+class PagePreview : public PreviewDialog {
+public:
+    PagePreview(LumoraPrintingExtension* extension, int checked) : PreviewDialog(extension, {}), checked_(checked) {}
+
+protected:
+    void fill() override
+    {
+        if (auto* button = dynamic_cast<OwnerDrawAutoButton*>(findOwnerDrawControl(checked_)))
+            button->setChecked(true);
+        if (HWND heading = getDlgItem(IDC_PAGE_HEADING))
+            SendMessageW(heading, WM_SETFONT, reinterpret_cast<WPARAM>(getBoldFont()), TRUE);
+    }
+
+private:
+    int checked_;
 };
 
-const Shot kShots[] = {
-    {L"chooser", IDD_CHOOSER},
-    {L"search-results", IDD_SEARCH_RESULTS},
-    {L"managed-list-search", IDD_MANAGED_LIST_SEARCH},
-    {L"tcp-search", IDD_TCP_SEARCH},
-    {L"unc-search", IDD_UNC_SEARCH},
-    {L"printer-status", IDD_PRINTER_STATUS},
-    {L"connect-unc", IDD_CONNECT_UNC},
-    {L"enter-text", IDD_ENTER_TEXT},
-};
-
-void showSettings(HMODULE module, bool rightToLeft)
+void showSettings(LumoraPrintingExtension* extension, bool rightToLeft)
 {
-    const std::wstring general = g_strings->loadString(IDS_PAGE_GENERAL);
-    const std::wstring verify = g_strings->loadString(IDS_PAGE_DEVICE_VERIFY);
-    const std::wstring caption = g_strings->loadString(IDS_SETTINGS_CAPTION);
-    const int shift = rightToLeft ? RTL_TEMPLATE_OFFSET : 0;
-    PROPSHEETPAGEW pages[2] = {};
-    const int ids[2] = {IDD_PAGE_GENERAL, IDD_PAGE_DEVICE_VERIFY};
-    const wchar_t* titles[2] = {general.c_str(), verify.c_str()};
+    PagePreview general(extension, IDC_PROMPT_FIRST_JOB);
+    PagePreview verify(extension, IDC_VERIFY_MEDIUM);
+    const std::wstring titles[2] = {text(IDS_PAGE_GENERAL), text(IDS_PAGE_DEVICE_VERIFY)};
+    const std::wstring caption = text(IDS_SETTINGS_CAPTION);
+    LumoraDialog* pages[2] = {&general, &verify};
+    const UINT ids[2] = {IDD_PAGE_GENERAL, IDD_PAGE_DEVICE_VERIFY};
+    PROPSHEETPAGEW records[2] = {};
     for (int i = 0; i < 2; ++i) {
-        pages[i].dwSize = sizeof(pages[i]);
-        pages[i].dwFlags = PSP_USETITLE | (rightToLeft ? PSP_RTLREADING : 0);
-        pages[i].hInstance = module;
-        pages[i].pszTemplate = MAKEINTRESOURCEW(ids[i] + shift);
-        pages[i].pszTitle = titles[i];
-        pages[i].pfnDlgProc = pageProc;
+        records[i].dwSize = sizeof(records[i]);
+        records[i].dwFlags = PSP_USETITLE | (rightToLeft ? PSP_RTLREADING : 0);
+        records[i].hInstance = g_strings->getModule();
+        records[i].pszTemplate = MAKEINTRESOURCEW(LumoraDialog::templateFor(ids[i], rightToLeft));
+        records[i].pszTitle = titles[i].c_str();
+        records[i].pfnDlgProc = pageProc;
+        records[i].lParam = reinterpret_cast<LPARAM>(pages[i]);
     }
     PROPSHEETHEADERW header{};
     header.dwSize = sizeof(header);
     header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW | (rightToLeft ? PSH_RTLREADING : 0);
-    header.hInstance = module;
+    header.hInstance = g_strings->getModule();
     header.pszCaption = caption.c_str();
     header.nPages = 2;
-    header.ppsp = pages;
-    g_name = L"settings";
+    header.ppsp = records;
     PropertySheetW(&header);
 }
+
+struct Shot {
+    const wchar_t* name;
+    UINT templateId;
+    int kind; // 0 plain preview, 1 chooser, 2 search
+    std::vector<Sample> samples;
+};
 
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
     if (argc < 2) {
-        fwprintf(stderr, L"usage: ShowDialogs <output folder>\n");
+        fwprintf(stderr, L"usage: ShowDialogs <output folder> [name]\n");
         return 2;
     }
     g_folder = argv[1];
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES};
+    const wchar_t* only = argc > 2 ? argv[2] : nullptr;
+    testenv::PrivateCurrentUser user; // the settings the extension reads or writes stay private
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
-
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring folder(self);
-    folder.resize(folder.find_last_of(L'\\') + 1);
-    MPrint::ResourceLoader strings(folder + L"vrelm102.DLL");
-    if (!strings.getModule()) {
-        fwprintf(stderr, L"vrelm102.DLL not found beside the program\n");
+    LumoraPrintingExtension* extension = LumoraPrintingExtension::instance();
+    if (!extension || !extension->getSettings() || !extension->getSettings()->getResourceLoader().getModule()) {
+        fwprintf(stderr, L"no printing extension or resource module\n");
         return 1;
     }
+    MPrint::ResourceLoader& strings = extension->getSettings()->getResourceLoader();
     g_strings = &strings;
-    const bool rightToLeft = strings.isRightToLeft();
-    const int shift = rightToLeft ? RTL_TEMPLATE_OFFSET : 0;
-    const wchar_t* only = argc > 2 ? argv[2] : nullptr; // one dialog by name
-    for (const Shot& shot : kShots) {
-        if (only && wcscmp(only, shot.name) != 0) {
+    const bool rightToLeft = extension->getSettings()->isRightToLeftLanguage();
+    g_hook = SetWindowsHookExW(WH_CBT, cbtHook, nullptr, GetCurrentThreadId());
+
+    const std::wstring details = printerDetails();
+    const std::vector<Shot> shots = {
+        {L"chooser", IDD_CHOOSER, 1,
+         {{IDC_CHOOSER_HEADING, text(IDS_CHOOSER_HEADING_PRINT)},
+          {IDC_CHOOSER_VERSION, L"Ver 1.0.0.0"},
+          {IDC_CHOOSER_NICKNAME, L"Office printer"},
+          {IDC_CHOOSER_INFO, details},
+          {IDC_CHOOSER_STATUS, text(IDS_BIDI_DONE)}}},
+        {L"search-results", IDD_SEARCH_RESULTS, 2,
+         {{IDC_SEARCH_HEADING, text(IDS_NETWORK_PRINTERS)},
+          {IDC_SEARCH_DETAILS, details},
+          {IDC_SEARCH_STATUS, text(IDS_SELECT_AND_OK)}}},
+        {L"managed-list-search", IDD_MANAGED_LIST_SEARCH, 2,
+         {{IDC_SEARCH_HEADING, format(IDS_PRINTER_LIST_FMT, L"Headquarters")},
+          {IDC_SEARCH_DETAILS, details},
+          {IDC_SEARCH_STATUS, text(IDS_SELECT_AND_OK)}}},
+        {L"tcp-search", IDD_TCP_SEARCH, 2,
+         {{IDC_SEARCH_HEADING, text(IDS_NETWORK_PRINTERS) + L" (3)"},
+          {IDC_SEARCH_DETAILS, details},
+          {IDC_SEARCH_STATUS, text(IDS_SELECT_AND_OK)}}},
+        {L"unc-search", IDD_UNC_SEARCH, 0,
+         {{IDC_SEARCH_HEADING, text(IDS_SHARED_PRINTERS)},
+          {IDC_UNC_PATH, L"\\\\print01\\Design"},
+          {IDC_SEARCH_DETAILS, format(IDS_MODEL_FMT, L"QZ ColorJet 880") + L"\n" +
+                                   format(IDS_COMMENT_FMT, L"Design studio, A3")}}},
+        {L"printer-status", IDD_PRINTER_STATUS, 0,
+         {{IDC_STATUS_PRINTER, L"Office printer"}, {IDC_STATUS_TEXT, text(IDS_CHECKING_PRINTER)}}},
+        {L"connect-unc", IDD_CONNECT_UNC, 0, {{IDC_CONNECT_PATH, L"\\\\print01\\print$"}}},
+        {L"enter-text", IDD_ENTER_TEXT, 0,
+         {{IDC_ENTER_LABEL1, text(IDS_PROFILE_NAME_LABEL)},
+          {IDC_ENTER_LABEL2, text(IDS_NAME)},
+          {IDC_ENTER_TEXT, L"Branch office"}}},
+    };
+    int failures = 0;
+    for (const Shot& shot : shots) {
+        if (only && lstrcmpW(only, shot.name) != 0)
             continue;
-        }
         g_name = shot.name;
-        if (DialogBoxParamW(strings.getModule(), MAKEINTRESOURCEW(shot.templateId + shift), nullptr, dialogProc, 0) ==
-            -1) {
-            fwprintf(stderr, L"template %d did not open\n", shot.templateId + shift);
-            return 1;
+        PreviewDialog* dialog = shot.kind == 1   ? new ChooserPreview(extension, shot.samples)
+                                : shot.kind == 2 ? new SearchPreview(extension, shot.samples)
+                                                 : new PreviewDialog(extension, shot.samples);
+        if (LumoraDialog::doModal(dialog, nullptr, shot.templateId, 0) == -1) {
+            fwprintf(stderr, L"%ls did not open\n", shot.name);
+            ++failures;
         }
+        delete dialog;
     }
-    if (!only || wcscmp(only, L"settings") == 0) {
-        showSettings(strings.getModule(), rightToLeft);
+    if (!only || lstrcmpW(only, L"settings") == 0) {
+        g_name = L"settings";
+        showSettings(extension, rightToLeft);
     }
-    return 0;
+    UnhookWindowsHookEx(g_hook);
+    delete extension;
+    return failures ? 1 : 0;
 }
