@@ -5,6 +5,10 @@
 
 namespace {
 
+// Most values read as text (paths, names, print-path documents of a few
+// hundred characters) fit at once.
+constexpr DWORD kLikelyStringBytes = 1024;
+
 REGSAM accessForMode(DWORD mode)
 {
     switch (mode) {
@@ -89,28 +93,38 @@ bool RegistryKey::queryString(const wchar_t* name, std::wstring& value)
 {
     if (!handle_)
         return false;
-    DWORD type = REG_NONE;
-    DWORD size = 0;
-    lastError_ = RegQueryValueExW(handle_, name, nullptr, &type, nullptr, &size);
-    if (lastError_ != ERROR_SUCCESS && lastError_ != ERROR_MORE_DATA)
-        return false;
-    if (size == 0 || (type != REG_SZ && type != REG_EXPAND_SZ))
-        return false;
-    std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[size]);
-    if (!buffer)
-        return false;
-    // No retry: a value that grew since the first call fails with ERROR_MORE_DATA.
-    lastError_ = RegQueryValueExW(handle_, name, nullptr, &type, buffer.get(), &size);
-    if (lastError_ != ERROR_SUCCESS || size == 0 || (type != REG_SZ && type != REG_EXPAND_SZ))
-        return false;
-    // The stored data need not be terminated: bound the text by the bytes read.
-    const wchar_t* text = reinterpret_cast<const wchar_t*>(buffer.get());
-    const size_t limit = size / sizeof(wchar_t);
-    size_t length = 0;
-    while (length < limit && text[length] != L'\0')
-        ++length;
-    value.assign(text, length);
-    return true;
+    auto isText = [](DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; };
+    // One call into a buffer of a likely size; a larger value answers
+    // ERROR_MORE_DATA with its size and is read again (a few times, should
+    // it keep growing meanwhile). Every buffer has a spare character past the
+    // size offered: the registry may write its terminator there even when it
+    // does not fit (Wine writes "41 00 00" for a one-byte value).
+    DWORD offered = kLikelyStringBytes;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const size_t characters = offered / sizeof(wchar_t) + 1;
+        std::unique_ptr<wchar_t[]> buffer(new (std::nothrow) wchar_t[characters]());
+        if (!buffer) {
+            lastError_ = ERROR_NOT_ENOUGH_MEMORY;
+            return false;
+        }
+        DWORD type = REG_NONE;
+        DWORD size = offered;
+        lastError_ = RegQueryValueExW(handle_, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.get()), &size);
+        if (lastError_ == ERROR_MORE_DATA && isText(type) && size > offered && size < MAXDWORD - sizeof(wchar_t)) {
+            offered = (size + 1) & ~DWORD{1}; // whole characters
+            continue;
+        }
+        if (lastError_ != ERROR_SUCCESS || size == 0 || !isText(type))
+            return false;
+        // The stored data need not be terminated: bound the text by the bytes read.
+        const size_t limit = (size < offered ? size : offered) / sizeof(wchar_t);
+        size_t length = 0;
+        while (length < limit && buffer[length] != L'\0')
+            ++length;
+        value.assign(buffer.get(), length);
+        return true;
+    }
+    return false;
 }
 
 bool RegistryKey::queryString(const std::wstring& name, std::wstring& value)

@@ -209,6 +209,35 @@ TEST_F(RegistryKeyTest, TypedReadsAcceptTheirTypes)
     }
 }
 
+// Text values of every size around the reader's first buffer, stored with
+// and without their terminator: each reads whole, bounded by its own bytes
+// (the registry may write a terminator past the size it was offered).
+TEST_F(RegistryKeyTest, TextOfAnySizeReadsWhole)
+{
+    RegistryKey key(HKEY_CURRENT_USER, kTestKey, RegistryKey::kRead);
+    ASSERT_TRUE(key.isOpen());
+    for (DWORD size : {1u, 2u, 3u, 4u, 1021u, 1022u, 1023u, 1024u, 1025u, 1026u, 1027u, 4099u, 200001u}) {
+        for (bool terminated : {false, true}) {
+            SCOPED_TRACE(testing::Message() << size << " bytes, terminated " << terminated);
+            std::vector<BYTE> data(size);
+            for (DWORD i = 0; i < size; ++i)
+                data[i] = i % 2 ? 0 : 'A' + (i / 2) % 26;
+            if (terminated && size >= 2)
+                data[(size - 2) & ~1u] = data[((size - 2) & ~1u) + 1] = 0;
+            putRaw(L"text", REG_SZ, data.data(), size);
+            size_t characters = size / 2;
+            if (terminated && size >= 2)
+                characters = (size - 2) / 2;
+            std::wstring expected;
+            for (size_t i = 0; i < characters; ++i)
+                expected += wchar_t(L'A' + i % 26);
+            std::wstring text;
+            EXPECT_TRUE(key.queryString(L"text", text));
+            EXPECT_EQ(expected, text);
+        }
+    }
+}
+
 TEST_F(RegistryKeyTest, WritesStoreTypeAndSize)
 {
     RegistryKey key(HKEY_CURRENT_USER, kTestKey, RegistryKey::kWrite);
