@@ -95,6 +95,22 @@ std::wstring trimmed(std::wstring text)
     return text;
 }
 
+// A policy document has a few hundred elements (the key table, 99
+// applications, 99 lists of four): one with many more is no policy, and
+// reading it on would only cost time.
+constexpr DWORD kMaxElements = 10000;
+
+// Whether a reader of the policy ever asks for this name: the key table's
+// names only, so a document cannot fill the key with values of its own.
+bool isPolicyKeyName(const std::wstring& name)
+{
+    for (DWORD id = 0; id < policyKeyCount; ++id) {
+        if (_wcsicmp(name.c_str(), policyKeyNames[id]) == 0)
+            return true;
+    }
+    return false;
+}
+
 bool contains(const std::wstring& text, const wchar_t* part)
 {
     return text.find(part) != std::wstring::npos;
@@ -135,6 +151,22 @@ bool ManagedPrintPolicyParser::parseLocation(const std::wstring& location)
     return parse(text);
 }
 
+HRESULT STDMETHODCALLTYPE ManagedPrintPolicyParser::startDocument()
+{
+    elementCount_ = 0;
+    return MSSAXParser::startDocument();
+}
+
+HRESULT STDMETHODCALLTYPE ManagedPrintPolicyParser::startElement(const wchar_t* uri, int uriLength,
+                                                                 const wchar_t* localName, int localNameLength,
+                                                                 const wchar_t* qName, int qNameLength,
+                                                                 ISAXAttributes* attributes)
+{
+    if (++elementCount_ > kMaxElements)
+        return E_ABORT;
+    return MSSAXParser::startElement(uri, uriLength, localName, localNameLength, qName, qNameLength, attributes);
+}
+
 void ManagedPrintPolicyParser::onStringValue(const LevelData& level, const std::wstring& text)
 {
     const std::wstring value = trimmed(text);
@@ -167,7 +199,8 @@ void ManagedPrintPolicyParser::onBoolValue(const LevelData& level, bool value)
 void ManagedPrintPolicyParser::onContainerEnd(const LevelData& level, const std::wstring& text)
 {
     if (level.elementId == kCustomMpl) {
-        if (!pendingName_.empty() && !pendingPath_.empty()) {
+        // Every list becomes a discovery service: keep no more than that many.
+        if (!pendingName_.empty() && !pendingPath_.empty() && listCounter_ < kMaxPolicyCustomLists) {
             const std::wstring index = std::to_wstring(listCounter_);
             policyCacheKey_.setString(L"CustomMPLPath" + index, pendingPath_);
             policyCacheKey_.setDword(L"CustomMPLType" + index, pendingType_);
@@ -192,7 +225,7 @@ void ManagedPrintPolicyParser::onContainerEnd(const LevelData& level, const std:
 void ManagedPrintPolicyParser::onOtherValue(const LevelData& level, const std::wstring& text)
 {
     const std::wstring value = trimmed(text);
-    if (value.empty())
+    if (value.empty() || !isPolicyKeyName(level.name))
         return;
     for (const wchar_t* yes : {L"true", L"enable", L"1"}) {
         if (_wcsicmp(value.c_str(), yes) == 0) {

@@ -1,8 +1,11 @@
 // Reads a policy document from a URL or a file and writes it, value by
 // value, into the policy cache key: table elements by type, "CustomMPL"
-// lists as numbered name/path/type triples, "Application" entries as
-// "Application_<n>", other elements by their content. Values written before
-// a parse error stay in the key.
+// lists as numbered name/path/type triples (at most kMaxPolicyCustomLists),
+// "Application" entries as "Application_<n>" (at most
+// kMaxPolicyApplications), other elements of the key table by their
+// content; elements no reader asks for are not stored. A document of more
+// than 10,000 elements is refused. Values written before a parse error stay
+// in the key.
 #pragma once
 
 #include "core/MSSAXParser.h"
@@ -21,6 +24,11 @@ public:
     // when a non-empty text was fetched and parsed.
     bool parseLocation(const std::wstring& location);
 
+    HRESULT STDMETHODCALLTYPE startDocument() override;
+    HRESULT STDMETHODCALLTYPE startElement(const wchar_t* uri, int uriLength, const wchar_t* localName,
+                                           int localNameLength, const wchar_t* qName, int qNameLength,
+                                           ISAXAttributes* attributes) override;
+
 protected:
     void onStringValue(const LevelData& level, const std::wstring& text) override;
     void onNumberValue(const LevelData& level, DWORD value) override;
@@ -32,6 +40,7 @@ private:
     RegistryKey policyCacheKey_;
     DWORD listCounter_ = 0;
     DWORD applicationCounter_ = 1;
+    DWORD elementCount_ = 0;
     std::wstring pendingName_;
     std::wstring pendingPath_;
     DWORD pendingType_ = 0;

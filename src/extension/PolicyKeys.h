@@ -40,6 +40,9 @@ constexpr DWORD kPolicyKeyColor = 28;
 constexpr DWORD kPolicyKeyScheduleFirst = 37;
 // "Application_1" to "Application_99": the colour check reads no further.
 constexpr DWORD kMaxPolicyApplications = 99;
+// "CustomMPLName0" to "CustomMPLName98" (with their paths and types): each
+// becomes a discovery service of its own.
+constexpr DWORD kMaxPolicyCustomLists = 99;
 
 // The name of a key id, or null past the table.
 constexpr const wchar_t* policyKeyName(DWORD keyId)

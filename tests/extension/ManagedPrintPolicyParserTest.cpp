@@ -45,14 +45,15 @@ const char kFixture[] = R"(<?xml version="1.0" encoding="UTF-8"?>
   <Application>
     excel.exe
   </Application>
-  <Unknown007>007</Unknown007>
+  <JobCompleteExe>007</JobCompleteExe>
+  <JobCompleteModule>7</JobCompleteModule>
+  <JobCompleteAPI>-5</JobCompleteAPI>
+  <DestinationVerificationAddress>enabled</DestinationVerificationAddress>
+  <DestinationVerificationType>Enable</DestinationVerificationType>
+  <JobCompleteReUserBrowserSession>TRUE</JobCompleteReUserBrowserSession>
+  <ServicesTabUnknown>disabled</ServicesTabUnknown>
   <Unknown7>7</Unknown7>
-  <UnknownNegative>-5</UnknownNegative>
-  <UnknownEnabled>enabled</UnknownEnabled>
-  <UnknownEnable>Enable</UnknownEnable>
-  <UnknownTrue>TRUE</UnknownTrue>
-  <UnknownDisabled>disabled</UnknownDisabled>
-  <UnknownEmpty>   </UnknownEmpty>
+  <Unknown>text</Unknown>
   <PolicyInfoLinkName>Caf&#xE9; Z&#xFC;rich</PolicyInfoLinkName>
 </ManagedPrintPolicy>
 )";
@@ -147,14 +148,17 @@ TEST_F(PolicyParserTest, FixtureDocumentYieldsItsValues)
         {L"Application_1", std::wstring(L"winword.exe")},
         {L"Application_2", std::wstring(L"\n    excel.exe\n  ")}, // stored as it stands
         {L"Application_3", std::monostate{}},
-        {L"Unknown007", std::wstring(L"007")},
-        {L"Unknown7", DWORD{7}},
-        {L"UnknownNegative", DWORD{0xFFFFFFFB}},
-        {L"UnknownEnabled", std::wstring(L"enabled")},
-        {L"UnknownEnable", DWORD{1}},
-        {L"UnknownTrue", DWORD{1}},
-        {L"UnknownDisabled", DWORD{0}},
-        {L"UnknownEmpty", std::monostate{}},
+        // Key-table names outside the element table, stored by their content.
+        {L"JobCompleteExe", std::wstring(L"007")},
+        {L"JobCompleteModule", DWORD{7}},
+        {L"JobCompleteAPI", DWORD{0xFFFFFFFB}},
+        {L"DestinationVerificationAddress", std::wstring(L"enabled")},
+        {L"DestinationVerificationType", DWORD{1}},
+        {L"JobCompleteReUserBrowserSession", DWORD{1}},
+        // Names no reader asks for are not stored.
+        {L"ServicesTabUnknown", std::monostate{}},
+        {L"Unknown7", std::monostate{}},
+        {L"Unknown", std::monostate{}},
         {L"PolicyInfoLinkName", std::wstring(L"Caf\u00E9 Z\u00FCrich")},
         // Containers and list parts are never values of their own.
         {L"ManagedPrintPolicy", std::monostate{}},
@@ -166,7 +170,7 @@ TEST_F(PolicyParserTest, FixtureDocumentYieldsItsValues)
         {L"Application", std::monostate{}},
     };
     expectValues(rows);
-    EXPECT_EQ(27u, valueCount());
+    EXPECT_EQ(26u, valueCount());
 }
 
 TEST_F(PolicyParserTest, MalformedDocumentFailsAndKeepsThePreviousPolicy)
@@ -180,16 +184,34 @@ TEST_F(PolicyParserTest, MalformedDocumentFailsAndKeepsThePreviousPolicy)
     EXPECT_EQ(before, valueCount());
 }
 
-TEST_F(PolicyParserTest, ApplicationListStopsWhereItIsRead)
+// A hostile server's document cannot fill the key: the lists stop where
+// they are read, and a document of far more elements than any policy is
+// refused part way instead of being read to its end.
+TEST_F(PolicyParserTest, ListsAndTheDocumentAreBounded)
 {
     std::string document = "<p>";
-    for (int n = 1; n <= 150; ++n)
+    for (int n = 1; n <= 150; ++n) {
         document += "<Application>app" + std::to_string(n) + ".exe</Application>";
+        document += "<CustomMPL><Name>L" + std::to_string(n) + "</Name><Path>p</Path></CustomMPL>";
+    }
     document += "</p>";
     ASSERT_TRUE(parse(writeFile(L"many.xml", document)));
     EXPECT_EQ(Expected{std::wstring(L"app99.exe")}, read(L"Application_99"));
     EXPECT_EQ(Expected{std::monostate{}}, read(L"Application_100"));
-    EXPECT_EQ(99u, valueCount());
+    EXPECT_EQ(Expected{DWORD{99}}, read(L"CustomMPLCount"));
+    EXPECT_EQ(Expected{std::wstring(L"L99")}, read(L"CustomMPLName98"));
+    EXPECT_EQ(Expected{std::monostate{}}, read(L"CustomMPLName99"));
+    EXPECT_EQ(99u + 3 * 99 + 1, valueCount());
+
+    RegDeleteTreeW(key_, nullptr);
+    std::string flood = "<p><RefreshPolicy>5</RefreshPolicy>";
+    for (int n = 0; n < 200000; ++n)
+        flood += "<u" + std::to_string(n) + ">1</u" + std::to_string(n) + ">";
+    flood += "<Restricted>1</Restricted></p>";
+    EXPECT_FALSE(parse(writeFile(L"flood.xml", flood)));
+    EXPECT_EQ(Expected{DWORD{5}}, read(L"RefreshPolicy"));
+    EXPECT_EQ(Expected{std::monostate{}}, read(L"Restricted"));
+    EXPECT_EQ(1u, valueCount());
 }
 
 TEST_F(PolicyParserTest, NonAsciiTextIsDecodedOnce)
