@@ -182,6 +182,7 @@ std::vector<std::string> readCorpus(const std::wstring& dir)
 }
 
 int exceptions = 0;
+ULONGLONG slowestMs = 0;
 
 } // namespace
 
@@ -210,6 +211,12 @@ void runOne(fuzz::FuzzTarget& target, const std::string& input)
         saveInput(L"exception", "not a std::exception");
     }
     current.running = false;
+    const ULONGLONG took = GetTickCount64() - current.startedAt.load();
+    if (took > slowestMs) {
+        slowestMs = took;
+        if (took >= 1000)
+            std::fprintf(stderr, "slow input: %llu ms, %zu bytes\n", took, input.size());
+    }
 }
 
 int usage()
@@ -329,10 +336,10 @@ int wmain(int argc, wchar_t** argv)
         }
     }
     const double elapsed = (GetTickCount64() - start) / 1000.0;
-    std::printf("fuzz %s: %llu inputs in %.1f s, %.1f inputs/s, %d findings (heap blocks live: %zu after the seeds, "
-                "%zu at the end)\n",
+    std::printf("fuzz %s: %llu inputs in %.1f s, %.1f inputs/s, %d findings (slowest input %llu ms; heap blocks "
+                "live: %zu after the seeds, %zu at the end)\n",
                 entry->name, static_cast<unsigned long long>(inputs), elapsed, elapsed > 0 ? inputs / elapsed : 0.0,
-                exceptions, liveAfterSeeds, fuzz::liveHeapBlocks());
+                exceptions, static_cast<unsigned long long>(slowestMs), liveAfterSeeds, fuzz::liveHeapBlocks());
     std::fflush(stdout);
     return exceptions ? 5 : 0;
 }

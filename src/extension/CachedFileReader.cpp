@@ -82,30 +82,44 @@ bool CachedFileReader::store(const wchar_t* source, const std::string& text)
 {
     if (!source || !cacheKey_ || text.size() > MAXDWORD)
         return false;
-    const std::wstring path = makeTempFileName(nullptr);
-    if (path.empty())
+    const std::wstring written = makeTempFileName(nullptr);
+    if (written.empty())
         return false;
     // CREATE_ALWAYS: should the name be taken after all (the fixed fallback
     // name), an older, longer copy must not leave its tail behind.
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+    HANDLE file = CreateFileW(written.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
-    DWORD written = 0;
-    const bool wrote = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-                       written == text.size();
+    DWORD count = 0;
+    const bool wrote = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &count, nullptr) &&
+                       count == text.size();
     CloseHandle(file);
-    bool stored = false;
-    if (wrote && cacheKey_->setString(source, path)) {
-        stored = true;
-        cacheKey_->setDword(path, GetTickCount());
+    if (!wrote) {
+        DeleteFileW(written.c_str());
+        return false;
     }
-    // A copy that nothing indexes goes at once; an indexed one at restart.
-    if (stored)
-        MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    else
+    // The source's previous copy takes the new text in one rename, keeping
+    // its name and its delete-at-restart: a long-running process then holds
+    // one copy per source. A copy that a reader still has open cannot be
+    // replaced; the new one gets a name and a delete-at-restart of its own,
+    // and the old one goes at restart as it was set to.
+    std::wstring previous;
+    std::wstring path = written;
+    if (cacheKey_->queryString(source, previous) && isCacheCopy(previous) &&
+        MoveFileExW(written.c_str(), previous.c_str(), MOVEFILE_REPLACE_EXISTING))
+        path = previous;
+    if (!cacheKey_->setString(source, path)) {
         DeleteFileW(path.c_str());
-    return stored;
+        return false;
+    }
+    cacheKey_->setDword(path, GetTickCount());
+    if (path == written) {
+        if (!previous.empty() && isCacheCopy(previous))
+            cacheKey_->deleteValue(previous);
+        MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    }
+    return true;
 }
 
 bool CachedFileReader::read(const wchar_t* source, std::string& out, DWORD* status, DWORD timeoutMs)

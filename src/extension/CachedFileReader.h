@@ -37,7 +37,10 @@ public:
     // A fresh copy of source; an absent refresh time means one hour. An
     // index that names any other file is a miss.
     virtual bool lookup(const wchar_t* source, std::string& out);
-    // Writes text to a new temporary file and indexes it under source.
+    // Writes text to a new temporary file and indexes it under source. The
+    // new file replaces the source's previous copy under that copy's name
+    // when no reader has it open, so repeated stores keep one copy (and one
+    // delete-at-restart) per source.
     virtual bool store(const wchar_t* source, const std::string& text);
 
 protected:
