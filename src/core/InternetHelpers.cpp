@@ -92,14 +92,15 @@ bool declaredLength(HINTERNET request, ULONGLONG& length)
 }
 
 // Any URL that mentions "https://", also in its query, gets the secure
-// flags; certificate name and date errors are then accepted.
+// flags. The server's certificate is checked in full (chain, name and
+// date): a policy or a managed list from anyone on the path could send
+// print jobs elsewhere.
 DWORD requestFlags(const wchar_t* url)
 {
     DWORD flags = INTERNET_FLAG_RELOAD;
     if (std::wcsstr(url, L"https://"))
         flags |= INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_PRAGMA_NOCACHE |
-                 INTERNET_FLAG_SECURE | INTERNET_FLAG_IGNORE_CERT_CN_INVALID |
-                 INTERNET_FLAG_IGNORE_CERT_DATE_INVALID | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS |
+                 INTERNET_FLAG_SECURE | INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTPS |
                  INTERNET_FLAG_IGNORE_REDIRECT_TO_HTTP;
     return flags;
 }
