@@ -134,8 +134,13 @@ std::vector<PortInfo> listPorts(const std::wstring& server)
         RegKey portsKey;
         if (portsKey.open(key.get(), L"Ports") != ERROR_SUCCESS)
             continue;
-        for (const std::wstring& name : portsKey.subkeys())
-            ports.push_back(PortInfo{name, dll, monitor, PORT_TYPE_WRITE});
+        // A monitor that describes its ports one by one (session ports name
+        // their client) keeps the text in the port's "Description".
+        for (const std::wstring& name : portsKey.subkeys()) {
+            RegKey port;
+            port.open(portsKey.get(), name);
+            ports.push_back(PortInfo{name, dll, port.readString(L"Description", monitor), PORT_TYPE_WRITE});
+        }
     }
     return ports;
 }

@@ -1,5 +1,7 @@
 #include "shared/SpoolerQueries.h"
 
+#include <cwchar>
+
 namespace {
 
 template <typename Query>
@@ -15,6 +17,35 @@ bool queryIntoBlock(BYTE** info, Query query)
     if (!*info)
         return false;
     return query(*info, needed, &needed) != FALSE;
+}
+
+// The two-call enumeration: a size query that must ask for more room, then a
+// GPTR block of the need plus the margin. Null (the spooler's error kept)
+// when there is nothing to list or a call fails; *count is set on success.
+template <typename Enumerate>
+BYTE* enumerateIntoBlock(DWORD margin, DWORD* count, Enumerate enumerate)
+{
+    if (!count)
+        return nullptr;
+    DWORD needed = 0;
+    DWORD returned = 0;
+    if (enumerate(nullptr, 0, &needed, &returned) || GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+        return nullptr;
+    const DWORD size = needed + margin;
+    if (size < needed)
+        return nullptr;
+    BYTE* block = static_cast<BYTE*>(GlobalAlloc(GPTR, size));
+    if (!block)
+        return nullptr;
+    *count = 0;
+    if (!enumerate(block, size, &needed, &returned)) {
+        const DWORD error = GetLastError();
+        GlobalFree(block);
+        SetLastError(error);
+        return nullptr;
+    }
+    *count = returned;
+    return block;
 }
 
 } // namespace
@@ -35,30 +66,55 @@ bool getPrinterDriverAlloc(HANDLE printer, DWORD level, BYTE** info)
 
 BYTE* enumJobsAlloc(HANDLE printer, DWORD level, DWORD* count)
 {
-    if (!printer || !count)
-        return nullptr;
-    DWORD needed = 0;
-    DWORD returned = 0;
-    // An empty queue answers the size query with success: no block.
-    if (EnumJobsW(printer, 0, 0xFFFFFFFF, level, nullptr, 0, &needed, &returned) ||
-        GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+    if (!printer)
         return nullptr;
     // Room for a job or two that arrive between the calls.
-    const DWORD size = needed + 1024;
-    if (size < needed)
-        return nullptr;
-    BYTE* block = static_cast<BYTE*>(GlobalAlloc(GPTR, size));
-    if (!block)
-        return nullptr;
-    *count = 0;
-    if (!EnumJobsW(printer, 0, 0xFFFFFFFF, level, block, size, &needed, &returned)) {
-        const DWORD error = GetLastError();
-        GlobalFree(block);
-        SetLastError(error);
-        return nullptr;
+    return enumerateIntoBlock(1024, count, [&](BYTE* buffer, DWORD size, DWORD* needed, DWORD* returned) {
+        return EnumJobsW(printer, 0, 0xFFFFFFFF, level, buffer, size, needed, returned);
+    });
+}
+
+BYTE* enumPrintersAlloc(const wchar_t* name, DWORD level, DWORD* count)
+{
+    const DWORD flags = name && *name ? PRINTER_ENUM_NAME : PRINTER_ENUM_LOCAL;
+    wchar_t* target = name && *name ? const_cast<wchar_t*>(name) : nullptr;
+    return enumerateIntoBlock(1024, count, [&](BYTE* buffer, DWORD size, DWORD* needed, DWORD* returned) {
+        return EnumPrintersW(flags, target, level, buffer, size, needed, returned);
+    });
+}
+
+BYTE* enumPortsAlloc(const wchar_t* server, DWORD level, DWORD* count)
+{
+    wchar_t* target = server && *server ? const_cast<wchar_t*>(server) : nullptr;
+    return enumerateIntoBlock(128, count, [&](BYTE* buffer, DWORD size, DWORD* needed, DWORD* returned) {
+        return EnumPortsW(target, level, buffer, size, needed, returned);
+    });
+}
+
+std::vector<std::wstring> dependentFilesInBlock(const BYTE* block, SIZE_T blockSize)
+{
+    std::vector<std::wstring> files;
+    if (!block || (blockSize && blockSize < sizeof(DRIVER_INFO_3W)))
+        return files;
+    const wchar_t* file = reinterpret_cast<const DRIVER_INFO_3W*>(block)->pDependentFiles;
+    if (!file)
+        return files;
+    // Within a block of known size the list is read only inside it; a list
+    // that points outside or runs past its end is not read at all.
+    const wchar_t* end = file + kMaxDependentFileChars;
+    if (blockSize) {
+        end = reinterpret_cast<const wchar_t*>(block + (blockSize & ~static_cast<SIZE_T>(1)));
+        if (reinterpret_cast<const BYTE*>(file) < block || file >= end)
+            return files;
     }
-    *count = returned;
-    return block;
+    while (file < end && *file) {
+        const size_t length = wcsnlen(file, static_cast<size_t>(end - file));
+        if (length == static_cast<size_t>(end - file))
+            break;
+        files.emplace_back(file, length);
+        file += length + 1;
+    }
+    return files;
 }
 
 DWORD getLastJobId(HANDLE printer, const wchar_t* printerName, DWORD* jobId)

@@ -6,6 +6,7 @@
 #include "core/Win32.h"
 
 #include <string>
+#include <vector>
 
 // GetPrinterW at the level into a block sized by a first call; the block
 // (when one was allocated) is left in *info whatever the result.
@@ -16,6 +17,18 @@ bool getPrinterDriverAlloc(HANDLE printer, DWORD level, BYTE** info);
 // then *count is unchanged unless the second call failed). The block has
 // 1024 bytes to spare.
 BYTE* enumJobsAlloc(HANDLE printer, DWORD level, DWORD* count);
+// Printers at the level: PRINTER_ENUM_NAME of the name (a server, a
+// provider such as "Client Network!\\Client") when one is given, else the
+// local ones. The block has 1024 bytes to spare; null with the spooler's
+// error kept on failure.
+BYTE* enumPrintersAlloc(const wchar_t* name, DWORD level, DWORD* count);
+// Ports of the server (null: local) at the level, 128 bytes to spare.
+BYTE* enumPortsAlloc(const wchar_t* server, DWORD level, DWORD* count);
+// The dependent files of a DRIVER_INFO_3 at the start of the block, read
+// only within its blockSize bytes; blockSize 0 (a record of the caller's)
+// reads up to kMaxDependentFileChars characters of the list.
+inline constexpr size_t kMaxDependentFileChars = 65536;
+std::vector<std::wstring> dependentFilesInBlock(const BYTE* block, SIZE_T blockSize);
 // The number of jobs in the queue, and in *jobId the id of the last one;
 // *jobId is not written when the queue is empty. Without a handle the
 // printer is opened by name for the call.

@@ -171,25 +171,14 @@ bool CHelpCab::findDependentFile(HANDLE printer, const wchar_t* pattern, std::ws
     BYTE* block = nullptr;
     bool found = false;
     const SIZE_T blockSize = getPrinterDriverAlloc(printer, 3, &block) && block ? GlobalSize(block) : 0;
-    if (blockSize >= sizeof(DRIVER_INFO_3W)) {
-        const auto* info = reinterpret_cast<const DRIVER_INFO_3W*>(block);
+    if (blockSize) {
         const std::wstring wanted = lowerCase(pattern);
-        // A list of NUL-terminated paths, ended by an empty one, packed into the
-        // block: a list that points outside it or runs past its end is not read.
-        const auto* end = reinterpret_cast<const wchar_t*>(block + (blockSize & ~static_cast<SIZE_T>(1)));
-        const wchar_t* file = info->pDependentFiles;
-        if (file && (reinterpret_cast<const BYTE*>(file) < block || file >= end))
-            file = nullptr;
-        while (file && file < end && *file) {
-            const size_t length = wcsnlen(file, static_cast<size_t>(end - file));
-            if (length == static_cast<size_t>(end - file))
-                break;
-            if (lowerCase(std::wstring(file, length)).find(wanted) != std::wstring::npos) {
-                path.assign(file, length);
+        for (const std::wstring& file : dependentFilesInBlock(block, blockSize)) {
+            if (lowerCase(file).find(wanted) != std::wstring::npos) {
+                path = file;
                 found = true;
                 break;
             }
-            file += length + 1;
         }
     }
     if (block)

@@ -12,12 +12,13 @@
 using ProbeHostFlagsFn = void(__cdecl*)(DWORD*, DWORD*, HMODULE*);
 using ProbeScopeFn = void(__cdecl*)(const char*, const wchar_t*);
 using ProbeLogTraceFn = void(__cdecl*)(const char*);
+using ProbeIsSpoolerProcessFn = DWORD(__cdecl*)();
 using ProbeSetPrinterStringFn = DWORD(__cdecl*)(const wchar_t*, const wchar_t*, const wchar_t*);
 
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s module.dll [flags|scope:NAME|scopew:NAME=ARG|long:N|trace:TEXT|printerdata:QUEUE=NAME=TEXT]...\n", argv[0]);
+        std::fprintf(stderr, "usage: %s module.dll [flags|scope:NAME|scopew:NAME=ARG|long:N|trace:TEXT|printerdata:QUEUE=NAME=TEXT|spoolerprocess]...\n", argv[0]);
         return 2;
     }
     HMODULE module = LoadLibraryA(argv[1]);
@@ -55,6 +56,9 @@ int main(int argc, char** argv)
             scope(name.c_str(), L"");
         } else if (command.rfind("trace:", 0) == 0) {
             trace(command.c_str() + 6);
+        } else if (command == "spoolerprocess") {
+            auto spooler = procAddress<ProbeIsSpoolerProcessFn>(module, "ProbeIsSpoolerProcess");
+            std::printf("spoolerprocess=%lu\n", spooler ? spooler() : 9ul);
         } else if (command.rfind("printerdata:", 0) == 0) {
             auto setString = procAddress<ProbeSetPrinterStringFn>(module, "ProbeSetPrinterString");
             const std::string rest = command.substr(12);

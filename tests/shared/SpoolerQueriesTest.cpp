@@ -144,3 +144,28 @@ TEST_F(SpoolerQueries, OpenWithAccess)
 }
 
 } // namespace
+
+TEST(SpoolerEnumeration, BlocksOfPrintersAndPortsKeepTheSpoolersError)
+{
+    ASSERT_NE(testspool::control(), nullptr);
+    testspool::ScopedQueue queue(testspool::uniqueQueueName(L"Enum"));
+    DWORD count = 0xBD;
+    BYTE* block = enumPrintersAlloc(nullptr, 4, &count);
+    ASSERT_NE(block, nullptr);
+    bool found = false;
+    for (DWORD i = 0; i < count; ++i)
+        found |= queue.name() == reinterpret_cast<PRINTER_INFO_4W*>(block)[i].pPrinterName;
+    EXPECT_TRUE(found);
+    GlobalFree(block);
+
+    block = enumPortsAlloc(nullptr, 1, &count);
+    ASSERT_NE(block, nullptr);
+    GlobalFree(block);
+
+    SetLastError(0);
+    count = 0xBD;
+    EXPECT_EQ(enumPrintersAlloc(L"\\\\NoSuchServer", 2, &count), nullptr);
+    EXPECT_EQ(GetLastError(), DWORD{RPC_S_SERVER_UNAVAILABLE});
+    EXPECT_EQ(enumPortsAlloc(L"\\\\NoSuchServer", 2, &count), nullptr);
+    EXPECT_EQ(GetLastError(), DWORD{RPC_S_SERVER_UNAVAILABLE});
+}

@@ -5,6 +5,7 @@
 #include "core/ProfileScope.h"
 #include "destination/PrinterSettings.h"
 #include "extension/ModuleEntry.h"
+#include "shared/SpoolerNames.h"
 
 extern "C" {
 
@@ -43,6 +44,12 @@ DWORD __cdecl ProbeSetPrinterString(const wchar_t* queue, const wchar_t* name, c
 {
     PrinterSettings settings(queue, PRINTER_ALL_ACCESS);
     return settings.setString(name, text) ? 1 : 0;
+}
+
+// The module's own test of its host's file name.
+DWORD __cdecl ProbeIsSpoolerProcess()
+{
+    return isSpoolerProcess() ? 1 : 0;
 }
 
 } // extern "C"

@@ -1,0 +1,108 @@
+#include "destination/Address.h"
+
+#include "shared/PrinterPort.h"
+
+namespace {
+
+const std::wstring kHttpPrefix = L"http://";
+const std::wstring kHttpsPrefix = L"https://";
+const std::wstring kUncPrefix = L"\\\\";
+
+// In the order they are tested; the semicolon appears twice.
+constexpr wchar_t kInvalidCharacters[] = {L'\\', L'/', L'`', L'\'', L'~', L'!', L'@', L'#', L'$', L'%', L'^',
+                                          L'&',  L'*', L'(', L')',  L'+', L'=', L'<', L'>', L'?', L',', L'"',
+                                          L';',  L'[', L'{', L']',  L'}', L':', L';', L'\r', L'\t', L'\n'};
+static_assert(sizeof(kInvalidCharacters) / sizeof(kInvalidCharacters[0]) == 32);
+
+bool startsWith(const std::wstring& text, const std::wstring& prefix)
+{
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+} // namespace
+
+bool Address::isIPAddress() const
+{
+    if (text_.empty())
+        return false;
+    const int family = getAddressFamily(text_.c_str());
+    return family == AF_INET || family == AF_INET6;
+}
+
+bool Address::isHttpUrl() const
+{
+    return startsWith(text_, kHttpPrefix);
+}
+
+bool Address::isHttpsUrl() const
+{
+    return startsWith(text_, kHttpsPrefix);
+}
+
+bool Address::isUNCPath() const
+{
+    return startsWith(text_, kUncPrefix) && !containsInvalidCharacter(L"\\");
+}
+
+bool Address::isHostName() const
+{
+    if (text_.empty() || text_.front() == L'.' || text_.back() == L'.')
+        return false;
+    return !containsInvalidCharacter(std::wstring());
+}
+
+bool Address::isValid() const
+{
+    if (text_.empty())
+        return false;
+    return isHttpUrl() || isHttpsUrl() || isIPAddress() || isUNCPath() || isHostName();
+}
+
+bool Address::containsInvalidCharacter(const std::wstring& exceptions) const
+{
+    for (wchar_t c : kInvalidCharacters) {
+        if (text_.find(c) == std::wstring::npos)
+            continue;
+        if (exceptions.empty() || exceptions.find(c) == std::wstring::npos)
+            return true;
+    }
+    return false;
+}
+
+int getAddressFamily(const wchar_t* text)
+{
+    if (!text)
+        return 0;
+    WSADATA data{};
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0)
+        return 0;
+    int family = 0;
+    if (data.wVersion == MAKEWORD(2, 2)) {
+        std::wstring copy = text;  // the call takes a writable text
+        for (int candidate : {AF_INET, AF_INET6}) {
+            BYTE buffer[128] = {};
+            INT size = sizeof(buffer);
+            if (WSAStringToAddressW(copy.data(), candidate, nullptr, reinterpret_cast<sockaddr*>(buffer), &size) ==
+                0) {
+                family = reinterpret_cast<sockaddr*>(buffer)->sa_family;
+                break;
+            }
+        }
+    }
+    WSACleanup();
+    return family;
+}
+
+bool isRemoteSessionPort(HANDLE printer)
+{
+    if (!printer)
+        return false;
+    // The queue's own port kind: following a session port to the client's
+    // printer would replace it by the kind of the client's port.
+    PrinterPort port(printer, nullptr);
+    port.setResolveClientPorts(false);
+    std::wstring address;
+    if (!port.getPortAddress(address))
+        return false;
+    return port.getPortType() == kPortCitrixClient || port.getPortType() == kPortTerminalServer;
+}
