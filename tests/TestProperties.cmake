@@ -22,3 +22,6 @@ set_tests_properties(LumoraDialogTest PopupMenuTest PROPERTIES RESOURCE_LOCK pol
 # HKLM "Cluster" makes the machine a cluster node for every process: the tests
 # that create it and the tests whose port lookups would see it.
 set_tests_properties(PrintDriverTest PrinterPortTest PROPERTIES RESOURCE_LOCK cluster_node)
+# The shared I/O component's registration is machine-wide; the port resolver's
+# test takes it away for a moment.
+set_tests_properties(PortResolverTest PortStandInsTest PROPERTIES RESOURCE_LOCK shared_io)

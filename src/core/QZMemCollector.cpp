@@ -1,0 +1,613 @@
+#include "core/QZMemCollector.h"
+
+#include "core/CDbgHelp.h"
+#include "core/QZMemBlock.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <malloc.h>
+#include <new>
+
+// All state is constant-initialised: the operators run before any static
+// constructor of this file, and after its destructors.
+namespace {
+
+constexpr char kProfilerKey[] = "SOFTWARE\\Tarvokin\\QZProfiler";
+constexpr char kFrame[] = "****!!!!****!!!!****!!!!****";
+
+volatile DWORD g_mode = QZMemCollector::kModeUnread;
+HANDLE g_heap = nullptr;
+uint64_t g_failSize = 0;
+uint32_t g_breakId = 0;
+volatile LONG g_counter = 0;
+char g_logLocation[262] = {};  // 260 bytes of location, room for the backslash
+SRWLOCK g_listLock = SRWLOCK_INIT;  // guards g_head, g_tail and every header's links
+QZMemHeader* g_head = nullptr;
+QZMemHeader* g_tail = nullptr;
+volatile bool g_teardown = true;  // no live collector: before the first and after the last
+HANDLE g_recordFile = INVALID_HANDLE_VALUE;
+HANDLE g_textLog = INVALID_HANDLE_VALUE;
+char g_processPath[MAX_PATH] = {};
+char g_modulePath[512] = {};
+char g_callerModulePath[MAX_PATH] = {};
+uintptr_t g_callerBase = 0;
+size_t g_callerSize = 0;
+uint8_t g_guardPattern[QZMemCollector::kGuardSize] = {};
+bool g_debuggerAsked = false;
+bool g_debuggerPresent = false;
+bool g_reportedFailure = false;
+CDbgHelp* g_dbgHelp = nullptr;
+QZMemCollector* g_liveCollector = nullptr;
+alignas(QZMemCollector) unsigned char g_collectorStorage[sizeof(QZMemCollector)];
+INIT_ONCE g_hooksOnce = INIT_ONCE_STATIC_INIT;
+bool g_tracking = false;  // the hooks' choice, fixed for the process
+
+// This module, for the report's "Current Module Name".
+HMODULE ownModule()
+{
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&ownModule), &module);
+    return module;
+}
+
+const char* baseName(const char* path)
+{
+    const char* slash = strrchr(path, '\\');
+    return slash ? slash + 1 : path;
+}
+
+void debugOutput(const char* text)
+{
+    if (strlen(text) < 0x7FFDEF00)
+        OutputDebugStringA(text);
+}
+
+bool debuggerPresent()
+{
+    if (!g_debuggerAsked) {
+        using IsDebuggerPresentFn = BOOL(WINAPI*)();
+        auto present = reinterpret_cast<IsDebuggerPresentFn>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "IsDebuggerPresent")));
+        g_debuggerPresent = present && present();
+        g_debuggerAsked = true;
+    }
+    return g_debuggerPresent;
+}
+
+void breakIfDebugged()
+{
+    if (debuggerPresent())
+        DebugBreak();
+}
+
+void readSettings()
+{
+    if (g_mode != QZMemCollector::kModeUnread)
+        return;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProfilerKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    DWORD mode = 0;
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    if (RegQueryValueExA(key, "TrackMemoryAllocation", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) ==
+            ERROR_SUCCESS &&
+        size == sizeof(value) && value != 0)
+        mode = value == 2 || value == 3 || value == 4 ? value : 1;
+    if (mode != 0) {
+        // Two bytes beyond the 260 keep a value of any length terminated.
+        BYTE location[262] = {};
+        size = 260;
+        DWORD type = REG_NONE;
+        if (RegQueryValueExA(key, "TrackMemoryLogLocation", nullptr, &type, location, &size) == ERROR_SUCCESS &&
+            size > 0) {
+            if (location[0] == 0 || location[1] == 0) {
+                // Wide text (the A call answers REG_SZ converted; a REG_BINARY stays wide).
+                char narrow[262] = {};
+                WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, reinterpret_cast<const wchar_t*>(location),
+                                    static_cast<int>(wcsnlen(reinterpret_cast<const wchar_t*>(location), 130)),
+                                    narrow, 259, nullptr, nullptr);
+                memcpy(g_logLocation, narrow, 260);
+            } else {
+                memcpy(g_logLocation, location, 260);
+            }
+            g_logLocation[259] = '\0';
+            size_t length = strlen(g_logLocation);
+            if (length > 0 && g_logLocation[length - 1] != '\\')
+                g_logLocation[length++] = '\\';
+            g_logLocation[length] = '\0';
+            if (!CreateDirectoryA(g_logLocation, nullptr) && GetLastError() == ERROR_PATH_NOT_FOUND &&
+                !GetTempPathA(sizeof(g_logLocation) - 1, g_logLocation))
+                g_logLocation[0] = '\0';
+        }
+        size = sizeof(value);
+        value = 0;
+        if (RegQueryValueExA(key, "TrackMemoryFailSize", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) ==
+                ERROR_SUCCESS &&
+            value != 0)
+            g_failSize = value;
+    }
+    RegCloseKey(key);
+    g_heap = mode == 1 || mode == 3 ? GetProcessHeap() : nullptr;
+    g_mode = mode;
+}
+
+bool trackingOn()
+{
+    return g_mode >= 1 && g_mode <= 4;
+}
+
+void atUnload()
+{
+    if (g_liveCollector == reinterpret_cast<QZMemCollector*>(g_collectorStorage))
+        g_liveCollector->~QZMemCollector();
+}
+
+BOOL CALLBACK selectHooks(PINIT_ONCE, PVOID, PVOID*)
+{
+    readSettings();
+    g_tracking = trackingOn();
+    if (!g_liveCollector) {
+        new (g_collectorStorage) QZMemCollector();
+        atexit(atUnload);
+    }
+    return TRUE;
+}
+
+void ensureHooks()
+{
+    InitOnceExecuteOnce(&g_hooksOnce, selectHooks, nullptr, nullptr);
+}
+
+void link(QZMemHeader* header)
+{
+    AcquireSRWLockExclusive(&g_listLock);
+    header->previous = g_tail;
+    header->next = nullptr;
+    if (g_tail)
+        g_tail->next = header;
+    else
+        g_head = header;
+    g_tail = header;
+    ReleaseSRWLockExclusive(&g_listLock);
+}
+
+void unlink(QZMemHeader* header)
+{
+    AcquireSRWLockExclusive(&g_listLock);
+    if (header->previous)
+        header->previous->next = header->next;
+    else if (g_head == header)
+        g_head = header->next;
+    if (header->next)
+        header->next->previous = header->previous;
+    else if (g_tail == header)
+        g_tail = header->previous;
+    header->previous = header->next = nullptr;
+    ReleaseSRWLockExclusive(&g_listLock);
+}
+
+bool listIsEmpty()
+{
+    AcquireSRWLockShared(&g_listLock);
+    const bool empty = g_head == nullptr;
+    ReleaseSRWLockShared(&g_listLock);
+    return empty;
+}
+
+// The file of the module that holds the address (cached by region).
+const char* callerModule(void* caller)
+{
+    const auto address = reinterpret_cast<uintptr_t>(caller);
+    if (g_callerModulePath[0] && address >= g_callerBase && address < g_callerBase + g_callerSize)
+        return g_callerModulePath;
+    MEMORY_BASIC_INFORMATION info{};
+    if (VirtualQuery(caller, &info, sizeof(info))) {
+        g_callerBase = reinterpret_cast<uintptr_t>(info.AllocationBase);
+        g_callerSize = reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize - g_callerBase;
+        if (GetModuleFileNameA(static_cast<HMODULE>(info.AllocationBase), g_callerModulePath, MAX_PATH))
+            return g_callerModulePath;
+    }
+    snprintf(g_callerModulePath, MAX_PATH, "%s", g_modulePath);
+    return g_callerModulePath;
+}
+
+void writeBytes(HANDLE file, const void* data, DWORD size)
+{
+    DWORD written = 0;
+    if (file != INVALID_HANDLE_VALUE)
+        WriteFile(file, data, size, &written, nullptr);
+}
+
+// To the debugger output and, while it is open, the text log.
+void bannerLine(const char* text)
+{
+    debugOutput(text);
+    writeBytes(g_textLog, text, static_cast<DWORD>(strlen(text)));
+}
+
+bool openLogs(const char* callerModulePath)
+{
+    if (g_recordFile != INVALID_HANDLE_VALUE)
+        return true;
+    char directory[262] = {};
+    if (g_logLocation[0])
+        snprintf(directory, sizeof(directory), "%s", g_logLocation);
+    else if (!GetTempPathA(sizeof(directory) - 1, directory))
+        return false;
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    char name[1024] = {};
+    const int length = snprintf(name, sizeof(name), "%s%s_%s_%lu_%d%02d%02d%02d%02d%02d.mlk", directory,
+                                baseName(g_processPath), baseName(callerModulePath), GetCurrentProcessId(), now.wYear,
+                                now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
+    if (length <= 0 || static_cast<size_t>(length) + 5 >= sizeof(name))
+        return false;
+    g_recordFile = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                               nullptr);
+    if (g_recordFile == INVALID_HANDLE_VALUE)
+        return false;
+    strcat(name, ".log");
+    g_textLog = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                            nullptr);
+    const char banner[] = "\r\n******* Leak Report *******\r\n";
+    writeBytes(g_textLog, banner, sizeof(banner) - 1);
+    if (g_liveCollector) {
+        HKEY key = nullptr;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Tarvokin\\XPS-Drv", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &key, nullptr) == ERROR_SUCCESS) {
+            RegSetValueExA(key, "LeakedModule", 0, REG_BINARY, reinterpret_cast<const BYTE*>(name),
+                           static_cast<DWORD>(strlen(name)));
+            RegCloseKey(key);
+        }
+        debugOutput("Logging memory leak information to:\r\n");
+        debugOutput(name);
+        debugOutput("\r\n");
+    }
+    return true;
+}
+
+void closeLogs()
+{
+    if (g_recordFile != INVALID_HANDLE_VALUE)
+        CloseHandle(g_recordFile);
+    if (g_textLog != INVALID_HANDLE_VALUE)
+        CloseHandle(g_textLog);
+    g_recordFile = g_textLog = INVALID_HANDLE_VALUE;
+}
+
+// One line of a block; 64-bit addresses and sizes in full.
+void formatLine(char* line, size_t size, const QZMemHeader& header, QZMemCollector::Record type, const char* module)
+{
+    char function[260] = {}, file[260] = {};
+    DWORD lineNumber = 0;
+    if (!g_dbgHelp) {
+        void* storage = malloc(sizeof(CDbgHelp));
+        if (storage) {
+            g_dbgHelp = new (storage) CDbgHelp();
+            g_dbgHelp->initialize();
+        }
+    }
+    if (g_dbgHelp)
+        g_dbgHelp->lookup(header.caller, function, file, &lineNumber);
+    const char* name = baseName(module);
+    if (type == QZMemCollector::kLeak)
+        snprintf(line, size,
+                 "MemoryLeak module=\"%s\" id=\"%u\" size=\"%llu\" release=\"%d\" function=\"%s\" file=\"%s\" "
+                 "line=\"%lu\" overrun=\"%d\" underrun=\"%d\"\r\n",
+                 name, header.id, static_cast<unsigned long long>(header.size), header.released, function, file,
+                 lineNumber, header.overrun, header.underrun);
+    else
+        snprintf(line, size,
+                 "%s allocPtr=\"0x%llX\" memHdrPtr=\"0x%llX\" module=\"%s\" id=\"%u\" size=\"%llu\" function=\"%s\" "
+                 "file=\"%s\" line=\"%lu\" overrun=\"%d\" underrun=\"%d\"\r\n",
+                 type == QZMemCollector::kAccessViolation ? "MemoryAccessViolation" : "MemoryInUse",
+                 static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(header.allocation)),
+                 static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(&header)), name, header.id,
+                 static_cast<unsigned long long>(header.size), function, file, lineNumber, header.overrun,
+                 header.underrun);
+}
+
+void writeRecord(const QZMemHeader& header, QZMemCollector::Record type)
+{
+    const char* module = callerModule(header.caller);
+    if (!openLogs(module))
+        return;
+    writeBytes(g_recordFile, &header, sizeof(header));
+    char line[1024];
+    formatLine(line, sizeof(line), header, type, module);
+    writeBytes(g_textLog, line, static_cast<DWORD>(strlen(line)));
+    debugOutput(line);
+}
+
+bool checkGuards(QZMemHeader& header)
+{
+    for (size_t i = 0; i < QZMemCollector::kGuardSize; ++i)
+        if (header.leadingGuard[i] != QZMemCollector::kGuardByte) {
+            header.underrun = 1;
+            break;
+        }
+    for (uint64_t i = 0; header.trailingGuard && i < header.trailingGuardLength; ++i)
+        if (header.trailingGuard[i] != QZMemCollector::kGuardByte) {
+            header.overrun = 1;
+            break;
+        }
+    if (header.underrun || header.overrun) {
+        breakIfDebugged();
+        return false;
+    }
+    return true;
+}
+
+bool guardedMode()
+{
+    return g_mode >= 2 && g_mode <= 4;
+}
+
+} // namespace
+
+QZMemCollector::QZMemCollector()
+{
+    memset(g_guardPattern, kGuardByte, sizeof(g_guardPattern));
+    if (trackingOn()) {
+        GetModuleFileNameA(nullptr, g_processPath, sizeof(g_processPath));
+        GetModuleFileNameA(ownModule(), g_modulePath, sizeof(g_modulePath));
+    }
+    g_teardown = false;
+    g_liveCollector = this;
+}
+
+QZMemCollector::~QZMemCollector()
+{
+    if (trackingOn()) {
+        char line[1024];
+        debugOutput("\r\n");
+        debugOutput(kFrame);
+        debugOutput(" Starting memory allocation tracking reporting ");
+        debugOutput(kFrame);
+        debugOutput("\r\n");
+        if (g_processPath[0] && g_modulePath[0]) {
+            snprintf(line, sizeof(line), "Process Name: %s\r\nCurrent Module Name: %s\r\n", g_processPath,
+                     g_modulePath);
+            debugOutput(line);
+        }
+        uint64_t leaked = 0;
+        AcquireSRWLockShared(&g_listLock);
+        for (QZMemHeader* header = g_head; header; header = header->next) {
+            writeRecord(*header, kLeak);
+            leaked += header->size;
+        }
+        ReleaseSRWLockShared(&g_listLock);
+        snprintf(line, sizeof(line), "Total number of allocations tracked: %ld\n", static_cast<long>(g_counter));
+        debugOutput(line);
+        if (leaked) {
+            snprintf(line, sizeof(line), "Total leaked size: %llu\n", static_cast<unsigned long long>(leaked));
+            debugOutput(line);
+            bannerLine("\r\n********** Memory was leaked **********\r\n");
+        } else {
+            bannerLine("\r\n********** Clean System **********\r\n");
+        }
+        if (listIsEmpty())
+            closeLogs();
+        if (g_dbgHelp) {
+            g_dbgHelp->~CDbgHelp();
+            free(g_dbgHelp);
+            g_dbgHelp = nullptr;
+        }
+        debugOutput("\r\n");
+        debugOutput(kFrame);
+        debugOutput(" Completed memory allocation tracking reporting ");
+        debugOutput(kFrame);
+        debugOutput("\r\n");
+    }
+    g_teardown = true;
+    if (g_liveCollector == this)
+        g_liveCollector = nullptr;
+}
+
+void* QZMemCollector::allocate(size_t size, bool array, void* caller)
+{
+    ensureHooks();
+    if (g_tracking)
+        return trackedAllocate(size, array, caller);
+    // A request of 0 bytes is one of 1: every new answers a block of its own.
+    return malloc(size ? size : 1);
+}
+
+void QZMemCollector::release(void* data, bool array)
+{
+    if (!data)
+        return;
+    ensureHooks();
+    if (g_tracking)
+        trackedFree(data, array);
+    else
+        free(data);
+}
+
+size_t QZMemCollector::blockSize(void* data)
+{
+    if (!data)
+        return 0;
+    ensureHooks();
+    if (g_tracking) {
+        QZMemHeader* header = headerOf(data);
+        return header ? static_cast<size_t>(header->size) : 0;
+    }
+    return _msize(data);
+}
+
+void* QZMemCollector::trackedAllocate(size_t size, bool array, void* caller, uint32_t* id)
+{
+    if (g_failSize && size >= g_failSize)
+        return nullptr;
+    // Every request is a block of its own, 0 bytes too.
+    const size_t wanted = size ? size : 1;
+    void* data = nullptr;
+    QZMemHeader* header = nullptr;
+    if (g_mode == 2) {
+        QZMemBlockVirtualAlloc block;
+        data = block.allocateWithCaller(wanted, caller, array, nullptr);
+        header = block.getHeader();
+    } else {
+        QZMemBlock block;
+        block.setGuards(g_mode == 3 || g_mode == 4);
+        data = block.allocateWithCaller(wanted, caller, array, g_mode == 4 ? nullptr : g_heap);
+        header = block.getHeader();
+    }
+    if (!data) {
+        if (!g_reportedFailure) {
+            g_reportedFailure = true;
+            reportLiveAllocations();
+        }
+        return nullptr;
+    }
+    header->size = size;
+    // The guard after the data starts where the caller's bytes end.
+    if (header->trailingGuard && size == 0) {
+        header->trailingGuard = static_cast<uint8_t*>(data);
+        header->trailingGuard[0] = kGuardByte;
+        header->trailingGuardLength += 1;
+    }
+    header->id = static_cast<uint32_t>(InterlockedIncrement(&g_counter));
+    if (id)
+        *id = header->id;
+    if (header->id == g_breakId)
+        reportLiveAllocations();
+    link(header);
+    return data;
+}
+
+void QZMemCollector::trackedFree(void* data, bool array)
+{
+    QZMemHeader* header = QZMemBlock::headerFromData(data);
+    if (!header || header->arrayFlag != (array ? 1u : 0u)) {
+        breakIfDebugged();
+        return;
+    }
+    unlink(header);
+    if (g_teardown) {
+        header->released = 1;
+        writeRecord(*header, kLeak);
+        if (listIsEmpty() && g_recordFile != INVALID_HANDLE_VALUE) {
+            closeLogs();
+            debugOutput("\r\n");
+            debugOutput(kFrame);
+            debugOutput(" Completed reporting of releases after tear down of QZMemCollector Object ");
+            debugOutput(kFrame);
+            debugOutput("\r\n");
+        }
+    }
+    if (guardedMode() && !checkGuards(*header))
+        writeRecord(*header, kAccessViolation);
+    QZMemBlock block(header);
+    block.freeBlock();
+}
+
+void QZMemCollector::setBreakId(uint32_t id)
+{
+    g_breakId = id;
+}
+
+void QZMemCollector::setMode(DWORD mode)
+{
+    g_mode = mode;
+    g_failSize = 0;
+    g_heap = mode == 1 || mode == 3 ? GetProcessHeap() : nullptr;
+}
+
+void QZMemCollector::setFailSize(uint64_t size)
+{
+    g_failSize = size;
+}
+
+DWORD QZMemCollector::getMode()
+{
+    ensureHooks();
+    return g_mode == kModeUnread ? 0 : g_mode;
+}
+
+bool QZMemCollector::isPageGuardMode()
+{
+    return getMode() == 2;
+}
+
+uint32_t QZMemCollector::getAllocationCount()
+{
+    return static_cast<uint32_t>(g_counter);
+}
+
+bool QZMemCollector::isReleased(uint32_t id)
+{
+    if (id == 0)
+        return true;
+    AcquireSRWLockShared(&g_listLock);
+    bool live = false;
+    for (QZMemHeader* header = g_head; header && !live; header = header->next)
+        live = header->id == id;
+    ReleaseSRWLockShared(&g_listLock);
+    return !live;
+}
+
+bool QZMemCollector::hasUnderrun(void* data)
+{
+    QZMemHeader* header = headerOf(data);
+    if (!header)
+        return false;
+    if (guardedMode())
+        checkGuards(*header);
+    return header->underrun != 0;
+}
+
+bool QZMemCollector::hasOverrun(void* data)
+{
+    QZMemHeader* header = headerOf(data);
+    if (!header)
+        return false;
+    if (guardedMode())
+        checkGuards(*header);
+    return header->overrun != 0;
+}
+
+bool QZMemCollector::isDamaged(void* data)
+{
+    return hasUnderrun(data) || hasOverrun(data);
+}
+
+const uint8_t* QZMemCollector::guardPattern()
+{
+    return g_guardPattern;
+}
+
+QZMemHeader* QZMemCollector::headerOf(void* data)
+{
+    return QZMemBlock::headerFromData(data);
+}
+
+void* QZMemCollector::zeroedAlloc(size_t size)
+{
+    if (size < 1 || size > 0x7FFDEF00)
+        return nullptr;
+    return calloc(1, size);
+}
+
+void QZMemCollector::reportLiveAllocations()
+{
+    breakIfDebugged();
+    uint64_t count = 0, bytes = 0;
+    char line[1024];
+    AcquireSRWLockShared(&g_listLock);
+    const char* module = g_head ? callerModule(g_head->caller) : g_modulePath;
+    for (QZMemHeader* header = g_head; header; header = header->next) {
+        formatLine(line, sizeof(line), *header, kInUse, module);
+        debugOutput(line);
+        ++count;
+        bytes += header->size;
+    }
+    ReleaseSRWLockShared(&g_listLock);
+    snprintf(line, sizeof(line), "%llu allocations active, consuming %llu bytes\r\n",
+             static_cast<unsigned long long>(count), static_cast<unsigned long long>(bytes));
+    debugOutput(line);
+}

@@ -1,0 +1,189 @@
+// The memory tracker: guard bytes damaged before and after a block are
+// found at its free and logged, no-access pages surround page-guarded
+// blocks, a leak report lists what was never freed, and nothing is tracked
+// while the machine setting is off. Tracked blocks are made through the
+// tracker's own entry in the mode a case sets; the operators of this
+// process keep the choice made at its start (the machine setting).
+#include "core/QZMemCollector.h"
+#include "support/TestEnv.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+DWORD machineSetting()
+{
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tarvokin\\QZProfiler", L"TrackMemoryAllocation", RRF_RT_ANY,
+                     nullptr, &value, &size) != ERROR_SUCCESS)
+        return 0;
+    return value;
+}
+
+// The report files land in the temp folder, made this process's own before
+// the first record opens them (they stay open for the process).
+testenv::TempDir& logFolder()
+{
+    static testenv::TempDir* folder = [] {
+        auto* dir = new testenv::TempDir();
+        SetEnvironmentVariableW(L"TMP", dir->path().c_str());
+        SetEnvironmentVariableW(L"TEMP", dir->path().c_str());
+        return dir;
+    }();
+    return *folder;
+}
+
+std::string textLog()
+{
+    WIN32_FIND_DATAW found{};
+    HANDLE find = FindFirstFileW(logFolder().file(L"*.mlk.log").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return std::string();
+    FindClose(find);
+    return testenv::readFile(logFolder().file(found.cFileName));
+}
+
+size_t occurrences(const std::string& text, const std::string& word)
+{
+    size_t count = 0;
+    for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1))
+        ++count;
+    return count;
+}
+
+class MemoryTracker : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (machineSetting() != 0)
+            GTEST_SKIP() << "tracking is on for the machine: this process's own blocks are in the list";
+        logFolder();
+    }
+    void TearDown() override { QZMemCollector::setMode(0); }
+};
+
+} // namespace
+
+TEST(MemoryTrackerSetting, NothingIsTrackedWhileTheMachineSettingIsOff)
+{
+    const DWORD setting = machineSetting();
+    const DWORD expected = setting == 0 ? 0 : setting >= 2 && setting <= 4 ? setting : 1;
+    EXPECT_EQ(QZMemCollector::getMode(), expected);
+    auto block = std::make_unique<char[]>(64);
+    EXPECT_EQ(QZMemCollector::headerOf(block.get()) != nullptr, setting != 0);
+    // Every new answers a block of its own, 0 bytes too.
+    std::unique_ptr<char[]> empty(new char[0]);
+    EXPECT_NE(empty.get(), nullptr);
+    char* nothing = new (std::nothrow) char[0];
+    EXPECT_NE(nothing, nullptr);
+    delete[] nothing;
+}
+
+TEST_F(MemoryTracker, DamagedGuardsAreFoundAtTheFreeAndLogged)
+{
+    struct Row {
+        DWORD mode;
+        int offset;  // the byte written, from the data's start (size 24)
+        bool underrun, overrun;
+    } rows[] = {
+        {3, 24, false, true}, {3, -1, true, false}, {4, 24, false, true}, {4, -384, true, false},
+        {2, 24, false, true}, {2, -1, true, false}, {3, 23, false, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::to_string(row.mode) + " at " + std::to_string(row.offset));
+        QZMemCollector::setMode(row.mode);
+        const size_t before = occurrences(textLog(), "MemoryAccessViolation");
+        uint32_t id = 0;
+        auto* data = static_cast<char*>(QZMemCollector::trackedAllocate(24, false, nullptr, &id));
+        ASSERT_NE(data, nullptr);
+        EXPECT_FALSE(QZMemCollector::isReleased(id));
+        EXPECT_FALSE(QZMemCollector::isDamaged(data));
+        data[row.offset] = 0x11;
+        EXPECT_EQ(QZMemCollector::hasUnderrun(data), row.underrun);
+        EXPECT_EQ(QZMemCollector::hasOverrun(data), row.overrun);
+        QZMemCollector::trackedFree(data, false);
+        EXPECT_TRUE(QZMemCollector::isReleased(id));
+        const std::string log = textLog();
+        EXPECT_EQ(occurrences(log, "MemoryAccessViolation"), before + (row.underrun || row.overrun ? 1 : 0));
+        if (row.overrun) {
+            EXPECT_NE(log.rfind("overrun=\"1\" underrun=\"0\""), std::string::npos);
+        }
+        if (row.underrun) {
+            EXPECT_NE(log.rfind("overrun=\"0\" underrun=\"1\""), std::string::npos);
+        }
+    }
+}
+
+TEST_F(MemoryTracker, PageGuardedBlocksLieBetweenNoAccessPages)
+{
+    QZMemCollector::setMode(2);
+    auto* data = static_cast<char*>(QZMemCollector::trackedAllocate(100, false, nullptr));
+    ASSERT_NE(data, nullptr);
+    QZMemHeader* header = QZMemCollector::headerOf(data);
+    ASSERT_NE(header, nullptr);
+    EXPECT_EQ(header->kind, uint32_t{QZMemCollector::kVirtualAlloc});
+    MEMORY_BASIC_INFORMATION before{}, after{};
+    ASSERT_TRUE(VirtualQuery(static_cast<char*>(header->allocation), &before, sizeof(before)));
+    EXPECT_EQ(before.Protect, DWORD{PAGE_NOACCESS});
+    ASSERT_TRUE(VirtualQuery(header->trailingGuard + header->trailingGuardLength, &after, sizeof(after)));
+    EXPECT_EQ(after.Protect, DWORD{PAGE_NOACCESS});
+    EXPECT_GE(header->trailingGuardLength, QZMemCollector::kGuardSize);
+    QZMemCollector::trackedFree(data, false);
+}
+
+TEST_F(MemoryTracker, FailSizeRefusesLargeBlocksAndMismatchedFreesFreeNothing)
+{
+    QZMemCollector::setMode(3);
+    QZMemCollector::setFailSize(4096);
+    void* small = QZMemCollector::trackedAllocate(4095, false, nullptr);
+    EXPECT_NE(small, nullptr);
+    EXPECT_EQ(QZMemCollector::trackedAllocate(4096, false, nullptr), nullptr);
+    QZMemCollector::trackedFree(small, false);
+    QZMemCollector::setFailSize(0);
+
+    uint32_t id = 0;
+    void* array = QZMemCollector::trackedAllocate(8, true, nullptr, &id);
+    QZMemCollector::trackedFree(array, false);  // delete of a new[] block
+    EXPECT_FALSE(QZMemCollector::isReleased(id));
+    QZMemCollector::trackedFree(array, true);
+    EXPECT_TRUE(QZMemCollector::isReleased(id));
+    int local = 0;
+    QZMemCollector::trackedFree(&local, false);  // no header: left alone
+    EXPECT_TRUE(QZMemCollector::isReleased(0));
+}
+
+TEST_F(MemoryTracker, LeakReportListsWhatWasNeverFreedAndLaterReleases)
+{
+    QZMemCollector::setMode(3);
+    void* first = nullptr;
+    void* second = nullptr;
+    const size_t leaksBefore = occurrences(textLog(), "MemoryLeak ");
+    {
+        QZMemCollector collector;
+        first = QZMemCollector::trackedAllocate(10, false, reinterpret_cast<void*>(&machineSetting));
+        second = QZMemCollector::trackedAllocate(20, true, reinterpret_cast<void*>(&machineSetting));
+        ASSERT_NE(first, nullptr);
+        ASSERT_NE(second, nullptr);
+    }  // the report
+    std::string log = textLog();
+    EXPECT_EQ(occurrences(log, "MemoryLeak "), leaksBefore + 2);
+    EXPECT_NE(log.find("size=\"10\" release=\"0\""), std::string::npos) << log;
+    EXPECT_NE(log.find("size=\"20\" release=\"0\""), std::string::npos) << log;
+    EXPECT_NE(log.find("Memory was leaked"), std::string::npos);
+    EXPECT_NE(log.find("module=\"MemoryTrackerTest.exe\""), std::string::npos) << log;
+    // Frees after the report are logged as releases.
+    QZMemCollector::trackedFree(first, false);
+    QZMemCollector::trackedFree(second, true);
+    log = textLog();
+    EXPECT_NE(log.find("size=\"10\" release=\"1\""), std::string::npos) << log;
+    EXPECT_NE(log.find("size=\"20\" release=\"1\""), std::string::npos) << log;
+    // The record file holds the raw headers: four records of 504 bytes.
+    WIN32_FIND_DATAW found{};
+    HANDLE find = FindFirstFileW(logFolder().file(L"*.mlk").c_str(), &found);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    FindClose(find);
+    EXPECT_EQ(testenv::readFile(logFolder().file(found.cFileName)).size() % sizeof(QZMemHeader), 0u);
+}
