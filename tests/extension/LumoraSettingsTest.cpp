@@ -21,7 +21,6 @@
 
 namespace {
 
-constexpr DWORD kPolicyMarkerOn = 19728374; // "KRVZMA": a server policy is configured
 
 using PolicyValue = std::variant<DWORD, std::wstring>;
 
@@ -55,14 +54,9 @@ protected:
     void setPolicy(const std::map<std::wstring, PolicyValue>& values)
     {
         dropPolicy(); // a policy object loads once: the next one sees the new source
-        const std::wstring location = dir_.file(L"policy.xml");
-        HANDLE file = CreateFileW(location.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, file);
-        CloseHandle(file);
         ASSERT_FALSE(testenv::policyLocalAddress().empty()) << "the computer name must resolve";
-        settingsKey_->setDword(L"KRVZMA", kPolicyMarkerOn);
-        settingsKey_->setString(L"Policy", location.c_str());
-        cache_ = std::make_unique<RegistryKey>(testenv::makeValidPolicyCache(location));
+        cache_ = std::make_unique<RegistryKey>(testenv::makeServerPolicyInForce(dir_.file(L"policy.xml")));
+        ASSERT_TRUE(cache_->isOpen());
         for (const auto& [name, value] : values) {
             if (const DWORD* number = std::get_if<DWORD>(&value))
                 cache_->setDword(name, *number);

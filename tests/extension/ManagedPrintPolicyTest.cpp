@@ -189,15 +189,10 @@ protected:
         ASSERT_FALSE(testenv::policyLocalAddress().empty()) << "the computer name must resolve";
         // An existing file as the location: no network is involved and the
         // cache below is what the policy answers from.
-        const std::wstring location = dir_.file(L"policy.xml");
-        HANDLE file = CreateFileW(location.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, file);
-        CloseHandle(file);
+        cache_ = std::make_unique<RegistryKey>(testenv::makeServerPolicyInForce(dir_.file(L"policy.xml")));
+        ASSERT_TRUE(cache_->isOpen());
         settings_ = std::make_unique<RegistryKey>(HKEY_CURRENT_USER, settingskeys::kSettings,
                                                   RegistryKey::kAllAccess, true);
-        settings_->setDword(L"KRVZMA", kMarkerOn);
-        settings_->setString(L"Policy", location.c_str());
-        cache_ = std::make_unique<RegistryKey>(testenv::makeValidPolicyCache(location));
     }
     void TearDown() override
     {

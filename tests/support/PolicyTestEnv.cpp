@@ -48,4 +48,17 @@ RegistryKey makeValidPolicyCache(const std::wstring& location, DWORD refreshHour
     return cache;
 }
 
+RegistryKey makeServerPolicyInForce(const std::wstring& location)
+{
+    constexpr DWORD kServerPolicyMarkerOn = 19728374;
+    HANDLE file = CreateFileW(location.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return RegistryKey(nullptr, L"", RegistryKey::kRead);
+    CloseHandle(file);
+    RegistryKey settings(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess, true);
+    settings.setDword(L"KRVZMA", kServerPolicyMarkerOn);
+    settings.setString(L"Policy", location.c_str());
+    return makeValidPolicyCache(location);
+}
+
 } // namespace testenv

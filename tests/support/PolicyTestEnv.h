@@ -24,6 +24,12 @@ void clearPolicyState();
 // location, stamped now, refreshed after refreshHours.
 RegistryKey makeValidPolicyCache(const std::wstring& location, DWORD refreshHours = 24);
 
+// A server policy in force for the next policy object: an empty policy file
+// at location, the user's settings naming it with the server-policy marker
+// on, and a valid cache subkey, returned for the caller to fill. The key is
+// closed when the file cannot be written.
+RegistryKey makeServerPolicyInForce(const std::wstring& location);
+
 // Sockets for the test process, balanced on destruction.
 class Winsock {
 public:
