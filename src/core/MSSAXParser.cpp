@@ -1,6 +1,6 @@
 #include "core/MSSAXParser.h"
 
-#include "core/COMWrapper.h"
+#include "core/SaxReaderScope.h"
 #include "core/ComVariant.h"
 #include "core/ScopedHandle.h"
 
@@ -50,10 +50,8 @@ MSSAXParser::~MSSAXParser()
     }
     // Only the thread whose COM was initialised can undo it; elsewhere the
     // other thread's record would lose an entry that is not ours.
-    if (comInitialised_ && comThreadId_ == GetCurrentThreadId()) {
-        if (COMWrapper* com = getThreadCOMWrapper(__FILE__, __LINE__))
-            com->uninitialize();
-    }
+    if (comInitialised_ && comThreadId_ == GetCurrentThreadId())
+        SaxReaderScope::uninitializeCom();
 }
 
 HRESULT STDMETHODCALLTYPE MSSAXParser::QueryInterface(REFIID riid, void** object)
@@ -95,8 +93,8 @@ HRESULT STDMETHODCALLTYPE MSSAXParser::startDocument()
 HRESULT STDMETHODCALLTYPE MSSAXParser::endDocument()
 {
     // Drops the reader's reference to this handler.
-    if (reader_)
-        reader_->putContentHandler(nullptr);
+    if (activeReader_)
+        activeReader_->putContentHandler(nullptr);
     return S_OK;
 }
 
@@ -178,32 +176,16 @@ bool MSSAXParser::createReader()
     if (reader_)
         return true;
     if (!comInitialised_) {
-        COMWrapper* com = getThreadCOMWrapper(__FILE__, __LINE__);
-        if (!com)
+        bool initialised = false;
+        if (!SaxReaderScope::initializeCom(initialised))
             return false;
-        const HRESULT result = com->initialize();
-        if (SUCCEEDED(result)) {
+        if (initialised) {
             comInitialised_ = true;
             comThreadId_ = GetCurrentThreadId();
-        } else {
-            // Nothing to undo later: pop the failed entry now.
-            com->uninitialize();
-            // A thread already in the multithreaded apartment can use COM.
-            if (result != RPC_E_CHANGED_MODE)
-                return false;
         }
     }
-    if (FAILED(CoCreateInstance(CLSID_SAXXMLReader, nullptr, CLSCTX_INPROC_SERVER, __uuidof(ISAXXMLReader),
-                                reinterpret_cast<void**>(&reader_)))) {
-        reader_ = nullptr;
-        return false;
-    }
-    // Documents come from servers and files: no DTD, no external entity.
-    // Readers that do not know a feature keep their (safe) default.
-    reader_->putFeature(L"prohibit-dtd", VARIANT_TRUE);
-    reader_->putFeature(L"http://xml.org/sax/features/external-general-entities", VARIANT_FALSE);
-    reader_->putFeature(L"http://xml.org/sax/features/external-parameter-entities", VARIANT_FALSE);
-    return true;
+    reader_ = SaxReaderScope::createReader();
+    return reader_ != nullptr;
 }
 
 bool MSSAXParser::parse(const std::string& xml)
@@ -211,8 +193,16 @@ bool MSSAXParser::parse(const std::string& xml)
     try {
         levels_.clear();
         text_.clear();
-        if (!createReader() || xml.size() > UINT_MAX)
+        if (xml.size() > UINT_MAX)
             return false;
+        // The thread's shared reader when a scope lends it, else our own.
+        SaxReaderScope::Lease lease;
+        ISAXXMLReader* reader = lease.reader();
+        if (!reader) {
+            if (!createReader())
+                return false;
+            reader = reader_;
+        }
         // A stream of bytes lets the reader decode by the document's own
         // declaration (a string would be taken as already decoded).
         IStream* stream = SHCreateMemStream(reinterpret_cast<const BYTE*>(xml.data()), static_cast<UINT>(xml.size()));
@@ -223,13 +213,16 @@ bool MSSAXParser::parse(const std::string& xml)
         value->vt = VT_UNKNOWN;
         value->punkVal = stream; // the variant owns the stream now
         // Set on every parse: endDocument removed it after the last one.
-        reader_->putContentHandler(this);
-        const HRESULT result = reader_->parse(input.get());
-        reader_->putContentHandler(nullptr);
+        activeReader_ = reader;
+        reader->putContentHandler(this);
+        const HRESULT result = reader->parse(input.get());
+        reader->putContentHandler(nullptr);
+        activeReader_ = nullptr;
         return SUCCEEDED(result);
     } catch (...) {
-        if (reader_)
-            reader_->putContentHandler(nullptr);
+        if (activeReader_)
+            activeReader_->putContentHandler(nullptr);
+        activeReader_ = nullptr;
         return false;
     }
 }

@@ -12,8 +12,9 @@
 // then declare UTF-8 or no encoding.
 //
 // DTDs are prohibited and external entities are not resolved. A parser
-// belongs to one thread; it initialises COM on that thread when it first
-// creates its reader and undoes that when it is destroyed there. Failures
+// belongs to one thread. Inside a SaxReaderScope it parses with the scope's
+// reader; otherwise it initialises COM on that thread when it first creates
+// a reader of its own and undoes that when it is destroyed there. Failures
 // are answered with false, never with an exception.
 #pragma once
 
@@ -126,7 +127,8 @@ protected:
 private:
     void dispatch(const LevelData& level, const std::wstring& text);
 
-    ISAXXMLReader* reader_ = nullptr;
+    ISAXXMLReader* reader_ = nullptr;       // our own, made on first need
+    ISAXXMLReader* activeReader_ = nullptr; // ours or a scope's, while a parse runs
     volatile LONG refCount_ = 1;
     bool comInitialised_ = false;
     DWORD comThreadId_ = 0; // the thread whose COM this parser initialised

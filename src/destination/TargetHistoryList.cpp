@@ -1,6 +1,7 @@
 #include "destination/TargetHistoryList.h"
 
 #include "VagantUIExtension/DiscoveryServicesManager.h"
+#include "core/SaxReaderScope.h"
 #include "core/StringConversion.h"
 #include "core/TextFormat.h"
 #include "destination/PrintPathAttr.h"
@@ -67,6 +68,8 @@ bool TargetHistoryList::load()
     length = std::min(length, storedValueCount());
 
     std::vector<TargetHistoryEntry> stored(length);
+    // Every entry's document through one reader (and one COM set-up).
+    MPrint::SaxReaderScope readers;
     for (DWORD n = 0; n < length; ++n) {
         DWORD age = 0;
         if (key_.queryDword(ageName(n), &age))

@@ -2,6 +2,7 @@
 // conversion by type, reuse of one parser, decoding by the document's
 // declaration, hostile documents and files.
 #include "core/MSSAXParser.h"
+#include "core/SaxReaderScope.h"
 #include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -240,6 +241,50 @@ TEST(MSSAXParserComTest, ParserBalancesTheThreadsComInitialisation)
         EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_FALSE); // still ours
         CoUninitialize();
         CoUninitialize();
+    }).join();
+}
+
+// Parses the document named by its text element from inside the handler.
+class NestingRecorder : public Recorder {
+protected:
+    void onStringValue(const LevelData& l, const std::wstring& v) override
+    {
+        Recorder::onStringValue(l, v);
+        Recorder inner;
+        nestedParsed = inner.parse("<text>inner</text>") && inner.calls.size() == 1;
+    }
+
+public:
+    bool nestedParsed = false;
+};
+
+TEST(MSSAXParserComTest, ScopeSetsUpComOnceForEveryParseInside)
+{
+    std::thread([] {
+        const auto apartmentIsOurs = [] {
+            const HRESULT probe = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+            if (SUCCEEDED(probe))
+                CoUninitialize();
+            return probe == RPC_E_CHANGED_MODE;
+        };
+        {
+            MPrint::SaxReaderScope scope;
+            for (const char* document : {"<text>a</text>", "<text>b</text>"}) {
+                Recorder parser;
+                ASSERT_TRUE(parser.parse(document));
+                EXPECT_EQ(parser.calls.size(), 1u);
+            }
+            // Both parsers are gone; the scope keeps the apartment for the next.
+            EXPECT_TRUE(apartmentIsOurs());
+            // A parse started from inside a parse cannot share the lent reader.
+            NestingRecorder outer;
+            EXPECT_TRUE(outer.parse("<root><text>outer</text></root>"));
+            EXPECT_TRUE(outer.nestedParsed);
+            EXPECT_FALSE(outer.parse("<root><text>unclosed</root>"));
+            Recorder afterFailure;
+            EXPECT_TRUE(afterFailure.parse("<text>c</text>"));
+        }
+        EXPECT_FALSE(apartmentIsOurs()); // undone with the scope
     }).join();
 }
 

@@ -1,0 +1,87 @@
+#include "core/SaxReaderScope.h"
+
+#include "core/COMWrapper.h"
+
+namespace MPrint {
+
+namespace {
+
+thread_local SaxReaderScope* t_innermost = nullptr;
+
+} // namespace
+
+SaxReaderScope::SaxReaderScope() : previous_(t_innermost)
+{
+    t_innermost = this;
+}
+
+SaxReaderScope::~SaxReaderScope()
+{
+    t_innermost = previous_;
+    if (reader_)
+        reader_->Release();
+    if (comInitialised_)
+        uninitializeCom();
+}
+
+SaxReaderScope::Lease::Lease()
+{
+    SaxReaderScope* scope = t_innermost;
+    if (!scope || scope->lent_)
+        return;
+    if (!scope->tried_) {
+        scope->tried_ = true;
+        if (initializeCom(scope->comInitialised_))
+            scope->reader_ = createReader();
+    }
+    if (!scope->reader_)
+        return;
+    scope->lent_ = true;
+    scope_ = scope;
+    reader_ = scope->reader_;
+}
+
+SaxReaderScope::Lease::~Lease()
+{
+    if (scope_)
+        scope_->lent_ = false;
+}
+
+bool SaxReaderScope::initializeCom(bool& initialised)
+{
+    initialised = false;
+    COMWrapper* com = getThreadCOMWrapper(__FILE__, __LINE__);
+    if (!com)
+        return false;
+    const HRESULT result = com->initialize();
+    if (SUCCEEDED(result)) {
+        initialised = true;
+        return true;
+    }
+    // Nothing to undo later: pop the failed entry now. A thread already in
+    // the multithreaded apartment can use COM.
+    com->uninitialize();
+    return result == RPC_E_CHANGED_MODE;
+}
+
+void SaxReaderScope::uninitializeCom()
+{
+    if (COMWrapper* com = getThreadCOMWrapper(__FILE__, __LINE__))
+        com->uninitialize();
+}
+
+ISAXXMLReader* SaxReaderScope::createReader()
+{
+    ISAXXMLReader* reader = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_SAXXMLReader, nullptr, CLSCTX_INPROC_SERVER, __uuidof(ISAXXMLReader),
+                                reinterpret_cast<void**>(&reader))))
+        return nullptr;
+    // Documents come from servers and files: no DTD, no external entity.
+    // Readers that do not know a feature keep their (safe) default.
+    reader->putFeature(L"prohibit-dtd", VARIANT_TRUE);
+    reader->putFeature(L"http://xml.org/sax/features/external-general-entities", VARIANT_FALSE);
+    reader->putFeature(L"http://xml.org/sax/features/external-parameter-entities", VARIANT_FALSE);
+    return reader;
+}
+
+} // namespace MPrint
