@@ -4,6 +4,7 @@
 #include "destination/PrinterDataValues.h"
 #include "shared/SpoolerQueries.h"
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include <vector>
@@ -11,6 +12,8 @@
 namespace {
 
 constexpr wchar_t kMonitorName[] = L"QZ Keravin Print Monitor";
+// Most printer-data strings (names, addresses, URLs) fit in one read of this.
+constexpr DWORD kLikelyStringBytes = 512;
 
 // Printer data may lack its terminator whatever its type: the text ends at
 // the first zero code unit or at the end of the data.
@@ -105,23 +108,46 @@ bool PrinterSettings::setDword(const wchar_t* name, DWORD value)
                            sizeof(value)) == ERROR_SUCCESS;
 }
 
+bool PrinterSettings::readString(HANDLE printer, const wchar_t* name, std::wstring& text)
+{
+    if (!printer || !name)
+        return false;
+    // One read into a likely size; only a longer value is read again at its
+    // own size. The text is bounded by what was really read.
+    std::vector<BYTE> data(kLikelyStringBytes, 0);
+    DWORD type = 0;
+    DWORD needed = 0;
+    DWORD result = GetPrinterDataW(printer, const_cast<LPWSTR>(name), &type, data.data(),
+                                   static_cast<DWORD>(data.size()), &needed);
+    if (result == ERROR_MORE_DATA && needed > data.size()) {
+        data.assign(needed, 0);
+        result = GetPrinterDataW(printer, const_cast<LPWSTR>(name), &type, data.data(), needed, &needed);
+    }
+    if (result != ERROR_SUCCESS || needed == 0)
+        return false;
+    text = boundedText(data.data(), std::min(needed, static_cast<DWORD>(data.size())));
+    return true;
+}
+
+bool PrinterSettings::readDword(HANDLE printer, const wchar_t* name, DWORD& value)
+{
+    if (!printer || !name)
+        return false;
+    DWORD type = 0;
+    DWORD data = 0;
+    DWORD needed = 0;
+    if (GetPrinterDataW(printer, const_cast<LPWSTR>(name), &type, reinterpret_cast<BYTE*>(&data), sizeof(data),
+                        &needed) != ERROR_SUCCESS)
+        return false;
+    value = data;
+    return true;
+}
+
 bool PrinterSettings::getString(const wchar_t* name, std::wstring& text)
 {
     if (!name)
         return false;
-    bool found = false;
-    DWORD type = 0;
-    DWORD needed = 0;
-    if (GetPrinterDataW(printer_, const_cast<LPWSTR>(name), &type, nullptr, 0, &needed) == ERROR_MORE_DATA &&
-        needed > 0) {
-        // Two zeroed bytes more than reported, and the read bounded by the size.
-        std::vector<BYTE> data(static_cast<size_t>(needed) + sizeof(wchar_t), 0);
-        DWORD size = needed;
-        if (GetPrinterDataW(printer_, const_cast<LPWSTR>(name), &type, data.data(), needed, &size) == ERROR_SUCCESS) {
-            text = boundedText(data.data(), size < needed ? size : needed);
-            found = true;
-        }
-    }
+    bool found = readString(printer_, name, text);
     if (deferred_ && batch_) {
         if (const PrinterDataValue* value = batch_->find(name)) {
             text = boundedText(value->data.get(), value->size);
@@ -135,15 +161,7 @@ bool PrinterSettings::getDword(const wchar_t* name, DWORD& value)
 {
     if (!name)
         return false;
-    bool found = false;
-    DWORD type = 0;
-    DWORD data = 0;
-    DWORD needed = 0;
-    if (GetPrinterDataW(printer_, const_cast<LPWSTR>(name), &type, reinterpret_cast<BYTE*>(&data), sizeof(data),
-                        &needed) == ERROR_SUCCESS) {
-        value = data;
-        found = true;
-    }
+    bool found = readDword(printer_, name, value);
     if (deferred_ && batch_) {
         if (const PrinterDataValue* entry = batch_->find(name)) {
             DWORD number = 0;

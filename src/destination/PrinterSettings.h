@@ -23,6 +23,11 @@ public:
     PrinterSettings(const PrinterSettings&) = delete;
     PrinterSettings& operator=(const PrinterSettings&) = delete;
 
+    // Reads through a handle the caller holds, with the access it has (a read
+    // needs no more than use of the queue): no reopening. Output untouched on false.
+    static bool readString(HANDLE printer, const wchar_t* name, std::wstring& text);
+    static bool readDword(HANDLE printer, const wchar_t* name, DWORD& value);
+
     bool setString(const wchar_t* name, const wchar_t* text) override;
     bool setDword(const wchar_t* name, DWORD value) override;
     bool getString(const wchar_t* name, std::wstring& text) override;

@@ -52,16 +52,6 @@ bool readDword(RegistryKey& key, const wchar_t* name, DWORD& value)
     return true;
 }
 
-bool readPrinterDword(HANDLE printer, const wchar_t* name, DWORD& value)
-{
-    DWORD type = 0, needed = 0, read = 0;
-    if (GetPrinterDataW(printer, const_cast<wchar_t*>(name), &type, reinterpret_cast<BYTE*>(&read), sizeof(read),
-                        &needed) != ERROR_SUCCESS)
-        return false;
-    value = read;
-    return true;
-}
-
 std::wstring lowerCase(std::wstring text)
 {
     if (!text.empty())
@@ -184,15 +174,10 @@ bool ManagedPrintPolicy::hasPolicy()
 bool ManagedPrintPolicy::getPrinterOrPolicyString(HANDLE printer, const wchar_t* name, std::wstring& value,
                                                   bool& fromPrinter)
 {
-    fromPrinter = false;
-    if (printer) {
-        PrinterSettings settings(printer);
-        if (settings.getString(name, value)) {
-            fromPrinter = true;
-            return true;
-        }
-    }
-    return getString(name, value);
+    // The caller's handle serves the read: reopening the queue with full
+    // access for every value cost more than the read itself.
+    fromPrinter = PrinterSettings::readString(printer, name, value);
+    return fromPrinter || getString(name, value);
 }
 
 bool ManagedPrintPolicy::getString(const wchar_t* name, std::wstring& value)
@@ -208,17 +193,8 @@ bool ManagedPrintPolicy::getString(const wchar_t* name, std::wstring& value)
 bool ManagedPrintPolicy::getPrinterOrPolicyDword(HANDLE printer, const wchar_t* name, DWORD& value,
                                                  bool& fromPrinter)
 {
-    fromPrinter = false;
-    if (printer) {
-        PrinterSettings settings(printer);
-        DWORD read = 0;
-        if (settings.getDword(name, read)) {
-            value = read;
-            fromPrinter = true;
-            return true;
-        }
-    }
-    return getDword(name, value);
+    fromPrinter = PrinterSettings::readDword(printer, name, value);
+    return fromPrinter || getDword(name, value);
 }
 
 bool ManagedPrintPolicy::getDword(const wchar_t* name, DWORD& value)
@@ -361,9 +337,9 @@ bool ManagedPrintPolicy::arePoliciesOffForPrinter(HANDLE printer)
     bool off = serverPolicyOff_ && directoryPolicyOff_;
     if (printer && !off) {
         DWORD value = 0;
-        if (readPrinterDword(printer, L"KRVZMA", value) && value == kPrinterPolicyOff)
+        if (PrinterSettings::readDword(printer, L"KRVZMA", value) && value == kPrinterPolicyOff)
             serverPolicyOff_ = true;
-        if (readPrinterDword(printer, L"KRVADS", value) && value == kPrinterPolicyOff)
+        if (PrinterSettings::readDword(printer, L"KRVADS", value) && value == kPrinterPolicyOff)
             directoryPolicyOff_ = true;
         off = serverPolicyOff_ && directoryPolicyOff_;
     }

@@ -258,6 +258,7 @@ TEST_F(PolicyValuesTest, PrinterDataComesBeforePolicy)
     ASSERT_TRUE(OpenPrinterW(const_cast<wchar_t*>(queue.name().c_str()), &printer, nullptr));
 
     ManagedPrintPolicy* policy = ManagedPrintPolicy::instance();
+    testspool::ScopedCallLog log; // the caller's handle serves every read
     struct Row {
         const char* name;
         HANDLE printer;
@@ -289,6 +290,8 @@ TEST_F(PolicyValuesTest, PrinterDataComesBeforePolicy)
     EXPECT_EQ(5u, number);
     EXPECT_FALSE(fromPrinter);
     EXPECT_FALSE(policy->getPrinterOrPolicyDword(printer, L"PrivatePrintDefault", number, fromPrinter));
+    EXPECT_TRUE(log.calls("OpenPrinterW").empty());
+    EXPECT_FALSE(log.calls("GetPrinterDataW").empty());
     ClosePrinter(printer);
 }
 
