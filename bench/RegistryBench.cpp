@@ -3,6 +3,8 @@
 #include "SamplePaths.h"
 
 #include "core/RegistryKey.h"
+#include "core/SettingsKeys.h"
+#include "extension/KRVProperties.h"
 #include "support/PrivateCurrentUser.h"
 
 #include <vector>
@@ -46,5 +48,21 @@ int wmain(int argc, wchar_t** argv)
                   return RegQueryValueExW(key.getHandle(), L"Number", nullptr, &type,
                                           reinterpret_cast<BYTE*>(&number), &size) == ERROR_SUCCESS;
               });
+
+    // The per-process property store against the one value call on its key.
+    RegistryKey store(HKEY_CURRENT_USER, settingskeys::kKrvProperties, RegistryKey::kAllAccess, true, true);
+    std::uint64_t property = 1;
+    table.run(L"setProcessProperty vs RegSetValueEx", [&] { return setProcessProperty(L"BenchProperty", ++property); },
+              [&] {
+                  return RegSetValueExW(store.getHandle(), L"BenchBare", 0, REG_QWORD,
+                                        reinterpret_cast<const BYTE*>(&property), sizeof(property)) == ERROR_SUCCESS;
+              });
+    table.run(L"getProcessProperty vs RegQueryValueEx", [&] { return getProcessProperty(L"BenchProperty") != 0; },
+              [&] {
+                  DWORD size = sizeof(property);
+                  return RegQueryValueExW(store.getHandle(), L"BenchBare", nullptr, nullptr,
+                                          reinterpret_cast<BYTE*>(&property), &size) == ERROR_SUCCESS;
+              });
+    deleteProcessProperty(L"BenchProperty");
     return table.exitCode();
 }

@@ -5,6 +5,9 @@
 #include "core/SettingsKeys.h"
 #include "shared/SpoolerQueries.h"
 
+#include <memory>
+#include <mutex>
+
 namespace {
 
 std::wstring processValueName(const std::wstring& prefix, const std::wstring& name)
@@ -38,36 +41,92 @@ std::wstring printerPrefix(HANDLE printer, const wchar_t* printerName)
     return printerText.empty() ? std::wstring() : printerText + L"-";
 }
 
-RegistryKey openWritableStore()
+// The store's two keys, opened on first use and then kept for the process:
+// every property call used to open (or create) both. A user of a key holds
+// its own reference, so close() never pulls a key from under a call.
+class PropertyStore {
+public:
+    static PropertyStore& instance()
+    {
+        static PropertyStore store;
+        return store;
+    }
+
+    // The all-access volatile properties key; null when the settings key
+    // cannot be opened (or created) with all access.
+    std::shared_ptr<RegistryKey> writableKey()
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        if (!properties_) {
+            RegistryKey settings(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess, true);
+            if (!settings.isOpen())
+                return nullptr;
+            auto properties = std::make_shared<RegistryKey>(HKEY_CURRENT_USER, settingskeys::kKrvProperties,
+                                                            RegistryKey::kAllAccess, true, true);
+            if (!properties->isOpen())
+                return nullptr;
+            properties_ = properties;
+        }
+        return properties_;
+    }
+
+    void close()
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        properties_.reset();
+    }
+
+private:
+    std::mutex lock_; // guards properties_
+    std::shared_ptr<RegistryKey> properties_;
+};
+
+// Runs the operation on the kept key; a key deleted meanwhile (by another
+// process, or with its tree) is opened once more and the operation repeated.
+template <typename Operation>
+bool withStore(Operation operation)
 {
-    return RegistryKey(HKEY_CURRENT_USER, settingskeys::kKrvProperties, RegistryKey::kAllAccess, true, true);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        std::shared_ptr<RegistryKey> store = PropertyStore::instance().writableKey();
+        if (!store)
+            return false;
+        if (operation(*store))
+            return true;
+        if (store->getLastError() != ERROR_KEY_DELETED)
+            return false;
+        PropertyStore::instance().close();
+    }
+    return false;
 }
 
 bool setValue(const std::wstring& valueName, std::uint64_t value)
 {
-    if (!isPropertyStoreWritable())
-        return false;
-    RegistryKey store = openWritableStore();
-    return store.setQword(valueName, value);
+    return withStore([&](RegistryKey& store) { return store.setQword(valueName, value); });
 }
 
 std::uint64_t getValue(const std::wstring& valueName)
 {
-    RegistryKey store(HKEY_CURRENT_USER, settingskeys::kKrvProperties, RegistryKey::kRead);
     std::uint64_t value = 0;
     // A value of another type may have left its bytes behind: only a true read counts.
+    if (withStore([&](RegistryKey& store) { return store.queryQword(valueName, &value); }))
+        return value;
+    if (PropertyStore::instance().writableKey())
+        return 0;
+    // A store this process cannot write may still be readable.
+    RegistryKey store(HKEY_CURRENT_USER, settingskeys::kKrvProperties, RegistryKey::kRead);
+    value = 0;
     return store.queryQword(valueName, &value) ? value : 0;
 }
 
 std::uint64_t deleteValue(const std::wstring& valueName)
 {
-    if (!isPropertyStoreWritable())
-        return 0;
-    RegistryKey store = openWritableStore();
     std::uint64_t value = 0;
-    if (!store.queryQword(valueName, &value))
-        value = 0;
-    store.deleteValue(valueName);
+    withStore([&](RegistryKey& store) {
+        if (!store.queryQword(valueName, &value))
+            value = 0;
+        // Whatever its type, the value goes; only a deleted key is retried.
+        return store.deleteValue(valueName) || store.getLastError() != ERROR_KEY_DELETED;
+    });
     return value;
 }
 
@@ -75,7 +134,12 @@ std::uint64_t deleteValue(const std::wstring& valueName)
 
 bool isPropertyStoreWritable()
 {
-    return RegistryKey(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess, true).isOpen();
+    return PropertyStore::instance().writableKey() != nullptr;
+}
+
+void closePropertyStore()
+{
+    PropertyStore::instance().close();
 }
 
 bool setProcessProperty(const std::wstring& name, std::uint64_t value)

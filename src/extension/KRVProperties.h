@@ -13,7 +13,11 @@
 #include <string>
 
 // HKCU "Software\Tarvokin\QZ Print Settings" opens (or is created) with all access.
+// The store's keys, once open, stay open for the process.
 bool isPropertyStoreWritable();
+// Closes the kept keys; the next call opens them again. For a process whose
+// HKEY_CURRENT_USER was redirected (RegOverridePredefKey) after first use.
+void closePropertyStore();
 
 bool setProcessProperty(const std::wstring& name, std::uint64_t value);
 std::uint64_t getProcessProperty(const std::wstring& name);

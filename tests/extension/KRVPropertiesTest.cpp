@@ -197,6 +197,7 @@ TEST(KRVProperties, UnwritableStoreIsANoOp)
     ASSERT_EQ(DWORD{ERROR_SUCCESS}, DWORD(RegCreateKeyExW(HKEY_CURRENT_USER, rootPath, 0, nullptr, REG_OPTION_VOLATILE,
                                                           KEY_ALL_ACCESS, nullptr, &root, nullptr)));
     ASSERT_EQ(DWORD{ERROR_SUCCESS}, DWORD(RegOverridePredefKey(HKEY_CURRENT_USER, root)));
+    closePropertyStore(); // the keys kept open belong to the real tree
 
     const bool writable = isPropertyStoreWritable();
     const bool set = setProcessProperty(L"VrelmKrvNoStore", 3);
@@ -208,6 +209,7 @@ TEST(KRVProperties, UnwritableStoreIsANoOp)
         RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Tarvokin", 0, KEY_READ, &settings);
 
     RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    closePropertyStore();
     if (settingsOpen == ERROR_SUCCESS)
         RegCloseKey(settings);
     RegCloseKey(root);

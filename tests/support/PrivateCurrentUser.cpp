@@ -1,5 +1,7 @@
 #include "support/PrivateCurrentUser.h"
 
+#include "extension/KRVProperties.h"
+
 namespace testenv {
 
 PrivateCurrentUser::PrivateCurrentUser()
@@ -14,12 +16,16 @@ PrivateCurrentUser::PrivateCurrentUser()
         return;
     }
     active_ = RegOverridePredefKey(HKEY_CURRENT_USER, root_) == ERROR_SUCCESS;
+    // The module keeps its property store open: let it open the private one.
+    closePropertyStore();
 }
 
 PrivateCurrentUser::~PrivateCurrentUser()
 {
-    if (active_)
+    if (active_) {
         RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+        closePropertyStore();
+    }
     if (root_) {
         RegCloseKey(root_);
         RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
