@@ -48,27 +48,80 @@ LONG LXESingleton::release(LumoraPrintingExtension* extension)
 LumoraPrintingExtension* LXESingleton::acquireExtension()
 {
     EnterCriticalSection(lock_);
-    if (!extension_)
-        extension_ = LumoraPrintingExtension::instance();
-    LumoraPrintingExtension* extension = extension_;
-    if (extension)
-        InterlockedIncrement(&count_);
+    const ULONGLONG deadline = GetTickCount64() + kWaitMs;
+    bool waitedForInit = false;
+    DWORD awaitedInit = 0;
+    for (;;) {
+        if (state_ == kIdle) {
+            if (extension_) {
+                InterlockedIncrement(&count_);
+                LumoraPrintingExtension* extension = extension_;
+                LeaveCriticalSection(lock_);
+                return extension;
+            }
+            // The initialisation this caller waited for failed: that is its answer too.
+            if (waitedForInit && initsDone_ == awaitedInit + 1 && lastInitFailed_) {
+                LeaveCriticalSection(lock_);
+                return nullptr;
+            }
+            break;
+        }
+        if (state_ == kInitialising && !waitedForInit) {
+            waitedForInit = true;
+            awaitedInit = initsDone_;
+        }
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline || !SleepConditionVariableCS(&ready_, lock_, static_cast<DWORD>(deadline - now))) {
+            if (state_ != kIdle) {
+                LeaveCriticalSection(lock_);
+                return nullptr;
+            }
+        }
+    }
+    state_ = kInitialising;
     LeaveCriticalSection(lock_);
-    return extension;
+    LumoraPrintingExtension* made = LumoraPrintingExtension::instance();
+    finish(made, true);
+    return made;
+}
+
+// Ends an initialisation (its result becomes the extension, counted once
+// for the caller) or a teardown, and wakes the waiters.
+void LXESingleton::finish(LumoraPrintingExtension* extension, bool initialised)
+{
+    EnterCriticalSection(lock_);
+    if (initialised) {
+        extension_ = extension;
+        if (extension)
+            InterlockedIncrement(&count_);
+        lastInitFailed_ = extension == nullptr;
+        ++initsDone_;
+    }
+    state_ = kIdle;
+    WakeAllConditionVariable(&ready_);
+    LeaveCriticalSection(lock_);
 }
 
 LONG LXESingleton::releaseExtension()
 {
     EnterCriticalSection(lock_);
+    LumoraPrintingExtension* doomed = nullptr;
+    bool last = false;
     // A release without its acquire must not take the count below zero.
-    if (count_ > 0 && InterlockedDecrement(&count_) == 0) {
-        LumoraPrintingExtension* extension = extension_;
+    if (state_ == kIdle && count_ > 0 && InterlockedDecrement(&count_) == 0) {
+        last = true;
+        doomed = extension_;
         extension_ = nullptr;
-        delete extension;
-        if (MPrint::ManagedPrintPolicy::hasInstance())
-            delete MPrint::ManagedPrintPolicy::instance();
+        state_ = kTearingDown;
     }
     const LONG count = count_;
     LeaveCriticalSection(lock_);
+    if (last) {
+        // Acquirers wait for the teardown rather than meet a half-deleted extension.
+        delete doomed;
+        if (MPrint::ManagedPrintPolicy::hasInstance())
+            delete MPrint::ManagedPrintPolicy::instance();
+        finish(nullptr, false);
+    }
     return count;
 }

@@ -24,10 +24,21 @@ public:
     static LONG release(LumoraPrintingExtension* extension);
 
 private:
+    // The extension's initialisation (which may download a policy) and its
+    // teardown run outside the lock; callers meanwhile wait, bounded, for
+    // their outcome on ready_, not for the lock.
+    enum State { kIdle, kInitialising, kTearingDown };
+    static constexpr DWORD kWaitMs = 60000;
+
     LumoraPrintingExtension* acquireExtension();
     LONG releaseExtension();
+    void finish(LumoraPrintingExtension* extension, bool initialised);
 
     LumoraPrintingExtension* extension_ = nullptr; // guarded by lock_
     volatile LONG count_ = 0;                      // guarded by lock_, changed interlocked
+    State state_ = kIdle;                          // guarded by lock_
+    DWORD initsDone_ = 0;                          // guarded by lock_
+    bool lastInitFailed_ = false;                  // guarded by lock_
+    CONDITION_VARIABLE ready_ = CONDITION_VARIABLE_INIT; // signalled when state_ returns to idle
     CRITICAL_SECTION* lock_ = nullptr;             // a GlobalAlloc block the object owns
 };
