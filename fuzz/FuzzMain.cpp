@@ -55,10 +55,15 @@ uint64_t hashOf(const char* data, size_t size)
     return hash;
 }
 
-void writeStderr(const char* text)
+// Findings go to both streams: the XML reader's own complaints share
+// standard error, and may split a line there.
+void writeReport(const char* text)
 {
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, static_cast<DWORD>(std::strlen(text)), &written, nullptr);
+    std::fflush(stdout);
+    for (DWORD stream : {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
+        DWORD written = 0;
+        WriteFile(GetStdHandle(stream), text, static_cast<DWORD>(std::strlen(text)), &written, nullptr);
+    }
 }
 
 // Saves the current input as <kind>-<target>-<hash>.bin; no allocation.
@@ -77,7 +82,7 @@ void saveInput(const wchar_t* kind, const char* detail)
     char line[MAX_PATH * 4];
     std::snprintf(line, sizeof(line), "FINDING %ls (%s): input of %llu bytes saved to %ls\n", kind, detail,
                   static_cast<unsigned long long>(current.size), path);
-    writeStderr(line);
+    writeReport(line);
 }
 
 [[noreturn]] void dieWith(const wchar_t* kind, const char* detail, UINT exitCode)

@@ -11,14 +11,17 @@ winfindings="Z:$(echo "$findings" | tr / '\\')"
 logs=$(mktemp -d)
 
 # One target for its whole time, started again after a crash or a hang.
+# Its standard output holds the program's own lines; standard error also
+# the XML reader's complaints, kept apart.
 campaign() {
   name=$1
   end=$(( $(date +%s) + seconds ))
   : >"$logs/$name"
+  : >"$logs/$name.err"
   while left=$(( end - $(date +%s) )); [ "$left" -gt 0 ]; do
     # shellcheck disable=SC2086
     "$wine" "$fuzz" "$name" --seconds "$left" --findings "$winfindings" $FUZZ_ARGS \
-      </dev/null >>"$logs/$name" 2>&1
+      </dev/null >>"$logs/$name" 2>>"$logs/$name.err"
     code=$?
     [ $code -eq 2 ] || [ $code -eq 3 ] || break
   done
