@@ -1,7 +1,10 @@
 #include "VagantUIExtension/DiscoveryServicesManager.h"
 
 #include "core/ComponentRegistry.h"
+#include "core/RegistryKey.h"
 #include "discovery/DiscoveryServiceIntf.h"
+#include "discovery/QZMPLDiscovery.h"
+#include "extension/CachedManagedListHost.h"
 #include "extension/ManagedPrintPolicy.h"
 
 #include <memory>
@@ -14,7 +17,41 @@ DiscoveryServicesManager* instance = nullptr;
 
 constexpr DWORD kListNameCapacity = 512;
 
+constexpr wchar_t kCustomListPrefix[] = L"CustomMPLPath";
+constexpr size_t kCustomListPrefixLength = 13;
+constexpr uint32_t kDefaultListNameId = 26;
+constexpr uint32_t kListDescriptionId = 110;
+
+// Longer than any value name the enumeration of the per-user lists returns,
+// and no policy list is named so: no list can take the default list's name.
+const std::wstring& defaultListName()
+{
+    static const std::wstring name = L"QZMPL default list " + std::wstring(kListNameCapacity, L'.');
+    return name;
+}
+
+std::wstring policyString(MPrint::ManagedPrintPolicy& policy, const std::wstring& name)
+{
+    std::wstring value;
+    if (!policy.getString(name.c_str(), value))
+        value.clear();
+    return value;
+}
+
+MPrint::QZMPLDiscovery::Policy defaultListPolicy()
+{
+    MPrint::QZMPLDiscovery::Policy answer;
+    MPrint::ManagedPrintPolicy* policy = MPrint::ManagedPrintPolicy::instance();
+    answer.hasListUrl = policy->getString(L"QZManagedPrinterListURL", answer.listUrl);
+    if (policy->isPolicyFromServer())
+        answer.server = policy->getPolicyServer();
+    return answer;
+}
+
 } // namespace
+
+const wchar_t DiscoveryServicesManager::kUserListsKey[] = L"Software\\Tarvokin\\QZ Print Settings\\MPL";
+const wchar_t DiscoveryServicesManager::kDefaultListLocation[] = L"http://MPL_RESOLVE_ON_SEARCH/printerlist.xml";
 
 DiscoveryServicesManager* DiscoveryServicesManager::GetInstance()
 {
@@ -34,6 +71,7 @@ uint32_t DiscoveryServicesManager::Initialize()
 {
     if (state_ != kNotInitialized)
         return 4;
+    RegisterManagedListServices();
     ComponentEntryList entries;
     ComponentRegistry::enumerateDiscoveryServices(entries);
     // Only the ids are used: an entry may go once the registry is unlocked.
@@ -164,4 +202,99 @@ void DiscoveryServicesManager::EnumerateUserLists(HKEY key, std::vector<std::wst
             return;
         names.emplace_back(name, length);
     }
+}
+
+void DiscoveryServicesManager::registerList(const std::wstring& listName, uint32_t nameId, uint32_t iconId)
+{
+    GUID classId;
+    if (FAILED(CoCreateGuid(&classId)))
+        return;
+    listNames_[classId] = listName;
+    ComponentRegistry::registerComponent(ComponentDescriptor{classId, kDiscoveryServiceComponent,
+                                                             CreateManagedListService, 1, 0, 0, nullptr, 0, 0, nameId,
+                                                             kListDescriptionId, iconId});
+}
+
+void DiscoveryServicesManager::RegisterManagedListServices()
+{
+    // Registrations of an earlier round would otherwise stay in the
+    // registry with no list behind them.
+    UnregisterManagedListServices();
+    registerList(defaultListName(), kDefaultListNameId, 0);
+
+    MPrint::ManagedPrintPolicy* policy = MPrint::ManagedPrintPolicy::instance();
+    if (policy->hasPolicy()) {
+        DWORD count = 0;
+        if (!policy->getDword(L"CustomMPLCount", count))
+            count = 0;
+        for (DWORD i = 0; i < count; ++i) {
+            const std::wstring index = std::to_wstring(i);
+            if (policyString(*policy, L"CustomMPLName" + index).empty() ||
+                policyString(*policy, kCustomListPrefix + index).empty())
+                continue;
+            registerList(kCustomListPrefix + index, 0, i);
+        }
+    }
+
+    RegistryKey userLists(HKEY_CURRENT_USER, kUserListsKey, RegistryKey::kRead);
+    if (userLists.isOpen()) {
+        std::vector<std::wstring> names;
+        EnumerateUserLists(userLists.getHandle(), names);
+        for (const std::wstring& name : names)
+            registerList(name, 0, 0);
+    }
+}
+
+uint32_t DiscoveryServicesManager::CreateManagedListService(const GUID& classId, MPrint::ComponentIntf** out)
+{
+    if (!out)
+        return 3;
+    *out = nullptr;
+    if (!instance)
+        return 3;
+    auto it = instance->listNames_.find(classId);
+    if (it == instance->listNames_.end())
+        return 3;
+    try {
+        *out = instance->createListService(classId, it->second);
+    } catch (...) {
+        *out = nullptr; // no memory: the registry sees no component and code 0
+        return 0;
+    }
+    return *out ? 0 : 3;
+}
+
+MPrint::ComponentIntf* DiscoveryServicesManager::createListService(const GUID& classId,
+                                                                   const std::wstring& listName) const
+{
+    MPrint::ManagedPrintPolicy* policy = MPrint::ManagedPrintPolicy::instance();
+    if (listName == defaultListName()) {
+        std::wstring location;
+        if (!(policy->hasPolicy() && policy->getString(L"QZManagedPrinterListURL", location)))
+            location = kDefaultListLocation;
+        std::wstring name = L"qz managed printing";
+        ComponentRegistry::getResourceLoader().loadString(kDefaultListNameId, name);
+        return new MPrint::QZMPLDiscovery(classId, name, location, defaultListPolicy,
+                                          MPrint::CachedManagedListHost::readThroughCache);
+    }
+    if (policy->hasPolicy() && listName.find(kCustomListPrefix) != std::wstring::npos) {
+        const std::wstring suffix = listName.substr(kCustomListPrefixLength);
+        const std::wstring name = policyString(*policy, L"CustomMPLName" + suffix);
+        const std::wstring location = policyString(*policy, listName);
+        if (name.empty() || location.empty())
+            return nullptr;
+        auto service = std::make_unique<MPrint::ManagedPortDiscovery>(classId, name, location);
+        DWORD type = 0;
+        if (policy->getDword((L"CustomMPLType" + suffix).c_str(), type))
+            service->setListType(type);
+        service->setExtraCapabilities(MPrint::DiscoveryServiceIntf::kCapManagedList);
+        return service.release();
+    }
+    RegistryKey key(HKEY_CURRENT_USER, kUserListsKey, RegistryKey::kRead);
+    std::wstring location;
+    if (!key.queryString(listName.c_str(), location))
+        return nullptr;
+    auto service = std::make_unique<MPrint::ManagedPortDiscovery>(classId, listName, location);
+    service->setExtraCapabilities(MPrint::DiscoveryServiceIntf::kCapManagedList);
+    return service.release();
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 namespace MPrint {
+class ComponentIntf;
 class DiscoveryServiceIntf;
 } // namespace MPrint
 
@@ -57,10 +58,28 @@ public:
     // same error for every index of the 32-bit range).
     static void EnumerateUserLists(HKEY key, std::vector<std::wstring>& names);
 
+    // Registers one discovery component per known managed list (the
+    // default list, the policy's custom lists, the per-user lists), each
+    // under a fresh class id, in place of those registered before.
+    void RegisterManagedListServices();
+    // The registry's creator of those components: the list's service for a
+    // class id this manager registered; 3 for any other, or for a list whose
+    // name or location is gone meanwhile.
+    static uint32_t CreateManagedListService(const GUID& classId, MPrint::ComponentIntf** out);
+    // The class ids registered for managed lists, with their list names.
+    const std::map<GUID, std::wstring, GuidLess>& getListNames() const { return listNames_; }
+
+    // The per-user lists' key under HKEY_CURRENT_USER.
+    static const wchar_t kUserListsKey[];
+    // The default list's location until the policy server is known.
+    static const wchar_t kDefaultListLocation[];
+
 private:
     DiscoveryServicesManager() = default;
 
     void UnregisterManagedListServices();
+    void registerList(const std::wstring& listName, uint32_t nameId, uint32_t iconId);
+    MPrint::ComponentIntf* createListService(const GUID& classId, const std::wstring& listName) const;
 
     uint32_t state_ = kNotInitialized;
     ServiceMap services_; // owned

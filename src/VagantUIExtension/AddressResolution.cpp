@@ -1,0 +1,25 @@
+#include "VagantUIExtension/AddressResolution.h"
+
+#include "VagantUIExtension/DiscoveryServicesManager.h"
+#include "discovery/DiscoveryServiceIntf.h"
+
+MPrint::PrintPath* findPrintPathForAddress(HWND parent, const std::wstring& address, const std::wstring& nickname,
+                                           const std::wstring& displayString)
+{
+    const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    MPrint::PrintPath* found = nullptr;
+    DiscoveryServicesManager* manager = DiscoveryServicesManager::GetInstance();
+    PrintPathList results;
+    for (auto it = manager->begin(); it != manager->end() && !found; ++it) {
+        MPrint::DiscoveryServiceIntf* service = it->second;
+        if (!(service->GetSearchCapabilities() & MPrint::DiscoveryServiceIntf::kCapResolve))
+            continue;
+        if (service->Resolve(parent, address, nickname, displayString, results) != 0)
+            continue; // what a failing service left stays for the next one's count
+        if (results.size() == 1)
+            found = results.front().release();
+        results.clear();
+    }
+    SetCursor(previous);
+    return found;
+}

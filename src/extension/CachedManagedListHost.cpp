@@ -1,0 +1,45 @@
+#include "extension/CachedManagedListHost.h"
+
+#include "VagantUIExtension/AddressResolution.h"
+#include "core/ComponentRegistry.h"
+#include "core/ResourceLoader.h"
+#include "extension/CachedFileReader.h"
+
+namespace MPrint {
+
+bool CachedManagedListHost::readThroughCache(const std::wstring& location, std::string& bytes, DWORD* status,
+                                             DWORD timeoutMs)
+{
+    CachedFileReader reader;
+    return reader.read(location.c_str(), bytes, status, timeoutMs);
+}
+
+bool CachedManagedListHost::readList(const std::wstring& location, std::string& bytes, DWORD* status,
+                                     DWORD timeoutMs)
+{
+    return readThroughCache(location, bytes, status, timeoutMs);
+}
+
+void CachedManagedListHost::forgetCachedList(const std::wstring& location)
+{
+    CachedFileReader reader;
+    reader.removeCachedFile(location.c_str());
+}
+
+void CachedManagedListHost::setRefreshTime(const std::wstring& location, DWORD value)
+{
+    CachedFileReader reader;
+    reader.setRefreshTime(location.c_str(), value);
+}
+
+PrintPath* CachedManagedListHost::findPrintPath(const std::wstring& address, const std::wstring& name)
+{
+    return findPrintPathForAddress(nullptr, address, name, name);
+}
+
+std::wstring CachedManagedListHost::loadString(UINT id)
+{
+    return ComponentRegistry::getResourceLoader().loadString(id);
+}
+
+} // namespace MPrint

@@ -1,0 +1,24 @@
+// The part of a managed list's host that the module has today: lists read
+// through the per-user document cache, addresses resolved by the discovery
+// services of the process-wide manager, texts from the component registry's
+// shared resources. The model test and the per-printer settings of the
+// managed printing core are left to a subclass.
+#pragma once
+
+#include "discovery/ManagedListHost.h"
+
+namespace MPrint {
+
+class CachedManagedListHost : public ManagedListHost {
+public:
+    bool readList(const std::wstring& location, std::string& bytes, DWORD* status, DWORD timeoutMs) override;
+    void forgetCachedList(const std::wstring& location) override;
+    void setRefreshTime(const std::wstring& location, DWORD value) override;
+    PrintPath* findPrintPath(const std::wstring& address, const std::wstring& name) override;
+    std::wstring loadString(UINT id) override;
+
+    // readList for those that need no host (the default list's service).
+    static bool readThroughCache(const std::wstring& location, std::string& bytes, DWORD* status, DWORD timeoutMs);
+};
+
+} // namespace MPrint
