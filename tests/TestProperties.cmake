@@ -16,7 +16,7 @@ set_tests_properties(ManagedPrintPolicyTest ManagedPrintPolicyLoadTest ManagedPr
                      PROPERTIES RESOURCE_LOCK policy_settings)
 # The discovery services manager loads the managed print policy when it
 # creates its services (the history resolves older entries through it).
-set_tests_properties(DiscoveryServicesManagerTest TargetHistoryTest PROPERTIES RESOURCE_LOCK policy_settings)
+set_tests_properties(DiscoveryServicesManagerTest TargetHistoryTest ManagedListParserTest PROPERTIES RESOURCE_LOCK policy_settings)
 # Dialog tests make the printing extension, which loads the policy.
 set_tests_properties(LumoraDialogTest PopupMenuTest PROPERTIES RESOURCE_LOCK policy_settings)
 # HKLM "Cluster" makes the machine a cluster node for every process: the tests

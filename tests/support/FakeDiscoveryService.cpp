@@ -106,6 +106,8 @@ uint32_t FakeDiscoveryService::Resolve(HWND, const std::wstring& address, const 
 {
     log("Resolve(" + testenv::narrow(address) + "," + testenv::narrow(nickname) + "," +
         testenv::narrow(displayString) + ")");
+    if (config_.accepts && !config_.accepts(address))
+        return kNotApplicable;
     for (int i = 0; i < config_.resolvePaths; ++i) {
         auto* path = new MPrint::PrintPath;
         path->setStringAttribute(PrintPathAttr::Address, address, true);

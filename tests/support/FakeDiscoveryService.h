@@ -5,6 +5,7 @@
 
 #include "discovery/DiscoveryServiceIntf.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@ struct FakeServiceConfig {
     uint32_t startCode = 0;     // Start's answer when enabled; 0 starts it
     uint32_t resolveCode = 0;
     int resolvePaths = 0;       // paths Resolve appends (with any code)
+    // When set, an address it refuses answers 3 with no path.
+    std::function<bool(const std::wstring& address)> accepts = nullptr;
     int searchResults = 0;      // paths Search reports through AddResult
 };
 
