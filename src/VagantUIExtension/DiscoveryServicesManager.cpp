@@ -2,6 +2,7 @@
 
 #include "core/ComponentRegistry.h"
 #include "core/RegistryKey.h"
+#include "core/SettingsKeys.h"
 #include "discovery/DiscoveryServiceIntf.h"
 #include "discovery/QZMPLDiscovery.h"
 #include "extension/CachedManagedListHost.h"
@@ -50,7 +51,6 @@ MPrint::QZMPLDiscovery::Policy defaultListPolicy()
 
 } // namespace
 
-const wchar_t DiscoveryServicesManager::kUserListsKey[] = L"Software\\Tarvokin\\QZ Print Settings\\MPL";
 const wchar_t DiscoveryServicesManager::kDefaultListLocation[] = L"http://MPL_RESOLVE_ON_SEARCH/printerlist.xml";
 
 DiscoveryServicesManager* DiscoveryServicesManager::GetInstance()
@@ -236,7 +236,7 @@ void DiscoveryServicesManager::RegisterManagedListServices()
         }
     }
 
-    RegistryKey userLists(HKEY_CURRENT_USER, kUserListsKey, RegistryKey::kRead);
+    RegistryKey userLists(HKEY_CURRENT_USER, settingskeys::kUserLists, RegistryKey::kRead);
     if (userLists.isOpen()) {
         std::vector<std::wstring> names;
         EnumerateUserLists(userLists.getHandle(), names);
@@ -290,7 +290,7 @@ MPrint::ComponentIntf* DiscoveryServicesManager::createListService(const GUID& c
         service->setExtraCapabilities(MPrint::DiscoveryServiceIntf::kCapManagedList);
         return service.release();
     }
-    RegistryKey key(HKEY_CURRENT_USER, kUserListsKey, RegistryKey::kRead);
+    RegistryKey key(HKEY_CURRENT_USER, settingskeys::kUserLists, RegistryKey::kRead);
     std::wstring location;
     if (!key.queryString(listName.c_str(), location))
         return nullptr;

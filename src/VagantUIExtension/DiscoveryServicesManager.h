@@ -69,8 +69,6 @@ public:
     // The class ids registered for managed lists, with their list names.
     const std::map<GUID, std::wstring, GuidLess>& getListNames() const { return listNames_; }
 
-    // The per-user lists' key under HKEY_CURRENT_USER.
-    static const wchar_t kUserListsKey[];
     // The default list's location until the policy server is known.
     static const wchar_t kDefaultListLocation[];
 

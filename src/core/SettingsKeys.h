@@ -11,6 +11,8 @@ inline constexpr wchar_t kSettings[] = VRELM_SETTINGS_KEY;
 // Volatile index of the cached policy and printer-list files.
 inline constexpr wchar_t kFileCacheName[] = L"MPLCache";
 inline constexpr wchar_t kFileCache[] = VRELM_SETTINGS_KEY L"\\MPLCache";
+// HKCU: the user's own managed printer lists, one value (name = location) each.
+inline constexpr wchar_t kUserLists[] = VRELM_SETTINGS_KEY L"\\MPL";
 // Volatile per-process properties.
 inline constexpr wchar_t kKrvProperties[] = VRELM_SETTINGS_KEY L"\\KRVProperties";
 inline constexpr wchar_t kCancelJob[] = VRELM_SETTINGS_KEY L"\\CancelJob";

@@ -57,13 +57,13 @@ PrintPathList* ManagedGroupList::addGroup(const std::wstring& name, bool isDefau
     return &group->printers;
 }
 
-void ManagedGroupList::file(const std::wstring& name, bool isDefault, PrintPath* path)
+void ManagedGroupList::file(const std::wstring& name, bool newDefault, PrintPath* path)
 {
     QZAutoPtr<PrintPath> holder(path);
     AutoLock hold(&lock_);
-    PrintPathList* printers = find(name);
+    PrintPathList* printers = newDefault ? nullptr : find(name);
     if (!printers)
-        printers = addGroup(name, isDefault);
+        printers = addGroup(name, newDefault);
     printers->push_back(holder);
 }
 

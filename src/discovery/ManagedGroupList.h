@@ -30,9 +30,9 @@ public:
     PrintPathList* findDefault(std::wstring* name) const;
     // A new group in front, also when one of that name exists.
     PrintPathList* addGroup(const std::wstring& name, bool isDefault);
-    // Appends the path to the group of that name (made when missing) and
-    // takes ownership of it.
-    void file(const std::wstring& name, bool isDefault, PrintPath* path);
+    // Appends the path to the group of that name (made when missing), or to
+    // a new default group of that name, and takes ownership of it.
+    void file(const std::wstring& name, bool newDefault, PrintPath* path);
     // Frees every group and its print paths.
     void clear();
 

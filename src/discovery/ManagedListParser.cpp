@@ -198,15 +198,15 @@ void ManagedListParser::handlePrinter(const ManagedPrinterRecord& record, const 
     if (PrintPath* found = host_.findPrintPath(address, name)) {
         std::unique_ptr<PrintPath> path(found);
         applySettings(record, caps, *path);
-        bool isDefault = false;
+        bool newDefault = false;
         if (record.groupName && *record.groupName) {
             group = record.groupName;
         } else if (!groups_.findDefault(&group)) {
             group = !includeName_.empty() ? includeName_ : host_.loadString(kDefaultGroupString);
-            isDefault = true;
+            newDefault = true;
         }
         path->setStringAttribute(PrintPathAttr::ManagedGroupXMLAdded, group, true);
-        groups_.file(group, isDefault, path.release());
+        groups_.file(group, newDefault, path.release());
         grouped = true;
     }
 

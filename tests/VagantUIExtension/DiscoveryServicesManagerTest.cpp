@@ -1,11 +1,17 @@
 // The discovery services manager over fake services registered with the
 // component registry: its state machine, partial failures, enabling and
-// disabling one service, and the per-user list names it enumerates.
+// disabling one service, the per-user list names it enumerates, and the
+// services it registers and makes for the managed printer lists.
 #include "VagantUIExtension/DiscoveryServicesManager.h"
 #include "core/ComponentRegistry.h"
+#include "core/RegistryKey.h"
+#include "core/SettingsKeys.h"
 #include "discovery/DiscoveryServiceIntf.h"
+#include "discovery/QZMPLDiscovery.h"
 #include "extension/ManagedPrintPolicy.h"
 #include "support/FakeDiscoveryService.h"
+#include "support/PrivateCurrentUser.h"
+#include "support/TestEnv.h"
 #include "support/ScratchKey.h"
 
 #include <gtest/gtest.h>
@@ -227,4 +233,122 @@ TEST_F(ListKey, UserListNamesStopWhenTheKeyGoes)
 
     DiscoveryServicesManager::EnumerateUserLists(nullptr, names);
     EXPECT_TRUE(names.empty());
+}
+
+namespace {
+
+// One list of each kind: the default list named by the policy's URL, the
+// policy's custom lists 0 and 2 (list 1 has no name), and a per-user list.
+class ManagedListRegistration : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(user_.isActive());
+        RegistryKey settings(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess, true);
+        settings.setDword(L"KRVADS", 19728374); // the directory policy is on
+        settings.setDword(L"ADSLoginSimulator", 1);
+        RegistryKey group(HKEY_CURRENT_USER, settingskeys::kGroupPolicy, RegistryKey::kAllAccess, true);
+        group.setString(L"QZManagedPrinterListURL", L"http://lists.example/printerlist.xml");
+        group.setDword(L"CustomMPLCount", 3);
+        group.setString(L"CustomMPLName0", L"Zero");
+        group.setString(L"CustomMPLPath0", L"\\\\srv\\lists\\zero.xml");
+        group.setString(L"CustomMPLName1", L"");
+        group.setString(L"CustomMPLPath1", L"\\\\srv\\lists\\one.xml");
+        group.setString(L"CustomMPLName2", L"Two");
+        group.setString(L"CustomMPLPath2", L"qzmpls://lists.example/two.xml");
+        group.setDword(L"CustomMPLType2", 1);
+        RegistryKey lists(HKEY_CURRENT_USER, settingskeys::kUserLists, RegistryKey::kAllAccess, true);
+        lists.setString(L"Office", L"C:\\lists\\office.xml");
+        manager = DiscoveryServicesManager::GetInstance();
+    }
+    void TearDown() override
+    {
+        delete DiscoveryServicesManager::GetInstance();
+        if (MPrint::ManagedPrintPolicy::hasInstance())
+            delete MPrint::ManagedPrintPolicy::instance();
+    }
+    // The registry's entry of a class id, or null.
+    static const ComponentDescriptor* descriptorOf(const GUID& classId, ComponentEntryList& entries)
+    {
+        entries.clear();
+        ComponentRegistry::enumerateComponents(entries, kDiscoveryServiceComponent);
+        for (ComponentEntry* entry : entries) {
+            if (IsEqualGUID(entry->descriptor.classId, classId))
+                return &entry->descriptor;
+        }
+        return nullptr;
+    }
+
+    testenv::PrivateCurrentUser user_;
+    DiscoveryServicesManager* manager = nullptr;
+};
+
+} // namespace
+
+TEST_F(ManagedListRegistration, OneServicePerKnownList)
+{
+    ASSERT_EQ(manager->Initialize(), 0u);
+    ASSERT_TRUE(MPrint::ManagedPrintPolicy::instance()->hasPolicy());
+
+    struct Row {
+        std::wstring listName; // empty: the default list
+        std::wstring name, location;
+        uint32_t capabilities, listType, nameId, iconId;
+    } rows[] = {
+        {L"", L"qz managed printing", L"http://lists.example/printerlist.xml", 0x1F008038, 0, 26, 0},
+        {L"CustomMPLPath0", L"Zero", L"\\\\srv\\lists\\zero.xml", 0xC038, 0, 0, 0},
+        {L"CustomMPLPath2", L"Two", L"qzmpls://lists.example/two.xml", 0xE038, 1, 0, 2},
+        {L"Office", L"Office", L"C:\\lists\\office.xml", 0xC038, 0, 0, 0},
+    };
+    const auto& names = manager->getListNames();
+    ASSERT_EQ(names.size(), std::size(rows));
+    std::vector<GUID> ids;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testenv::narrow(row.name));
+        auto it = std::find_if(names.begin(), names.end(), [&](const auto& entry) {
+            return row.listName.empty() ? entry.second.size() > 512 : entry.second == row.listName;
+        });
+        ASSERT_NE(it, names.end());
+        ids.push_back(it->first);
+        ComponentEntryList entries;
+        const ComponentDescriptor* descriptor = descriptorOf(it->first, entries);
+        ASSERT_NE(descriptor, nullptr);
+        EXPECT_EQ(descriptor->creator, &DiscoveryServicesManager::CreateManagedListService);
+        EXPECT_EQ(descriptor->enabled, 1);
+        EXPECT_EQ(descriptor->displayNameId, row.nameId);
+        EXPECT_EQ(descriptor->thirdTextId, 110u);
+        EXPECT_EQ(descriptor->iconId, row.iconId);
+
+        auto* service = dynamic_cast<MPrint::ManagedPortDiscovery*>(manager->GetService(it->first));
+        ASSERT_NE(service, nullptr) << "made by the manager through the registry";
+        EXPECT_EQ(service->getName(), row.name);
+        EXPECT_EQ(service->getListLocation(), row.location);
+        EXPECT_EQ(service->GetSearchCapabilities(), row.capabilities);
+        EXPECT_EQ(service->getListType(), row.listType);
+        EXPECT_EQ(dynamic_cast<MPrint::QZMPLDiscovery*>(service) != nullptr, row.listName.empty());
+    }
+
+    ASSERT_EQ(manager->Start(), 0u);
+    for (const GUID& id : ids)
+        EXPECT_EQ(manager->GetService(id)->IsRunning(), 1u);
+    ASSERT_EQ(manager->Stop(), 0u);
+    for (const GUID& id : ids)
+        EXPECT_EQ(manager->GetService(id)->IsRunning(), 0u);
+
+    // A custom list whose name went meanwhile is made no more; an unknown id never.
+    RegistryKey(HKEY_CURRENT_USER, settingskeys::kGroupPolicy, RegistryKey::kAllAccess).setString(L"CustomMPLName0", L"");
+    MPrint::ComponentIntf* made = reinterpret_cast<MPrint::ComponentIntf*>(1);
+    EXPECT_EQ(DiscoveryServicesManager::CreateManagedListService(ids[1], &made), 3u);
+    EXPECT_EQ(made, nullptr);
+    EXPECT_EQ(DiscoveryServicesManager::CreateManagedListService(kUnknown, &made), 3u);
+
+    ASSERT_EQ(manager->Shutdown(), 0u);
+    EXPECT_TRUE(manager->getListNames().empty());
+    for (const GUID& id : ids) {
+        ComponentEntryList entries;
+        EXPECT_EQ(descriptorOf(id, entries), nullptr) << "unregistered at shutdown";
+    }
+    ASSERT_EQ(manager->Initialize(), 0u);
+    EXPECT_EQ(manager->getListNames().size(), 3u) << "registered again, with new class ids";
+    EXPECT_EQ(manager->getListNames().count(ids[0]), 0u);
 }

@@ -10,6 +10,7 @@
 #include "core/AutoLock.h"
 #include "core/ComponentRegistry.h"
 #include "core/RegistryKey.h"
+#include "core/SettingsKeys.h"
 #include "destination/PrintPathAttr.h"
 #include "extension/ManagedPrintPolicy.h"
 #include "support/FakeDiscoveryService.h"
@@ -50,6 +51,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(user_.isActive());
+        // The list cache lives under the user's settings key, which it never creates.
+        ASSERT_TRUE(RegistryKey(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess, true).isOpen());
         fakes::FakeServiceConfig jobDelivery{"jobdelivery", MPrint::DiscoveryServiceIntf::kCapResolve};
         jobDelivery.resolvePaths = 1;
         jobDelivery.accepts = [](const std::wstring& a) { return a.compare(0, 6, L"^_//_^") == 0; };
@@ -287,7 +290,7 @@ TEST_F(ManagedListParserTest, ListsOverHttp)
     EXPECT_EQ(count, 1u);
     EXPECT_EQ(server.count("/forbidden.xml"), 1u);
 
-    RegistryKey cache(HKEY_CURRENT_USER, L"Software\\Tarvokin\\QZ Print Settings\\MPLCache", RegistryKey::kRead);
+    RegistryKey cache(HKEY_CURRENT_USER, settingskeys::kFileCache, RegistryKey::kRead);
     DWORD refresh = 0;
     EXPECT_TRUE(cache.queryDword(url + L"-refreshTime", &refresh));
     EXPECT_EQ(refresh, 5u);
