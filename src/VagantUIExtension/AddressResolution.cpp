@@ -3,23 +3,29 @@
 #include "VagantUIExtension/DiscoveryServicesManager.h"
 #include "discovery/DiscoveryServiceIntf.h"
 
-MPrint::PrintPath* findPrintPathForAddress(HWND parent, const std::wstring& address, const std::wstring& nickname,
-                                           const std::wstring& displayString)
+MPrint::PrintPath* resolveAddressThroughServices(HWND parent, const std::wstring& address,
+                                                 const std::wstring& nickname, const std::wstring& displayString)
 {
-    const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    MPrint::PrintPath* found = nullptr;
     DiscoveryServicesManager* manager = DiscoveryServicesManager::GetInstance();
     PrintPathList results;
-    for (auto it = manager->begin(); it != manager->end() && !found; ++it) {
+    for (auto it = manager->begin(); it != manager->end(); ++it) {
         MPrint::DiscoveryServiceIntf* service = it->second;
         if (!(service->GetSearchCapabilities() & MPrint::DiscoveryServiceIntf::kCapResolve))
             continue;
         if (service->Resolve(parent, address, nickname, displayString, results) != 0)
             continue; // what a failing service left stays for the next one's count
         if (results.size() == 1)
-            found = results.front().release();
+            return results.front().release();
         results.clear();
     }
+    return nullptr;
+}
+
+MPrint::PrintPath* findPrintPathForAddress(HWND parent, const std::wstring& address, const std::wstring& nickname,
+                                           const std::wstring& displayString)
+{
+    const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    MPrint::PrintPath* found = resolveAddressThroughServices(parent, address, nickname, displayString);
     SetCursor(previous);
     return found;
 }

@@ -43,6 +43,7 @@ MSSAXParser::MSSAXParser(const SaxElementEntry* elementTable, DWORD defaultEleme
 MSSAXParser::~MSSAXParser()
 {
     levels_.clear();
+    depth_ = 0;
     if (reader_) {
         reader_->putContentHandler(nullptr);
         reader_->Release();
@@ -114,15 +115,23 @@ HRESULT STDMETHODCALLTYPE MSSAXParser::startElement(const wchar_t*, int, const w
 {
     // No exception may cross into the reader: a failure ends the parse.
     try {
-        std::wstring name;
+        // Slots of closed elements are reused: a document's elements cost
+        // no allocation once its deepest nesting has been seen.
+        if (depth_ == levels_.size())
+            levels_.emplace_back();
+        LevelData& level = levels_[depth_];
         if (localName && localNameLength > 0)
-            name.assign(localName, localNameLength);
+            level.name.assign(localName, localNameLength);
         else if (qName && qNameLength > 0)
-            name.assign(qName, qNameLength);
-        const ElementInfo info = lookupElement(name);
-        if (levels_.empty())
+            level.name.assign(qName, qNameLength);
+        else
+            level.name.clear();
+        const ElementInfo info = lookupElement(level.name);
+        level.elementId = info.elementId;
+        level.valueType = info.valueType;
+        if (depth_ == 0)
             documentElementId_ = info.elementId;
-        levels_.push_back(QZAutoPtr<LevelData>(new LevelData{info.elementId, info.valueType, name}));
+        ++depth_;
         text_.clear();
         return S_OK;
     } catch (...) {
@@ -133,11 +142,10 @@ HRESULT STDMETHODCALLTYPE MSSAXParser::startElement(const wchar_t*, int, const w
 HRESULT STDMETHODCALLTYPE MSSAXParser::endElement(const wchar_t*, int, const wchar_t*, int, const wchar_t*, int)
 {
     try {
-        if (levels_.empty())
+        if (depth_ == 0)
             return S_OK;
-        QZAutoPtr<LevelData> level(levels_.back());
-        dispatch(*level.get(), text_);
-        levels_.pop_back();
+        dispatch(levels_[depth_ - 1], text_);
+        --depth_;
         text_.clear();
         return S_OK;
     } catch (...) {
@@ -191,7 +199,7 @@ bool MSSAXParser::createReader()
 bool MSSAXParser::parse(const std::string& xml)
 {
     try {
-        levels_.clear();
+        depth_ = 0;
         text_.clear();
         if (xml.size() > UINT_MAX)
             return false;
@@ -297,6 +305,7 @@ GUID MSSAXParser::parseGuid(const std::wstring& text)
 void MSSAXParser::reset()
 {
     levels_.clear();
+    depth_ = 0;
     documentElementId_ = defaultElementId_;
 }
 

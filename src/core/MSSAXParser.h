@@ -121,9 +121,6 @@ protected:
 
     virtual bool createReader();
 
-    // The open elements, innermost last.
-    const std::vector<QZAutoPtr<LevelData>>& levels() const { return levels_; }
-
 private:
     void dispatch(const LevelData& level, const std::wstring& text);
 
@@ -134,7 +131,8 @@ private:
     DWORD comThreadId_ = 0; // the thread whose COM this parser initialised
     const SaxElementEntry* elementTable_;
     DWORD defaultElementId_;
-    std::vector<QZAutoPtr<LevelData>> levels_;
+    std::vector<LevelData> levels_; // the first depth_ are the open elements, innermost last
+    size_t depth_ = 0;
     std::wstring text_;
     DWORD documentElementId_ = 0;
 };

@@ -100,18 +100,49 @@ void CustomPrinterListParser::setModelFilter(ManagedModelFilter filter, void* co
     modelFilterContext_ = context;
 }
 
-std::wstring CustomPrinterListParser::trim(const std::wstring& text)
+void CustomPrinterListParser::assignTrimmed(std::wstring& field, const std::wstring& text)
 {
     const wchar_t* blanks = L"\r\n\t ";
     const size_t first = text.find_first_not_of(blanks);
     if (first == std::wstring::npos)
-        return std::wstring();
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+        field.clear();
+    else
+        field.assign(text, first, text.find_last_not_of(blanks) - first + 1);
+}
+
+void CustomPrinterListParser::PrinterValues::reset()
+{
+    // Emptied rather than replaced: the strings keep their room for the
+    // next record, so a long list costs no allocation per value.
+    for (std::wstring* text : {&groupName, &comment, &printerName, &model, &address, &snmpCommunity, &costPerPage,
+                               &location, &extConfigAddress, &pdlPostScript, &pdlPcl5, &pdlPcl6, &pdlPcl3,
+                               &jobDeliveryUrl, &jobDeliveryModule, &jobDeliveryApi, &jobCompleteUrl, &jobCompleteExe,
+                               &jobCompleteModule, &jobCompleteApi, &verificationAddress, &jobAccountingModule,
+                               &jobAccountingApiName, &jobAccountingUrl, &destinationType})
+        text->clear();
+    addressType = kManagedNoAddress;
+    caps = ManagedPrinterCaps();
+    jobDelivery = securePrinter = jobCompleteBrowserSession = 0;
+    extConfigType = kNoExtConfig;
+    verificationType = 0;
 }
 
 void CustomPrinterListParser::onStringValue(const LevelData& level, const std::wstring& value)
 {
-    const std::wstring text = trim(value);
+    std::wstring* field = textField(level.elementId);
+    if (field) {
+        assignTrimmed(*field, value);
+        switch (level.elementId) {
+        case kIpAddress: printer_.addressType = kManagedIpAddress; break;
+        case kIpxAddress: printer_.addressType = kManagedIpxAddress; break;
+        case kUncPath: printer_.addressType = kManagedUncPath; break;
+        case kHostName: printer_.addressType = kManagedHostName; break;
+        default: break;
+        }
+        return;
+    }
+    assignTrimmed(text_, value);
+    const std::wstring& text = text_;
     PrinterValues& p = printer_;
     auto installed = [&text](uint32_t& field) {
         if (_wcsicmp(text.c_str(), L"Installed") == 0)
@@ -120,37 +151,6 @@ void CustomPrinterListParser::onStringValue(const LevelData& level, const std::w
             field = 0;
     };
     switch (level.elementId) {
-    case kGroupName: p.groupName = text; break;
-    case kComment: p.comment = text; break;
-    case kPrinterName: p.printerName = text; break;
-    case kModel: p.model = text; break;
-    case kSnmpCommunity: p.snmpCommunity = text; break;
-    case kListName: listName_ = text; break;
-    case kListFile: listFile_ = text; break;
-    case kQuery: query_ = text; break;
-    case kCostPerPage: p.costPerPage = text; break;
-    case kExtConfigAddress: p.extConfigAddress = text; break;
-    case kPdlPostScript: p.pdlPostScript = text; break;
-    case kPdlPcl5: p.pdlPcl5 = text; break;
-    case kPdlPcl6: p.pdlPcl6 = text; break;
-    case kPdlPcl3: p.pdlPcl3 = text; break;
-    case kLocation: p.location = text; break;
-    case kJobDeliveryUrl: p.jobDeliveryUrl = text; break;
-    case kJobDeliveryModule: p.jobDeliveryModule = text; break;
-    case kJobDeliveryApi: p.jobDeliveryApi = text; break;
-    case kJobCompleteUrl: p.jobCompleteUrl = text; break;
-    case kJobCompleteExe: p.jobCompleteExe = text; break;
-    case kJobCompleteModule: p.jobCompleteModule = text; break;
-    case kJobCompleteApi: p.jobCompleteApi = text; break;
-    case kVerificationAddress: p.verificationAddress = text; break;
-    case kJobAccountingModule: p.jobAccountingModule = text; break;
-    case kJobAccountingApiName: p.jobAccountingApiName = text; break;
-    case kJobAccountingUrl: p.jobAccountingUrl = text; break;
-    case kDestinationType: p.destinationType = text; break;
-    case kIpAddress: p.address = text; p.addressType = kManagedIpAddress; break;
-    case kIpxAddress: p.address = text; p.addressType = kManagedIpxAddress; break;
-    case kUncPath: p.address = text; p.addressType = kManagedUncPath; break;
-    case kHostName: p.address = text; p.addressType = kManagedHostName; break;
     case kHardDisk: installed(p.caps.hardDisk); break;
     case kDuplexUnit: installed(p.caps.duplexUnit); break;
     case kJobDelivery: p.jobDelivery = _wcsicmp(text.c_str(), L"Selected") == 0 ? 1 : 0; break;
@@ -261,7 +261,46 @@ void CustomPrinterListParser::endPrinter()
             printerCallback_(printerContext_, record, p.caps);
         }
     }
-    printer_ = PrinterValues();
+    printer_.reset();
+}
+
+std::wstring* CustomPrinterListParser::textField(DWORD elementId)
+{
+    PrinterValues& p = printer_;
+    switch (elementId) {
+    case kGroupName: return &p.groupName;
+    case kComment: return &p.comment;
+    case kPrinterName: return &p.printerName;
+    case kModel: return &p.model;
+    case kSnmpCommunity: return &p.snmpCommunity;
+    case kListName: return &listName_;
+    case kListFile: return &listFile_;
+    case kQuery: return &query_;
+    case kCostPerPage: return &p.costPerPage;
+    case kExtConfigAddress: return &p.extConfigAddress;
+    case kPdlPostScript: return &p.pdlPostScript;
+    case kPdlPcl5: return &p.pdlPcl5;
+    case kPdlPcl6: return &p.pdlPcl6;
+    case kPdlPcl3: return &p.pdlPcl3;
+    case kLocation: return &p.location;
+    case kJobDeliveryUrl: return &p.jobDeliveryUrl;
+    case kJobDeliveryModule: return &p.jobDeliveryModule;
+    case kJobDeliveryApi: return &p.jobDeliveryApi;
+    case kJobCompleteUrl: return &p.jobCompleteUrl;
+    case kJobCompleteExe: return &p.jobCompleteExe;
+    case kJobCompleteModule: return &p.jobCompleteModule;
+    case kJobCompleteApi: return &p.jobCompleteApi;
+    case kVerificationAddress: return &p.verificationAddress;
+    case kJobAccountingModule: return &p.jobAccountingModule;
+    case kJobAccountingApiName: return &p.jobAccountingApiName;
+    case kJobAccountingUrl: return &p.jobAccountingUrl;
+    case kDestinationType: return &p.destinationType;
+    case kIpAddress:
+    case kIpxAddress:
+    case kUncPath:
+    case kHostName: return &p.address;
+    default: return nullptr;
+    }
 }
 
 } // namespace MPrint

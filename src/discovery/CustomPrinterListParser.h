@@ -42,8 +42,8 @@ public:
     // Asked with each record's model (ANSI) before the printer callback.
     void setModelFilter(ManagedModelFilter filter, void* context);
 
-    // CR, LF, TAB and blanks off both ends.
-    static std::wstring trim(const std::wstring& text);
+    // The text without CR, LF, TAB and blanks at either end, into field.
+    static void assignTrimmed(std::wstring& field, const std::wstring& text);
 
 protected:
     explicit CustomPrinterListParser(const SaxElementEntry* table);
@@ -67,12 +67,20 @@ protected:
         uint32_t verificationType = 0;
         std::wstring verificationAddress;
         std::wstring jobAccountingModule, jobAccountingApiName, jobAccountingUrl, destinationType;
+
+        // Every value to its default.
+        void reset();
     };
 
     // The custom printer end: filter, callback, then every value reset.
     void endPrinter();
 
+    // The string a text element stores into (the address for all four
+    // address elements), or null for elements handled otherwise.
+    std::wstring* textField(DWORD elementId);
+
     PrinterValues printer_;
+    std::wstring text_; // the trimmed text of a keyword element
     // The included list in progress and the query text.
     std::wstring listName_, listFile_, query_;
     uint32_t listIsOkv_ = 0;

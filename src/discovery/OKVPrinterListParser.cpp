@@ -49,27 +49,27 @@ void OKVPrinterListParser::onStringValue(const LevelData& level, const std::wstr
 {
     switch (level.elementId) {
     case kIpAddress:
-        ipv4Address_ = trim(value);
+        assignTrimmed(ipv4Address_, value);
         printer_.addressType = kManagedIpAddress;
         break;
     case kIpxAddress:
-        ipxAddress_ = trim(value);
+        assignTrimmed(ipxAddress_, value);
         printer_.addressType = kManagedIpxAddress;
         break;
     case kHostName:
-        ipHostName_ = trim(value);
+        assignTrimmed(ipHostName_, value);
         printer_.addressType = kManagedHostName;
         break;
     case kHardwareAddress:
-        hardwareAddress_ = trim(value);
+        assignTrimmed(hardwareAddress_, value);
         break;
     case kSystemName:
-        systemName_ = trim(value);
+        assignTrimmed(systemName_, value);
         break;
     case kHardDisk:
     case kDuplexUnit: {
         // The export writes "Yes" and "Yes, <kind>"; only that spelling counts.
-        const uint32_t present = trim(value).find(L"Yes") != std::wstring::npos ? 1 : 0;
+        const uint32_t present = value.find(L"Yes") != std::wstring::npos ? 1 : 0;
         (level.elementId == kHardDisk ? printer_.caps.hardDisk : printer_.caps.duplexUnit) = present;
         break;
     }
