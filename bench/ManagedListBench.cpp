@@ -24,29 +24,6 @@ namespace {
 constexpr int kPrinters = 10000;
 constexpr int kGroups = 1000;
 
-// The list's bytes from memory and every address taken as its own print
-// path, so that the case times reading, settings and grouping only.
-class InMemoryHost : public testenv::RecordingListHost {
-public:
-    explicit InMemoryHost(const std::string& bytes) : bytes_(bytes) {}
-    bool readList(const std::wstring&, std::string& bytes, DWORD*, DWORD) override
-    {
-        bytes = bytes_;
-        return true;
-    }
-    void forgetCachedList(const std::wstring&) override {}
-    MPrint::PrintPath* findPrintPath(const std::wstring& address, const std::wstring& name) override
-    {
-        auto* path = new MPrint::PrintPath;
-        path->setStringAttribute(PrintPathAttr::Address, address, true);
-        path->setStringAttribute(PrintPathAttr::Nickname, name, true);
-        return path;
-    }
-
-private:
-    const std::string& bytes_;
-};
-
 // Services in the order the real ones take: job delivery (marked addresses
 // only) before the TCP/IP one, which takes every address.
 const GUID kJobDelivery = {0x00000087, 0x5e6f, 0x4a70, {0x81, 0x92, 0xa3, 0xb4, 0xc5, 0xd6, 0xe7, 0x01}};
@@ -85,7 +62,7 @@ int wmain(int argc, wchar_t** argv)
         bench::Table table(options);
 
         const std::string xml = testenv::generateCustomList(kPrinters, kGroups);
-        InMemoryHost host(xml);
+        testenv::InMemoryListHost host(xml);
         bench::BareSax bare;
         table.run(L"managed list read and grouped (10,000 printers, 1,000 groups, " + bench::kilobytes(xml.size()) +
                       L") vs bare SAX parse",

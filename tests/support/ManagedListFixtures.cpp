@@ -179,4 +179,23 @@ std::wstring RecordingListHost::loadString(UINT id)
     return L"[" + std::to_wstring(id) + L"] %1";
 }
 
+bool InMemoryListHost::readList(const std::wstring& location, std::string& out, DWORD*, DWORD)
+{
+    reads.push_back(location);
+    out = bytes;
+    return true;
+}
+
+void InMemoryListHost::forgetCachedList(const std::wstring&) {}
+
+void InMemoryListHost::setRefreshTime(const std::wstring&, DWORD) {}
+
+MPrint::PrintPath* InMemoryListHost::findPrintPath(const std::wstring& address, const std::wstring& name)
+{
+    auto* path = new MPrint::PrintPath;
+    path->setStringAttribute(PrintPathAttr::Address, address, true);
+    path->setStringAttribute(PrintPathAttr::Nickname, name, true);
+    return path;
+}
+
 } // namespace testenv

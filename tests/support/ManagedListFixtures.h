@@ -54,4 +54,18 @@ public:
     std::wstring loadString(UINT id) override;
 };
 
+// A host that reaches nothing outside the process: every read answers the
+// bytes given, and every address becomes a print path of its own (Address
+// and Nickname set), so reading, settings and grouping run alone.
+class InMemoryListHost : public RecordingListHost {
+public:
+    explicit InMemoryListHost(std::string bytes = {}) : bytes(std::move(bytes)) {}
+    std::string bytes;
+
+    bool readList(const std::wstring& location, std::string& out, DWORD* status, DWORD timeoutMs) override;
+    void forgetCachedList(const std::wstring& location) override;
+    void setRefreshTime(const std::wstring& location, DWORD value) override;
+    MPrint::PrintPath* findPrintPath(const std::wstring& address, const std::wstring& name) override;
+};
+
 } // namespace testenv
