@@ -172,7 +172,7 @@ bool XMLTicket::loadInto(IXMLDOMDocument* document, const char* bytes, const std
     return document->load(source.get(), &loaded) == S_OK && loaded == VARIANT_TRUE;
 }
 
-bool XMLTicket::loadCommon(const char* bytes, const std::wstring* wide, bool merge)
+bool XMLTicket::loadCommon(const char* bytes, const std::wstring* wide, bool merge, const std::wstring* expectedRoot)
 {
     if (!document_)
         return false;
@@ -190,20 +190,36 @@ bool XMLTicket::loadCommon(const char* bytes, const std::wstring* wide, bool mer
     ComPtr<IXMLDOMDocument> second;
     ComPtr<IXMLDOMElement> element;
     ComPtr<IXMLDOMNode> appended;
-    return newDocument(second) && loadInto(second.Get(), bytes, wide) &&
-           second->get_documentElement(element.GetAddressOf()) == S_OK && element &&
-           root_->appendChild(element.Get(), appended.GetAddressOf()) == S_OK;
+    if (!newDocument(second) || !loadInto(second.Get(), bytes, wide) ||
+        second->get_documentElement(element.GetAddressOf()) != S_OK || !element)
+        return false;
+    if (expectedRoot) {
+        BString name;
+        if (element->get_nodeName(name.receive()) != S_OK || !name || name.str() != *expectedRoot)
+            return false;
+    }
+    return root_->appendChild(element.Get(), appended.GetAddressOf()) == S_OK;
+}
+
+std::string XMLTicket::documentBytes(const char* text)
+{
+    return isUndeclaredAnsiXml(text) ? ansiXmlToUtf8(text) : std::string(text);
+}
+
+bool XMLTicket::mergeTree(const char* bytes, const std::wstring& expectedRoot)
+{
+    if (!bytes || !*bytes)
+        return false;
+    const std::string text = documentBytes(bytes);
+    return !text.empty() && loadCommon(text.c_str(), nullptr, true, &expectedRoot);
 }
 
 bool XMLTicket::loadText(const char* text, bool merge)
 {
     if (!text || !*text)
         return false;
-    if (isUndeclaredAnsiXml(text)) {
-        const std::string utf8 = ansiXmlToUtf8(text);
-        return !utf8.empty() && loadCommon(utf8.c_str(), nullptr, merge);
-    }
-    return loadCommon(text, nullptr, merge);
+    const std::string bytes = documentBytes(text);
+    return !bytes.empty() && loadCommon(bytes.c_str(), nullptr, merge);
 }
 
 bool XMLTicket::loadXML(const std::wstring& text, bool merge)

@@ -70,6 +70,9 @@ protected:
     // Child count of the node at the XPath (root context).
     bool countChildren(const std::wstring& xpath, DWORD& count);
     bool setRoot(IXMLDOMElement* root);
+    // Document bytes (as loadText takes them) appended under the root, but
+    // only when their top element is named expectedRoot.
+    bool mergeTree(const char* bytes, const std::wstring& expectedRoot);
 
     IXMLDOMDocument* document() const { return document_.Get(); }
     IXMLDOMElement* root() const { return root_.Get(); }
@@ -80,7 +83,9 @@ private:
     static bool newDocument(Microsoft::WRL::ComPtr<IXMLDOMDocument>& document);
     // Loads the text into the document (bytes as declared, or wide text).
     static bool loadInto(IXMLDOMDocument* document, const char* bytes, const std::wstring* wide);
-    bool loadCommon(const char* bytes, const std::wstring* wide, bool merge);
+    bool loadCommon(const char* bytes, const std::wstring* wide, bool merge, const std::wstring* expectedRoot = nullptr);
+    // Bytes plainly in the ANSI code page become UTF-8; others stay as they are.
+    static std::string documentBytes(const char* text);
 
     HRESULT comResult_ = E_FAIL;
     Microsoft::WRL::ComPtr<IXMLDOMDocument> document_;

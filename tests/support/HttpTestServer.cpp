@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 
 namespace testenv {
@@ -68,6 +69,16 @@ const char* reason(int status)
     }
 }
 
+std::string statusAndHeaders(const HttpAnswer& answer, const std::string& framing)
+{
+    std::string head = "HTTP/1.1 " + std::to_string(answer.status) + " " + reason(answer.status) + "\r\n";
+    head += framing;
+    head += "Connection: close\r\n";
+    for (const auto& [name, value] : answer.headers)
+        head += name + ": " + value + "\r\n";
+    return head + "\r\n";
+}
+
 } // namespace
 
 std::string HttpRequest::header(const std::string& name) const
@@ -125,7 +136,15 @@ HttpAnswer HttpAnswer::trickle(std::string head, DWORD intervalMs)
     return answer;
 }
 
-HttpTestServer::HttpTestServer(unsigned short port)
+HttpAnswer HttpAnswer::chunked(std::string body, size_t pieceBytes, std::string contentType)
+{
+    HttpAnswer answer = ok(std::move(body), std::move(contentType));
+    answer.kind = Kind::Chunked;
+    answer.pieceBytes = pieceBytes == 0 ? 1 : pieceBytes;
+    return answer;
+}
+
+HttpTestServer::HttpTestServer(unsigned short port, unsigned long listenAddress) : address_(listenAddress)
 {
     WSADATA data;
     winsock_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
@@ -136,7 +155,7 @@ HttpTestServer::HttpTestServer(unsigned short port)
         return;
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_addr.s_addr = htonl(address_);
     address.sin_port = htons(port);
     // A fixed port may still hold connections of an earlier run in TIME_WAIT.
     const BOOL reuse = TRUE;
@@ -170,9 +189,17 @@ HttpTestServer::~HttpTestServer()
         WSACleanup();
 }
 
+std::wstring dottedAddress(unsigned long address)
+{
+    return std::to_wstring((address >> 24) & 0xFF) + L"." + std::to_wstring((address >> 16) & 0xFF) + L"." +
+           std::to_wstring((address >> 8) & 0xFF) + L"." + std::to_wstring(address & 0xFF);
+}
+
+std::wstring HttpTestServer::host() const { return dottedAddress(address_); }
+
 std::wstring HttpTestServer::url(const std::string& pathAndQuery) const
 {
-    return L"http://127.0.0.1:" + std::to_wstring(port_) + std::wstring(pathAndQuery.begin(), pathAndQuery.end());
+    return L"http://" + host() + L":" + std::to_wstring(port_) + std::wstring(pathAndQuery.begin(), pathAndQuery.end());
 }
 
 void HttpTestServer::answer(const std::string& path, HttpAnswer answer)
@@ -368,13 +395,26 @@ void HttpTestServer::serve(SOCKET client)
             }
         }
         break;
+    case HttpAnswer::Kind::Chunked: {
+        const std::string head = statusAndHeaders(answer, "Transfer-Encoding: chunked\r\n");
+        bool sent = sendAll(client, head);
+        for (size_t at = 0; sent && at < answer.body.size(); at += answer.pieceBytes) {
+            const std::string piece = answer.body.substr(at, answer.pieceBytes);
+            char size[32];
+            std::snprintf(size, sizeof(size), "%zx\r\n", piece.size());
+            sent = sendAll(client, size + piece + "\r\n");
+            // Each piece on its own, so the client sees the body arrive in parts.
+            Sleep(1);
+        }
+        if (sent && sendAll(client, "0\r\n\r\n")) {
+            shutdown(client, SD_SEND);
+            waitForPeer(client, 2000);
+        }
+        break;
+    }
     case HttpAnswer::Kind::Respond: {
-        std::string head = "HTTP/1.1 " + std::to_string(answer.status) + " " + reason(answer.status) + "\r\n";
-        head += "Content-Length: " + std::to_string(answer.body.size()) + "\r\n";
-        head += "Connection: close\r\n";
-        for (const auto& [name, value] : answer.headers)
-            head += name + ": " + value + "\r\n";
-        head += "\r\n";
+        const std::string head =
+            statusAndHeaders(answer, "Content-Length: " + std::to_string(answer.body.size()) + "\r\n");
         if (sendAll(client, head + answer.body)) {
             // Let the client read everything before the socket goes away:
             // closing with unread input would reset the connection.

@@ -1,6 +1,7 @@
 // A scripted HTTP/1.1 server inside the test process, for code that talks
-// to web servers, devices and policy servers. It listens on 127.0.0.1 only,
-// on a port the system picks, answers each connection once and closes it,
+// to web servers, devices and policy servers. It listens on a loopback
+// address (127.0.0.1 unless told another), on a port the system picks or a
+// fixed one, answers each connection once and closes it,
 // and records every request it saw. Answers are set per path (the query is
 // not part of the path); a path without one gets 404 with an empty body.
 #pragma once
@@ -17,6 +18,9 @@
 #include <vector>
 
 namespace testenv {
+
+// An IPv4 address in host byte order as dotted text ("127.0.0.1").
+std::wstring dottedAddress(unsigned long address);
 
 struct HttpRequest {
     std::string method;
@@ -37,18 +41,23 @@ struct HttpAnswer {
         Close,   // read the request, close the connection without a byte
         Raw,     // body sent as it stands (status line and headers too), then close
         Trickle, // body sent as it stands, then one byte more every trickleMs until either side ends
+        Chunked, // status and headers, then the body in chunks of pieceBytes, each sent on its own
     };
     Kind kind = Kind::Respond;
     int status = 200;
     std::string body; // sent as is; may hold NUL bytes
     std::vector<std::pair<std::string, std::string>> headers; // besides Content-Length and Connection
     DWORD trickleMs = 0;
+    size_t pieceBytes = 0;
 
     // A hostile answer: the bytes go out exactly as given, so the test
     // writes the status line and headers (a wrong Content-Length, say).
     static HttpAnswer raw(std::string bytes);
     // A server that never finishes: head, then a byte at a time.
     static HttpAnswer trickle(std::string head, DWORD intervalMs);
+
+    // A body in Transfer-Encoding: chunked, one send per piece.
+    static HttpAnswer chunked(std::string body, size_t pieceBytes, std::string contentType = "text/xml");
 
     static HttpAnswer ok(std::string body, std::string contentType = "text/xml");
     static HttpAnswer withStatus(int status, std::string body = {});
@@ -61,8 +70,9 @@ public:
     using Handler = std::function<HttpAnswer(const HttpRequest&)>;
 
     // Starts listening at once, on the given port or (0) one the system
-    // picks; started() tells whether that worked.
-    explicit HttpTestServer(unsigned short port = 0);
+    // picks, at the given IPv4 loopback address (host byte order);
+    // started() tells whether that worked.
+    explicit HttpTestServer(unsigned short port = 0, unsigned long address = INADDR_LOOPBACK);
     // Ends every connection, silent ones included, and joins the threads.
     ~HttpTestServer();
     HttpTestServer(const HttpTestServer&) = delete;
@@ -70,7 +80,9 @@ public:
 
     bool started() const { return port_ != 0; }
     unsigned short port() const { return port_; }
-    // "http://127.0.0.1:<port>" followed by pathAndQuery ("/list?x=1").
+    // The address listened on, dotted ("127.0.0.1").
+    std::wstring host() const;
+    // "http://<host>:<port>" followed by pathAndQuery ("/list?x=1").
     std::wstring url(const std::string& pathAndQuery) const;
 
     void answer(const std::string& path, HttpAnswer answer);
@@ -96,6 +108,7 @@ private:
     bool winsock_ = false;
     SOCKET listener_ = INVALID_SOCKET;
     unsigned short port_ = 0;
+    unsigned long address_ = INADDR_LOOPBACK;
     std::atomic<bool> stopping_{false};
     std::thread acceptThread_;
 
