@@ -1,5 +1,7 @@
 #include "tickets/DeviceTicketLEDM.h"
 
+#include "core/GlobalLockGuard.h"
+#include "core/ScopedHandle.h"
 #include "tickets/LEDMResourceFetch.h"
 #include "tickets/XMLTreeLibrary.h"
 
@@ -59,16 +61,13 @@ bool DeviceTicketLEDM::bringIn(const std::wstring& treeName, const std::wstring&
     if (ledmMode_) {
         if (!table_ || !table_->valid())
             return false;
-        HGLOBAL block = nullptr;
-        if (!ledmFetchResource(table_.get(), ledmHost_.c_str(), xpath, treeName, &block) || !block)
+        HGLOBAL fetched = nullptr;
+        if (!ledmFetchResource(table_.get(), ledmHost_.c_str(), xpath, treeName, &fetched))
             return false;
-        const char* bytes = static_cast<const char*>(GlobalLock(block));
+        ScopedGlobal block(fetched);
+        GlobalLockGuard<const char> bytes(block.get());
         // The block is zero-terminated by the fetch; its size bounds the text.
-        const bool present = bytes && memchr(bytes, 0, GlobalSize(block)) && mergeTree(bytes, treeName);
-        if (bytes)
-            GlobalUnlock(block);
-        globalFreeBuffer(block);
-        return present;
+        return bytes && memchr(bytes.get(), 0, GlobalSize(block.get())) && mergeTree(bytes.get(), treeName);
     }
     return bringInFromLibrary(ledmLibrary_, ledmHost_, treeName);
 }

@@ -1,5 +1,8 @@
 #include "tickets/LEDMResourceFetch.h"
 
+#include "core/GlobalLockGuard.h"
+#include "core/ScopedHandle.h"
+
 #include <winhttp.h>
 #include <ws2tcpip.h>
 
@@ -13,21 +16,13 @@ namespace {
 const wchar_t kAgent[] = L"KRV WinHTTP helper library Program";
 const wchar_t kDiscoveryTree[] = L"DevMgmt/DiscoveryTree.xml";
 
-class WinHttpHandle {
-public:
-    explicit WinHttpHandle(HINTERNET handle) : handle_(handle) {}
-    ~WinHttpHandle()
-    {
-        if (handle_)
-            WinHttpCloseHandle(handle_);
-    }
-    WinHttpHandle(const WinHttpHandle&) = delete;
-    WinHttpHandle& operator=(const WinHttpHandle&) = delete;
-    HINTERNET get() const { return handle_; }
-
-private:
-    HINTERNET handle_;
+struct WinHttpHandleTraits {
+    using Handle = HINTERNET;
+    static Handle none() { return nullptr; }
+    static bool isValid(Handle handle) { return handle != nullptr; }
+    static void close(Handle handle) { WinHttpCloseHandle(handle); }
 };
+using WinHttpHandle = ScopedHandle<WinHttpHandleTraits>;
 
 // Numeric IPv4 or IPv6 text: the only hosts that are asked.
 bool isIpAddress(const wchar_t* host)
@@ -39,27 +34,18 @@ bool isIpAddress(const wchar_t* host)
 
 HGLOBAL globalCopy(const BYTE* data, size_t size)
 {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
-    if (!block)
+    ScopedGlobal block(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size));
+    GlobalLockGuard<BYTE> target(block.get());
+    if (!target)
         return nullptr;
-    void* target = GlobalLock(block);
-    if (!target) {
-        GlobalFree(block);
-        return nullptr;
-    }
-    std::memcpy(target, data, size);
-    GlobalUnlock(block);
-    return block;
+    std::memcpy(target.get(), data, size);
+    return block.release();
 }
 
 HGLOBAL globalCopy(HGLOBAL source, DWORD size)
 {
-    const BYTE* data = static_cast<const BYTE*>(GlobalLock(source));
-    if (!data)
-        return nullptr;
-    HGLOBAL copy = GlobalSize(source) >= size ? globalCopy(data, size) : nullptr;
-    GlobalUnlock(source);
-    return copy;
+    GlobalLockGuard<const BYTE> data(source);
+    return data && GlobalSize(source) >= size ? globalCopy(data.get(), size) : nullptr;
 }
 
 // One GET on the connection; the body plus a terminator in *out.

@@ -3,6 +3,7 @@
 #include "core/BString.h"
 #include "core/COMWrapper.h"
 #include "core/ComVariant.h"
+#include "core/GlobalLockGuard.h"
 #include "core/StringConversion.h"
 #include "core/XmlEncoding.h"
 
@@ -18,24 +19,6 @@ namespace MPrint {
 const CLSID kDomDocumentClass = {0xf6d90f11, 0x9c73, 0x11d3, {0xb3, 0x2e, 0x00, 0xc0, 0x4f, 0x99, 0x0b, 0xb4}};
 
 namespace {
-
-// Releases a GlobalLock when it goes out of scope.
-class GlobalLockGuard {
-public:
-    explicit GlobalLockGuard(HGLOBAL memory) : memory_(memory), data_(memory ? GlobalLock(memory) : nullptr) {}
-    ~GlobalLockGuard()
-    {
-        if (data_)
-            GlobalUnlock(memory_);
-    }
-    GlobalLockGuard(const GlobalLockGuard&) = delete;
-    GlobalLockGuard& operator=(const GlobalLockGuard&) = delete;
-    const BYTE* data() const { return static_cast<const BYTE*>(data_); }
-
-private:
-    HGLOBAL memory_;
-    void* data_;
-};
 
 std::wstring bstrText(BSTR text) { return text ? std::wstring(text, SysStringLen(text)) : std::wstring(); }
 
@@ -273,16 +256,16 @@ bool XMLTicket::saveNode(IXMLDOMNode* node, const wchar_t* fileName)
     HGLOBAL memory = nullptr;
     if (FAILED(GetHGlobalFromStream(stream.Get(), &memory)))
         return false;
-    GlobalLockGuard lock(memory);
+    GlobalLockGuard<const BYTE> lock(memory);
     const size_t size = static_cast<size_t>(stat.cbSize.QuadPart);
-    if (!lock.data() || GlobalSize(memory) < size)
+    if (!lock || GlobalSize(memory) < size)
         return false;
     // Every byte of the serialisation: a UTF-16 document holds zero bytes,
     // so measuring up to the first one would cut it short.
     FILE* file = nullptr;
     if (_wfopen_s(&file, fileName, L"wb") != 0 || !file)
         return false;
-    const size_t written = std::fwrite(lock.data(), 1, size, file);
+    const size_t written = std::fwrite(lock.get(), 1, size, file);
     const bool closed = std::fclose(file) == 0;
     return written == size && closed;
 }

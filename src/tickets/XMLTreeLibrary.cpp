@@ -1,6 +1,7 @@
 #include "tickets/XMLTreeLibrary.h"
 
 #include "core/ProcAddress.h"
+#include "core/ScopedHandle.h"
 
 #include <atomic>
 #include <winspool.h>
@@ -35,10 +36,11 @@ bool XMLTreeLibrary::load()
     if (path.empty())
         return false;
     const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    HMODULE module = LoadLibraryW(path.c_str());
+    ScopedModule owner(LoadLibraryW(path.c_str()));
     SetErrorMode(oldMode);
-    if (!module)
+    if (!owner)
         return false;
+    HMODULE module = owner.get();
     getXMLTreeFromTreeID_ = procAddress<GetXMLTreeFromTreeIDFn>(module, devicedata::kGetXMLTreeFromTreeID);
     getXMLTreeFromRootNodeName_ =
         procAddress<GetXMLTreeFromRootNodeNameFn>(module, devicedata::kGetXMLTreeFromRootNodeName);
@@ -51,10 +53,10 @@ bool XMLTreeLibrary::load()
         releaseTree_ = nullptr;
         initialize_ = nullptr;
         getDeviceType_ = nullptr;
-        FreeLibrary(module);
         return false;
     }
-    module_ = module;
+    // Kept for the life of the process: never freed under the loader lock.
+    module_ = owner.release();
     return true;
 }
 
