@@ -2,9 +2,9 @@
 
 #include "core/GlobalLockGuard.h"
 #include "core/ScopedHandle.h"
+#include "shared/PrinterPort.h"
 
 #include <winhttp.h>
-#include <ws2tcpip.h>
 
 #include <cstring>
 #include <vector>
@@ -24,12 +24,11 @@ struct WinHttpHandleTraits {
 };
 using WinHttpHandle = ScopedHandle<WinHttpHandleTraits>;
 
-// Numeric IPv4 or IPv6 text: the only hosts that are asked.
+// The port model's classification: only an IP address is asked.
 bool isIpAddress(const wchar_t* host)
 {
-    in_addr v4;
-    in6_addr v6;
-    return InetPtonW(AF_INET, host, &v4) == 1 || InetPtonW(AF_INET6, host, &v6) == 1;
+    PrinterPort port(host);
+    return port.guessPortAddress(false) && port.getPortType() == kPortIP;
 }
 
 HGLOBAL globalCopy(const BYTE* data, size_t size)
