@@ -43,7 +43,8 @@ bool CDbgHelp::initialize()
         return false;
     setOptions(getOptions() | SYMOPT_UNDNAME | SYMOPT_DEFERRED_LOADS | SYMOPT_DEBUG);
     if (!process_)
-        process_ = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, GetCurrentProcessId());
+        // Module enumeration for SymInitialize needs the right to read the memory too.
+        process_ = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, GetCurrentProcessId());
     ready_ = process_ && init(process_, nullptr, TRUE);
     return ready_;
 }
