@@ -14,28 +14,13 @@
 
 namespace {
 
-// Closes a WinINet handle when it goes out of scope.
-class InternetHandle {
-public:
-    explicit InternetHandle(HINTERNET handle) : handle_(handle) {}
-    ~InternetHandle()
-    {
-        if (handle_)
-            InternetCloseHandle(handle_);
-    }
-    InternetHandle(const InternetHandle&) = delete;
-    InternetHandle& operator=(const InternetHandle&) = delete;
-    HINTERNET get() const { return handle_; }
-    void reset(HINTERNET handle)
-    {
-        if (handle_)
-            InternetCloseHandle(handle_);
-        handle_ = handle;
-    }
-
-private:
-    HINTERNET handle_;
+struct InternetHandleTraits {
+    using Handle = HINTERNET;
+    static Handle none() { return nullptr; }
+    static bool isValid(Handle handle) { return handle != nullptr; }
+    static bool close(Handle handle) { return InternetCloseHandle(handle) != FALSE; }
 };
+using InternetHandle = ScopedHandle<InternetHandleTraits>;
 
 constexpr wchar_t kUserAgent[] = L"QZ Lumora Printing";
 // INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY: the user's proxy
@@ -141,16 +126,13 @@ HINTERNET openUrl(HINTERNET session, const wchar_t* url, DWORD flags, DWORD time
     InternetSetOptionW(connection.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof(timeout));
     InternetSetOptionW(connection.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
     InternetSetOptionW(connection.get(), INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof(timeout));
-    HINTERNET request = HttpOpenRequestW(connection.get(), L"GET", object.c_str(), nullptr, nullptr, nullptr, flags, 0);
+    InternetHandle request(
+        HttpOpenRequestW(connection.get(), L"GET", object.c_str(), nullptr, nullptr, nullptr, flags, 0));
     if (!request)
         return nullptr;
-    if (!HttpSendRequestW(request, nullptr, 0, nullptr, 0)) {
-        const DWORD error = GetLastError();
-        InternetCloseHandle(request);
-        SetLastError(error);
-        return nullptr;
-    }
-    return request;
+    if (!HttpSendRequestW(request.get(), nullptr, 0, nullptr, 0))
+        return nullptr; // the close keeps the send's error
+    return request.release();
 }
 
 struct OpenUrlItem {
@@ -321,16 +303,16 @@ void openUrlAsync(const wchar_t* url, HWND parentWindow)
         return;
     }
     std::wmemcpy(item->url, url, length + 1);
-    const HMODULE pin = item->pin;
+    // The worker drops the reference as it ends; until it starts it is ours.
+    ScopedModule pin(item->pin);
     // _beginthreadex keeps the handle ours until we close it, so setting
     // the priority cannot race with the thread's end.
-    const uintptr_t thread = _beginthreadex(nullptr, 0, &openUrlWorker, item, 0, nullptr);
+    const ScopedKernelHandle thread(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &openUrlWorker, item, 0, nullptr)));
     if (!thread) {
         delete[] item->url;
         delete item;
-        FreeLibrary(pin);
         return;
     }
-    SetThreadPriority(reinterpret_cast<HANDLE>(thread), THREAD_PRIORITY_HIGHEST);
-    CloseHandle(reinterpret_cast<HANDLE>(thread));
+    pin.release();
+    SetThreadPriority(thread.get(), THREAD_PRIORITY_HIGHEST);
 }

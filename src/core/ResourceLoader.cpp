@@ -23,9 +23,9 @@ ResourceLoader::ResourceLoader(const wchar_t* fileName)
 }
 
 ResourceLoader::ResourceLoader(const ResourceLoader& other)
-    : moduleName_(other.moduleName_), owned_(other.owned_), language_(other.language_)
+    : moduleName_(other.moduleName_), language_(other.language_)
 {
-    if (owned_)
+    if (other.isOwned())
         loadByName();
     else
         module_ = other.module_;
@@ -37,7 +37,7 @@ ResourceLoader& ResourceLoader::operator=(const ResourceLoader& other)
         return *this;
     release();
     language_ = other.language_;
-    if (other.owned_) {
+    if (other.isOwned()) {
         moduleName_ = other.moduleName_;
         loadByName();
     } else {
@@ -54,16 +54,14 @@ ResourceLoader::~ResourceLoader()
 
 void ResourceLoader::release()
 {
-    if (owned_ && module_)
-        FreeLibrary(module_);
+    loaded_.reset();
     module_ = nullptr;
-    owned_ = false;
 }
 
 void ResourceLoader::loadByName()
 {
-    module_ = moduleName_.empty() ? nullptr : LoadLibraryW(moduleName_.c_str());
-    owned_ = module_ != nullptr;
+    loaded_.reset(moduleName_.empty() ? nullptr : LoadLibraryW(moduleName_.c_str()));
+    module_ = loaded_.get();
 }
 
 void ResourceLoader::setModule(HMODULE module)

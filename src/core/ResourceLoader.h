@@ -4,6 +4,7 @@
 // module, and every string then comes back empty and every icon null.
 #pragma once
 
+#include "core/ScopedHandle.h"
 #include "core/Win32.h"
 
 #include <string>
@@ -25,7 +26,7 @@ public:
     void load(const wchar_t* fileName);
     HMODULE getModule() const { return module_; }
     const std::wstring& getModuleName() const { return moduleName_; }
-    bool isOwned() const { return owned_; }
+    bool isOwned() const { return loaded_.valid(); }
 
     void setLanguage(LANGID language) { language_ = language; }
     LANGID getLanguage() const { return language_; }
@@ -56,9 +57,9 @@ private:
     void loadByName();
     HICON loadIconSized(const wchar_t* name, int size) const;
 
-    HMODULE module_ = nullptr;
+    ScopedModule loaded_;     // a module this loader loaded by name
+    HMODULE module_ = nullptr; // the one in use: loaded_'s or a borrowed one
     std::wstring moduleName_;
-    bool owned_ = false;
     LANGID language_;
 };
 

@@ -32,6 +32,18 @@ public:
     explicit operator bool() const { return valid(); }
     Handle get() const { return handle_; }
 
+    // Closes the handle held and reports the close call's result; on
+    // failure the handle stays held and the call's error is the thread's.
+    // For owners whose caller must know that a close worked.
+    bool close()
+    {
+        if (!Traits::isValid(handle_))
+            return true;
+        if (!Traits::close(handle_))
+            return false;
+        handle_ = Traits::none();
+        return true;
+    }
     // Closes the handle held (if any) and takes the new one. The thread's
     // last error is kept across the close, so a caller may reset() on a
     // failure path and still report the failing call's error.
@@ -66,14 +78,14 @@ struct KernelHandleTraits {
     using Handle = HANDLE;
     static Handle none() { return nullptr; }
     static bool isValid(Handle handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
-    static void close(Handle handle) { CloseHandle(handle); }
+    static bool close(Handle handle) { return CloseHandle(handle) != FALSE; }
 };
 
 struct PrinterHandleTraits {
     using Handle = HANDLE;
     static Handle none() { return nullptr; }
     static bool isValid(Handle handle) { return handle != nullptr; }
-    static void close(Handle handle) { ClosePrinter(handle); }
+    static bool close(Handle handle) { return ClosePrinter(handle) != FALSE; }
 };
 
 // A module this code loaded itself (LoadLibrary*); never one it only looked
@@ -82,7 +94,7 @@ struct ModuleTraits {
     using Handle = HMODULE;
     static Handle none() { return nullptr; }
     static bool isValid(Handle handle) { return handle != nullptr; }
-    static void close(Handle handle) { FreeLibrary(handle); }
+    static bool close(Handle handle) { return FreeLibrary(handle) != FALSE; }
 };
 
 // A GlobalAlloc block; GlobalLockGuard (GlobalLockGuard.h) maps a movable one.
@@ -90,7 +102,7 @@ struct GlobalMemoryTraits {
     using Handle = HGLOBAL;
     static Handle none() { return nullptr; }
     static bool isValid(Handle handle) { return handle != nullptr; }
-    static void close(Handle handle) { GlobalFree(handle); }
+    static bool close(Handle handle) { return GlobalFree(handle) == nullptr; }
 };
 
 // A raw registry key, for the few places where RegistryKey's typed access
@@ -99,7 +111,7 @@ struct RegistryKeyTraits {
     using Handle = HKEY;
     static Handle none() { return nullptr; }
     static bool isValid(Handle handle) { return handle != nullptr; }
-    static void close(Handle handle) { RegCloseKey(handle); }
+    static bool close(Handle handle) { return RegCloseKey(handle) == ERROR_SUCCESS; }
 };
 
 using ScopedKernelHandle = ScopedHandle<KernelHandleTraits>;
@@ -108,21 +120,19 @@ using ScopedModule = ScopedHandle<ModuleTraits>;
 using ScopedGlobal = ScopedHandle<GlobalMemoryTraits>;
 using ScopedRegKey = ScopedHandle<RegistryKeyTraits>;
 
-// A fixed-memory (GPTR/GMEM_FIXED) block whose handle is its address, as the
-// spooler queries hand them out; get() answers the typed pointer.
+// A fixed-memory (GPTR/GMEM_FIXED) block, whose handle is its address, as
+// the spooler queries hand them out: the owner holds the typed pointer.
 template <typename T>
-class GlobalBlock {
+struct FixedGlobalTraits {
+    using Handle = T*;
+    static Handle none() { return nullptr; }
+    static bool isValid(Handle block) { return block != nullptr; }
+    static bool close(Handle block) { return GlobalFree(block) == nullptr; }
+};
+
+template <typename T>
+class GlobalBlock : public ScopedHandle<FixedGlobalTraits<T>> {
 public:
-    GlobalBlock() = default;
-    explicit GlobalBlock(T* block) : block_(static_cast<HGLOBAL>(block)) {}
-
-    bool valid() const { return block_.valid(); }
-    explicit operator bool() const { return valid(); }
-    T* get() const { return static_cast<T*>(block_.get()); }
-    T* operator->() const { return get(); }
-    void reset(T* block = nullptr) { block_.reset(static_cast<HGLOBAL>(block)); }
-    T* release() { return static_cast<T*>(block_.release()); }
-
-private:
-    ScopedGlobal block_;
+    using ScopedHandle<FixedGlobalTraits<T>>::ScopedHandle;
+    T* operator->() const { return this->get(); }
 };

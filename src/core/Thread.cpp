@@ -15,11 +15,7 @@ Thread::Thread(Runnable* runnable) : runnable_(runnable)
 
 Thread::~Thread()
 {
-    if (handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr) {
-        HANDLE handle = handle_;
-        handle_ = INVALID_HANDLE_VALUE;
-        CloseHandle(handle);
-    }
+    handle_.reset();
     delete runnable_;
 }
 
@@ -31,7 +27,7 @@ void Thread::run()
 
 bool Thread::start()
 {
-    if (handle_ != INVALID_HANDLE_VALUE) {
+    if (handle_) {
         lastError_ = EINVAL;
         return false;
     }
@@ -44,10 +40,10 @@ bool Thread::start()
         lastError_ = errno;
         return false;
     }
-    handle_ = reinterpret_cast<HANDLE>(started);
+    handle_.reset(reinterpret_cast<HANDLE>(started));
     threadId_ = id;
     lastError_ = 0;
-    ResumeThread(handle_);
+    ResumeThread(handle_.get());
     return true;
 }
 
@@ -68,26 +64,26 @@ int Thread::getLastError()
 
 bool Thread::isRunning()
 {
-    if (handle_ == INVALID_HANDLE_VALUE)
+    if (!handle_)
         return false;
     DWORD code = 0;
-    if (!GetExitCodeThread(handle_, &code))
+    if (!GetExitCodeThread(handle_.get(), &code))
         return false;
     return code == STILL_ACTIVE;
 }
 
 bool Thread::suspend()
 {
-    if (handle_ == INVALID_HANDLE_VALUE)
+    if (!handle_)
         return false;
-    return SuspendThread(handle_) != static_cast<DWORD>(-1);
+    return SuspendThread(handle_.get()) != static_cast<DWORD>(-1);
 }
 
 bool Thread::resume()
 {
-    if (handle_ == INVALID_HANDLE_VALUE)
+    if (!handle_)
         return false;
-    return ResumeThread(handle_) != static_cast<DWORD>(-1);
+    return ResumeThread(handle_.get()) != static_cast<DWORD>(-1);
 }
 
 bool Thread::join(DWORD milliseconds)
@@ -97,8 +93,8 @@ bool Thread::join(DWORD milliseconds)
     if (!isRunning())
         return true;
     if (milliseconds != INFINITE)
-        return WaitForSingleObject(handle_, milliseconds) == WAIT_OBJECT_0;
-    while (WaitForSingleObject(handle_, kJoinRound) != WAIT_OBJECT_0 && isRunning()) {
+        return WaitForSingleObject(handle_.get(), milliseconds) == WAIT_OBJECT_0;
+    while (WaitForSingleObject(handle_.get(), kJoinRound) != WAIT_OBJECT_0 && isRunning()) {
     }
     return true;
 }

@@ -4,6 +4,7 @@
 // returns true, so a join right after start really waits.
 #pragma once
 
+#include "core/ScopedHandle.h"
 #include "core/Win32.h"
 
 namespace MPrint {
@@ -35,7 +36,7 @@ public:
 
     static void sleep(DWORD milliseconds);
 
-    HANDLE getHandle() const { return handle_; }
+    HANDLE getHandle() const { return handle_ ? handle_.get() : INVALID_HANDLE_VALUE; }
     DWORD getThreadId() const { return threadId_; }
 
     // How often an infinite join looks again whether the worker still runs.
@@ -46,7 +47,7 @@ private:
 
     Runnable* runnable_ = nullptr;
     int lastError_ = 0;
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    ScopedKernelHandle handle_;
     DWORD threadId_ = 0;
 };
 

@@ -1,5 +1,6 @@
 #include "destination/DestinationContext.h"
 
+#include "core/ScopedHandle.h"
 #include "shared/SpoolerQueries.h"
 #include "ui/CHelpCab.h"
 
@@ -12,45 +13,38 @@ DestinationContext::DestinationContext(const std::wstring& printerName, const wc
         contextId_ = GUID{};
 }
 
-DestinationContext::~DestinationContext()
-{
-    delete printPath_;
-}
+DestinationContext::~DestinationContext() = default;
 
 bool DestinationContext::setPrintPath(PrintPath* path)
 {
     // Deleting the path it already owns would keep a dangling pointer.
-    if (path == printPath_)
-        return true;
-    delete printPath_;
-    printPath_ = path;
+    if (path != printPath_.get())
+        printPath_.reset(path);
     return true;
 }
 
 PrintPath* DestinationContext::detachPrintPath()
 {
-    PrintPath* path = printPath_;
-    printPath_ = nullptr;
-    return path;
+    return printPath_.release();
 }
 
 bool DestinationContext::getHelpFilePath(std::wstring& path) const
 {
-    HANDLE printer = nullptr;
-    if (!openPrinterWithAccess(printerName_, &printer, PRINTER_ALL_ACCESS))
+    HANDLE opened = nullptr;
+    if (!openPrinterWithAccess(printerName_, &opened, PRINTER_ALL_ACCESS))
         return false;
+    const ScopedPrinter printer(opened);
     bool found = false;
     try {
         CHelpCab helpCab;
         wchar_t buffer[MAX_PATH] = {};
-        if (helpCab.extract(printer, buffer, MAX_PATH)) {
+        if (helpCab.extract(printer.get(), buffer, MAX_PATH)) {
             path = buffer;
             found = true;
         }
     } catch (...) {
         found = false;
     }
-    ClosePrinter(printer);
     return found;
 }
 

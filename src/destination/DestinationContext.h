@@ -5,6 +5,7 @@
 
 #include "destination/PrintPath.h"
 
+#include <memory>
 #include <string>
 
 namespace MPrint {
@@ -23,7 +24,7 @@ public:
     void setPrinterName(const std::wstring& name) { printerName_ = name; }
 
     // The context keeps ownership.
-    PrintPath* getPrintPath() const { return printPath_; }
+    PrintPath* getPrintPath() const { return printPath_.get(); }
     // Deletes the current path and owns the new one (may be null); the path
     // it already owns is kept as it is.
     bool setPrintPath(PrintPath* path);
@@ -40,7 +41,7 @@ public:
 private:
     std::wstring printerName_;
     std::wstring reserved_;
-    PrintPath* printPath_ = nullptr;
+    std::unique_ptr<PrintPath> printPath_;
     GUID contextId_ = {};
     std::wstring documentName_;
 };

@@ -75,9 +75,10 @@ DWORD putText(BYTE* message, DWORD offset, const wchar_t* text)
 bool transferAll(HANDLE pipe, BYTE* data, DWORD size, bool write, DWORD* moved)
 {
     *moved = 0;
-    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (!event)
+    const ScopedKernelHandle owner(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!owner)
         return false;
+    HANDLE event = owner.get();
     const ULONGLONG deadline = GetTickCount64() + kReplyTimeoutMs;
     bool ok = true;
     while (ok && *moved < size) {
@@ -108,9 +109,6 @@ bool transferAll(HANDLE pipe, BYTE* data, DWORD size, bool write, DWORD* moved)
             *moved += done;
         }
     }
-    const DWORD error = GetLastError();
-    CloseHandle(event);
-    SetLastError(error);
     return ok;
 }
 
@@ -121,10 +119,6 @@ MonitorChannel::MonitorChannel(const wchar_t* monitorName) : monitorName_(monito
 MonitorChannel::~MonitorChannel()
 {
     close();
-    if (spooler_)
-        FreeLibrary(spooler_);
-    if (buffer_)
-        GlobalFree(buffer_);
 }
 
 bool MonitorChannel::openMonitor()
@@ -157,7 +151,7 @@ bool MonitorChannel::openText(const std::wstring& text)
     std::wstring name = text;
     // OpenPrinterW may write the handle even when it fails; trust it only on success.
     if (OpenPrinterW(name.data(), &handle, &defaults)) {
-        handle_ = reinterpret_cast<ULONGLONG>(handle);
+        xcv_.reset(handle);
         pipeMode_ = false;
         return true;
     }
@@ -178,16 +172,15 @@ BYTE* MonitorChannel::beginMessage(ULONGLONG size, DWORD opcode)
             SetLastError(ERROR_NOT_ENOUGH_MEMORY);
             return nullptr;
         }
-        if (buffer_)
-            GlobalFree(buffer_);
-        buffer_ = grown;
+        buffer_.reset(grown);
         capacity_ = static_cast<DWORD>(size);
     }
-    std::memset(buffer_, 0, capacity_);
-    put32(buffer_, 0, kMagic);
-    put32(buffer_, kTotal, static_cast<DWORD>(size));
-    put32(buffer_, kOpcode, opcode);
-    return buffer_;
+    BYTE* message = buffer_.get();
+    std::memset(message, 0, capacity_);
+    put32(message, 0, kMagic);
+    put32(message, kTotal, static_cast<DWORD>(size));
+    put32(message, kOpcode, opcode);
+    return message;
 }
 
 bool MonitorChannel::openOverPipe(const std::wstring& text)
@@ -200,7 +193,7 @@ bool MonitorChannel::openOverPipe(const std::wstring& text)
     if (!transact(size))
         return false;
     if (get32(message, kSuccess)) {
-        handle_ = get64(message, kHandle);
+        remote_ = get64(message, kHandle);
         return true;
     }
     SetLastError(get32(message, kError));
@@ -209,16 +202,17 @@ bool MonitorChannel::openOverPipe(const std::wstring& text)
 
 bool MonitorChannel::transact(DWORD size)
 {
-    HANDLE pipe = INVALID_HANDLE_VALUE;
+    ScopedKernelHandle owner;
     for (DWORD attempt = 0; attempt < kConnectAttempts; ++attempt) {
-        pipe = CreateFileW(kPipeName, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-        if (pipe != INVALID_HANDLE_VALUE)
+        owner.reset(CreateFileW(kPipeName, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
+        if (owner)
             break;
         if (attempt + 1 < kConnectAttempts)
             Sleep(kConnectDelayMs);
     }
-    if (pipe == INVALID_HANDLE_VALUE) {
+    HANDLE pipe = owner.get();
+    if (!owner) {
         SetLastError(ERROR_INVALID_HANDLE);
         return false;
     }
@@ -228,9 +222,9 @@ bool MonitorChannel::transact(DWORD size)
     bool ok = false;
     for (DWORD attempt = 0; attempt < kWriteAttempts; ++attempt) {
         DWORD written = 0;
-        if (transferAll(pipe, buffer_, size, true, &written)) {
+        if (transferAll(pipe, buffer_.get(), size, true, &written)) {
             DWORD read = 0;
-            ok = transferAll(pipe, buffer_, size, false, &read);
+            ok = transferAll(pipe, buffer_.get(), size, false, &read);
 
             break;
         }
@@ -239,16 +233,13 @@ bool MonitorChannel::transact(DWORD size)
         if (attempt + 1 < kWriteAttempts)
             Sleep(kWriteDelayMs);
     }
-    const DWORD error = GetLastError();
-    CloseHandle(pipe);
-    SetLastError(error);
-    return ok;
+    return ok; // the pipe's close keeps the transfer's error
 }
 
 bool MonitorChannel::xcvData(const wchar_t* dataName, const BYTE* input, DWORD inputSize, BYTE* output,
                              DWORD outputSize, DWORD* needed)
 {
-    if (handle_ == kClosed) {
+    if (!isOpen()) {
         SetLastError(ERROR_INVALID_HANDLE);
         return false;
     }
@@ -263,7 +254,7 @@ bool MonitorChannel::xcvData(const wchar_t* dataName, const BYTE* input, DWORD i
                                      kOpcodeTransceive);
         if (!message)
             return false;
-        put64(message, kHandle, handle_);
+        put64(message, kHandle, remote_);
         DWORD at = kHeaderSize;
         if (inBytes) {
             put32(message, kInputOffset, at);
@@ -292,44 +283,40 @@ bool MonitorChannel::xcvData(const wchar_t* dataName, const BYTE* input, DWORD i
         return true;
     }
     if (!spooler_) {
-        spooler_ = LoadLibraryW(L"WINSPOOL.DRV");
+        spooler_.reset(LoadLibraryW(L"WINSPOOL.DRV"));
         if (!spooler_)
             return false;
     }
     if (!xcvDataW_) {
-        xcvDataW_ = procAddress<XcvDataFn>(spooler_, "XcvDataW");
+        xcvDataW_ = procAddress<XcvDataFn>(spooler_.get(), "XcvDataW");
         if (!xcvDataW_)
             return false;
     }
     DWORD ignored = 0;
-    return xcvDataW_(reinterpret_cast<HANDLE>(handle_), dataName, const_cast<BYTE*>(input), inputSize, output,
+    return xcvDataW_(xcv_.get(), dataName, const_cast<BYTE*>(input), inputSize, output,
                      outputSize, needed ? needed : &ignored, &lastStatus_) != FALSE;
 }
 
 bool MonitorChannel::close()
 {
-    if (handle_ == kClosed)
-        return true;
-    if (pipeMode_) {
+    if (remote_ != kClosed) {
         bool ok = false;
         if (BYTE* message = beginMessage(kHeaderSize, kOpcodeClose)) {
-            put64(message, kHandle, handle_);
+            put64(message, kHandle, remote_);
             ok = transact(kHeaderSize);
         }
-        handle_ = kClosed;
+        remote_ = kClosed;
         pipeMode_ = false;
         return ok;
     }
-    if (!ClosePrinter(reinterpret_cast<HANDLE>(handle_)))
-        return false;
-    handle_ = kClosed;
-    return true;
+    // A handle the spooler would not close stays held, as the caller is told.
+    return xcv_.close();
 }
 
 bool MonitorChannel::monitorRequest(DWORD size)
 {
     // The request is built; opening over the pipe reuses the buffer, so keep a copy.
-    std::string request(reinterpret_cast<const char*>(buffer_), size);
+    std::string request(reinterpret_cast<const char*>(buffer_.get()), size);
     close();
     if (!openOverPipe(L",XcvMonitor " + monitorName_))
         return false;
@@ -337,7 +324,7 @@ bool MonitorChannel::monitorRequest(DWORD size)
     if (!message)
         return false;
     std::memcpy(message, request.data(), size);
-    put64(message, kHandle, handle_);
+    put64(message, kHandle, remote_);
     DWORD error = ERROR_SUCCESS;
     bool ok = false;
     if (!transact(size)) {

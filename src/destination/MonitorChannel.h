@@ -5,6 +5,7 @@
 // the Win32 code as the thread's last error; no lock: one channel per user.
 #pragma once
 
+#include "core/ScopedHandle.h"
 #include "core/Win32.h"
 
 #include <string>
@@ -43,13 +44,16 @@ private:
     // Opcodes 5, 7 and printer commands: open over the pipe, exchange, close.
     bool monitorRequest(DWORD size);
 
+    bool isOpen() const { return remote_ != kClosed || xcv_.valid(); }
+
     static constexpr ULONGLONG kClosed = ~0ULL;
 
-    ULONGLONG handle_ = kClosed;
+    ScopedPrinter xcv_;          // through the spooler: its Xcv handle
+    ULONGLONG remote_ = kClosed; // through the pipe: the monitor's handle
     XcvDataFn xcvDataW_ = nullptr;
-    HMODULE spooler_ = nullptr;
+    ScopedModule spooler_;
     DWORD lastStatus_ = 0;
-    BYTE* buffer_ = nullptr;  // GlobalAlloc(GMEM_FIXED), grown only
+    GlobalBlock<BYTE> buffer_; // GMEM_FIXED, grown only
     DWORD capacity_ = 0;
     bool pipeMode_ = false;
     std::wstring monitorName_;

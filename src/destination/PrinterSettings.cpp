@@ -39,31 +39,23 @@ PrinterSettings::PrinterSettings(const wchar_t* printerName, ACCESS_MASK desired
     HANDLE handle = nullptr;
     // OpenPrinterW may write the handle even when it fails; trust it only on success.
     if (OpenPrinterW(name.data(), &handle, &defaults)) {
-        printer_ = handle;
-        ownsHandle_ = true;
+        owned_.reset(handle);
     } else if (OpenPrinterW(name.data(), &handle, nullptr)) {
-        printer_ = handle;
-        ownsHandle_ = true;
+        owned_.reset(handle);
         deferred_ = true;
     }
+    printer_ = owned_.get();
 }
 
 PrinterSettings::PrinterSettings(HANDLE printer) : printer_(printer)
 {
     if (!printer)
         return;
-    BYTE* info = nullptr;
-    if (getPrinterAlloc(printer, 1, &info)) {
-        const auto* level1 = reinterpret_cast<const PRINTER_INFO_1W*>(info);
-        if (level1->pName)
-            printerName_ = level1->pName;
-    }
-    if (info)
-        GlobalFree(info);
+    printerName_ = getPrinterName(printer);
     HANDLE reopened = nullptr;
     if (!printerName_.empty() && openPrinterWithAccess(printerName_, &reopened, PRINTER_ALL_ACCESS)) {
+        owned_.reset(reopened);
         printer_ = reopened;
-        ownsHandle_ = true;
     } else {
         deferred_ = true;
     }
@@ -71,8 +63,7 @@ PrinterSettings::PrinterSettings(HANDLE printer) : printer_(printer)
 
 PrinterSettings::~PrinterSettings()
 {
-    if (ownsHandle_ && printer_)
-        ClosePrinter(printer_);
+    owned_.reset();
     commitDeferred();
 }
 

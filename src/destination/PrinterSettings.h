@@ -4,6 +4,7 @@
 // (commitDeferred, and the destructor). A failed commit keeps the batch.
 #pragma once
 
+#include "core/ScopedHandle.h"
 #include "destination/DeviceSettings.h"
 
 #include <memory>
@@ -40,9 +41,9 @@ public:
 private:
     MPrint::PrinterDataValues& batch();
 
-    HANDLE printer_ = nullptr;
+    ScopedPrinter owned_;     // the queue opened here, if any
+    HANDLE printer_ = nullptr; // the handle in use: owned_'s, or the caller's borrowed one
     bool deferred_ = false;
     std::wstring printerName_;
     std::unique_ptr<MPrint::PrinterDataValues> batch_;
-    bool ownsHandle_ = false;
 };

@@ -3,6 +3,7 @@
 #include "core/FilePaths.h"
 #include "core/InternetHelpers.h"
 #include "core/RefreshTime.h"
+#include "core/ScopedHandle.h"
 #include "core/SettingsKeys.h"
 #include "core/XmlEncoding.h"
 
@@ -51,14 +52,11 @@ void CachedFileReader::openCacheKey()
 {
     // The settings key is not created here: without it there is no cache.
     RegistryKey settings(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kRead);
-    HKEY cache = nullptr;
-    if (settings.isOpen() && RegCreateKeyExW(settings.getHandle(), settingskeys::kFileCacheName, 0, nullptr, REG_OPTION_VOLATILE,
-                                             KEY_ALL_ACCESS, nullptr, &cache, nullptr) == ERROR_SUCCESS) {
-        cacheKey_.reset(new (std::nothrow) RegistryKey(cache, RegistryKey::kAllAccess));
-        RegCloseKey(cache);
-    } else {
+    if (settings.isOpen())
+        cacheKey_.reset(new (std::nothrow) RegistryKey(settings.getHandle(), settingskeys::kFileCacheName,
+                                                       RegistryKey::kAllAccess, true, true));
+    else // a closed key: its operations answer false
         cacheKey_.reset(new (std::nothrow) RegistryKey(nullptr, RegistryKey::kAllAccess));
-    }
 }
 
 bool CachedFileReader::lookup(const wchar_t* source, std::string& out)
@@ -87,14 +85,14 @@ bool CachedFileReader::store(const wchar_t* source, const std::string& text)
         return false;
     // CREATE_ALWAYS: should the name be taken after all (the fixed fallback
     // name), an older, longer copy must not leave its tail behind.
-    HANDLE file = CreateFileW(written.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    ScopedKernelHandle file(CreateFileW(written.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file)
         return false;
     DWORD count = 0;
-    const bool wrote = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &count, nullptr) &&
+    const bool wrote = WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &count, nullptr) &&
                        count == text.size();
-    CloseHandle(file);
+    file.reset();
     if (!wrote) {
         DeleteFileW(written.c_str());
         return false;
@@ -173,16 +171,17 @@ bool readWholeFile(const wchar_t* path, std::string& out)
 {
     if (!path)
         return false;
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
-                              nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    const ScopedKernelHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file)
         return false;
     bool done = false;
     DWORD high = 0;
-    const DWORD size = GetFileSize(file, &high);
+    const DWORD size = GetFileSize(file.get(), &high);
     // A file of 4 GB or more would be read as its size modulo 4 GB.
     if ((size != INVALID_FILE_SIZE || GetLastError() == NO_ERROR) && high == 0) {
-        char* buffer = size ? static_cast<char*>(GlobalAlloc(GPTR, size)) : nullptr;
+        const GlobalBlock<char> block(size ? static_cast<char*>(GlobalAlloc(GPTR, size)) : nullptr);
+        char* buffer = block.get();
         if (buffer || size == 0) {
             // One ReadFile may return less than asked (network files): go on
             // until the size is reached; the end of the file before that
@@ -190,7 +189,7 @@ bool readWholeFile(const wchar_t* path, std::string& out)
             DWORD total = 0;
             while (total < size) {
                 DWORD read = 0;
-                if (!ReadFile(file, buffer + total, size - total, &read, nullptr) || read == 0)
+                if (!ReadFile(file.get(), buffer + total, size - total, &read, nullptr) || read == 0)
                     break;
                 total += read;
             }
@@ -201,10 +200,7 @@ bool readWholeFile(const wchar_t* path, std::string& out)
                 } catch (...) {
                 }
             }
-            if (buffer)
-                GlobalFree(buffer);
         }
     }
-    CloseHandle(file);
     return done;
 }

@@ -2,6 +2,7 @@
 
 #include "core/ProcAddress.h"
 #include "core/RegistryKey.h"
+#include "core/ScopedHandle.h"
 #include "core/SettingsKeys.h"
 #include "shared/SpoolerQueries.h"
 
@@ -29,14 +30,7 @@ std::wstring printerPrefix(HANDLE printer, const wchar_t* printerName)
     if (printerName) {
         printerText = printerName;
     } else if (printer) {
-        BYTE* info = nullptr;
-        if (getPrinterAlloc(printer, 1, &info)) {
-            const wchar_t* name = reinterpret_cast<const PRINTER_INFO_1W*>(info)->pName;
-            if (name)
-                printerText = name;
-        }
-        if (info)
-            GlobalFree(info);
+        printerText = getPrinterName(printer);
     }
     return printerText.empty() ? std::wstring() : printerText + L"-";
 }
@@ -220,11 +214,11 @@ bool takeCancelJobFlag()
 bool isProtectedModeProcess()
 {
     using IsProtectedModeFn = HRESULT(WINAPI*)(BOOL*);
-    HMODULE ieframe = LoadLibraryW(L"ieframe.dll");
+    const ScopedModule ieframe(LoadLibraryW(L"ieframe.dll"));
     if (!ieframe)
         return false;
     bool result = false;
-    if (auto query = procAddress<IsProtectedModeFn>(ieframe, "IEIsProtectedModeProcess")) {
+    if (auto query = procAddress<IsProtectedModeFn>(ieframe.get(), "IEIsProtectedModeProcess")) {
         BOOL protectedMode = FALSE;
         const HRESULT answer = query(&protectedMode);
         if (answer == S_OK)
@@ -232,6 +226,5 @@ bool isProtectedModeProcess()
         else if (answer == E_ACCESSDENIED)
             result = true;
     }
-    FreeLibrary(ieframe);
     return result;
 }

@@ -3,6 +3,7 @@
 #include "core/COMWrapper.h"
 #include "core/ProfileScope.h"
 #include "core/RefreshTime.h"
+#include "core/ScopedHandle.h"
 #include "core/SettingsKeys.h"
 #include "core/Socket.h"
 #include "core/StreamEncoders.h"
@@ -15,6 +16,7 @@
 #include "extension/ModuleEntry.h"
 
 #include <activeds.h>
+#include <wrl/client.h>
 
 #include <cstdio>
 #include <cstring>
@@ -486,10 +488,9 @@ bool ManagedPrintPolicy::readPolicyLocation(RegistryKey& key, std::wstring& loca
                 }
             }
         } else if (value.find_first_of(L"\\?:/") != std::wstring::npos) {
-            HANDLE file = CreateFileW(value.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (file != INVALID_HANDLE_VALUE) {
-                CloseHandle(file);
+            const ScopedKernelHandle file(CreateFileW(value.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (file) {
                 policyFromServer_ = false;
                 policyServer_.clear();
             } else {
@@ -629,13 +630,11 @@ bool ManagedPrintPolicy::queryActiveDirectory()
     COMWrapper* com = getThreadCOMWrapper(__FILE__, __LINE__);
     const HRESULT init = com ? com->initialize() : E_FAIL;
     if (SUCCEEDED(init) || init == RPC_E_CHANGED_MODE) {
-        IADs* root = nullptr;
+        Microsoft::WRL::ComPtr<IADs> root;
         if (SUCCEEDED(ADsOpenObject(L"LDAP://rootDSE", nullptr, nullptr, ADS_SECURE_AUTHENTICATION, IID_IADs,
-                                    reinterpret_cast<void**>(&root))) &&
-            root) {
+                                    reinterpret_cast<void**>(root.GetAddressOf()))) &&
+            root)
             directoryAvailable_ = true;
-            root->Release();
-        }
     }
     if (com)
         com->uninitialize();

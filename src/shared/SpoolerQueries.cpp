@@ -1,5 +1,7 @@
 #include "shared/SpoolerQueries.h"
 
+#include "core/ScopedHandle.h"
+
 #include <cwchar>
 
 namespace {
@@ -34,18 +36,14 @@ BYTE* enumerateIntoBlock(DWORD margin, DWORD* count, Enumerate enumerate)
     const DWORD size = needed + margin;
     if (size < needed)
         return nullptr;
-    BYTE* block = static_cast<BYTE*>(GlobalAlloc(GPTR, size));
+    GlobalBlock<BYTE> block(static_cast<BYTE*>(GlobalAlloc(GPTR, size)));
     if (!block)
         return nullptr;
     *count = 0;
-    if (!enumerate(block, size, &needed, &returned)) {
-        const DWORD error = GetLastError();
-        GlobalFree(block);
-        SetLastError(error);
-        return nullptr;
-    }
+    if (!enumerate(block.get(), size, &needed, &returned))
+        return nullptr; // the block goes, the spooler's error stays
     *count = returned;
-    return block;
+    return block.release();
 }
 
 } // namespace
@@ -55,6 +53,15 @@ bool getPrinterAlloc(HANDLE printer, DWORD level, BYTE** info)
     return queryIntoBlock(info, [&](BYTE* buffer, DWORD size, DWORD* needed) {
         return GetPrinterW(printer, level, buffer, size, needed);
     });
+}
+
+std::wstring getPrinterName(HANDLE printer)
+{
+    GlobalBlock<BYTE> info;
+    if (!printer || !getPrinterAlloc(printer, 1, info.receive()))
+        return {};
+    const wchar_t* name = reinterpret_cast<const PRINTER_INFO_1W*>(info.get())->pName;
+    return name ? name : L"";
 }
 
 bool getPrinterDriverAlloc(HANDLE printer, DWORD level, BYTE** info)
@@ -119,27 +126,22 @@ std::vector<std::wstring> dependentFilesInBlock(const BYTE* block, SIZE_T blockS
 
 DWORD getLastJobId(HANDLE printer, const wchar_t* printerName, DWORD* jobId)
 {
-    HANDLE opened = nullptr;
+    ScopedPrinter opened;
     if (!printer) {
-        if (!printerName || !*printerName ||
-            !OpenPrinterW(const_cast<wchar_t*>(printerName), &opened, nullptr))
+        HANDLE handle = nullptr;
+        // OpenPrinterW may write the handle even when it fails; trust it only on success.
+        if (!printerName || !*printerName || !OpenPrinterW(const_cast<wchar_t*>(printerName), &handle, nullptr))
             return 0;
-        printer = opened;
+        opened.reset(handle);
+        printer = handle;
     }
     DWORD count = 0;
-    BYTE* block = enumJobsAlloc(printer, 3, &count);
-    DWORD result = 0;
-    if (block) {
-        if (count > 0) {
-            result = count;
-            if (jobId)
-                *jobId = reinterpret_cast<const JOB_INFO_3*>(block)[count - 1].JobId;
-        }
-        GlobalFree(block);
-    }
-    if (opened)
-        ClosePrinter(opened);
-    return result;
+    GlobalBlock<BYTE> block(enumJobsAlloc(printer, 3, &count));
+    if (!block || count == 0)
+        return 0;
+    if (jobId)
+        *jobId = reinterpret_cast<const JOB_INFO_3*>(block.get())[count - 1].JobId;
+    return count;
 }
 
 bool openPrinterWithAccess(const std::wstring& printerName, HANDLE* printer, ACCESS_MASK access)

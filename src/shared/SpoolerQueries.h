@@ -11,6 +11,8 @@
 // GetPrinterW at the level into a block sized by a first call; the block
 // (when one was allocated) is left in *info whatever the result.
 bool getPrinterAlloc(HANDLE printer, DWORD level, BYTE** info);
+// The queue's name from its level-1 information; empty when that fails.
+std::wstring getPrinterName(HANDLE printer);
 // The same for GetPrinterDriverW of the current environment.
 bool getPrinterDriverAlloc(HANDLE printer, DWORD level, BYTE** info);
 // Every job of the queue at the level, or null (no handle, no jobs, failure;

@@ -1,6 +1,7 @@
 #include "ui/CHelpCab.h"
 
 #include "core/LanguageCode.h"
+#include "core/ScopedHandle.h"
 #include "shared/SpoolerQueries.h"
 
 #include <setupapi.h>
@@ -33,23 +34,17 @@ struct FileTimes {
 
 bool readFileTimes(const std::wstring& path, FileTimes& times)
 {
-    HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    const bool ok = GetFileTime(file, &times.created, &times.accessed, &times.written);
-    CloseHandle(file);
-    return ok;
+    const ScopedKernelHandle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_EXISTING, 0, nullptr));
+    return file && GetFileTime(file.get(), &times.created, &times.accessed, &times.written);
 }
 
 bool writeFileTimes(const std::wstring& path, const FileTimes& times)
 {
-    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    const bool ok = SetFileTime(file, &times.created, &times.accessed, &times.written);
-    CloseHandle(file);
-    return ok;
+    const ScopedKernelHandle file(
+        CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    return file && SetFileTime(file.get(), &times.created, &times.accessed, &times.written);
 }
 
 bool olderThan(const std::wstring& file, const std::wstring& reference)
@@ -168,9 +163,10 @@ bool CHelpCab::findDependentFile(HANDLE printer, const wchar_t* pattern, std::ws
 {
     if (!printer || !pattern)
         return false;
-    BYTE* block = nullptr;
+    GlobalBlock<BYTE> owner;
     bool found = false;
-    const SIZE_T blockSize = getPrinterDriverAlloc(printer, 3, &block) && block ? GlobalSize(block) : 0;
+    const SIZE_T blockSize = getPrinterDriverAlloc(printer, 3, owner.receive()) && owner ? GlobalSize(owner.get()) : 0;
+    const BYTE* block = owner.get();
     if (blockSize) {
         const std::wstring wanted = lowerCase(pattern);
         for (const std::wstring& file : dependentFilesInBlock(block, blockSize)) {
@@ -181,8 +177,6 @@ bool CHelpCab::findDependentFile(HANDLE printer, const wchar_t* pattern, std::ws
             }
         }
     }
-    if (block)
-        GlobalFree(block);
     return found;
 }
 
