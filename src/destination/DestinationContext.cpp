@@ -2,7 +2,6 @@
 
 #include "core/ScopedHandle.h"
 #include "shared/SpoolerQueries.h"
-#include "ui/CHelpCab.h"
 
 namespace MPrint {
 
@@ -28,7 +27,7 @@ PrintPath* DestinationContext::detachPrintPath()
     return printPath_.release();
 }
 
-bool DestinationContext::getHelpFilePath(std::wstring& path) const
+bool DestinationContext::getHelpFilePath(std::wstring& path, HelpFileSource& source) const
 {
     HANDLE opened = nullptr;
     if (!openPrinterWithAccess(printerName_, &opened, PRINTER_ALL_ACCESS))
@@ -36,12 +35,7 @@ bool DestinationContext::getHelpFilePath(std::wstring& path) const
     const ScopedPrinter printer(opened);
     bool found = false;
     try {
-        CHelpCab helpCab;
-        wchar_t buffer[MAX_PATH] = {};
-        if (helpCab.extract(printer.get(), buffer, MAX_PATH)) {
-            path = buffer;
-            found = true;
-        }
+        found = source.extractHelpFile(printer.get(), path);
     } catch (...) {
         found = false;
     }

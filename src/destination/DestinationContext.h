@@ -10,6 +10,15 @@
 
 namespace MPrint {
 
+// Extracts the localised help file of an opened queue's driver; the UI's
+// help cabinet (CHelpCab) is the one the module uses.
+class HelpFileSource {
+public:
+    virtual ~HelpFileSource() = default;
+    // The output is unchanged on false.
+    virtual bool extractHelpFile(HANDLE printer, std::wstring& path) = 0;
+};
+
 class DestinationContext {
 public:
     DestinationContext(const std::wstring& printerName, const wchar_t* documentName);
@@ -36,7 +45,7 @@ public:
     // The localised help file of the queue's driver, extracted when needed.
     // False (output unchanged) when the queue cannot be opened with full
     // access or has no help cabinet.
-    bool getHelpFilePath(std::wstring& path) const;
+    bool getHelpFilePath(std::wstring& path, HelpFileSource& source) const;
 
 private:
     std::wstring printerName_;

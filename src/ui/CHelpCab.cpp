@@ -159,6 +159,15 @@ bool CHelpCab::makeLocalizedName(const std::wstring& cabinetPath, LANGID languag
     return true;
 }
 
+bool CHelpCab::extractHelpFile(HANDLE printer, std::wstring& path)
+{
+    wchar_t buffer[MAX_PATH] = {};
+    if (!extract(printer, buffer, MAX_PATH))
+        return false;
+    path = buffer;
+    return true;
+}
+
 bool CHelpCab::findDependentFile(HANDLE printer, const wchar_t* pattern, std::wstring& path)
 {
     if (!printer || !pattern)

@@ -6,10 +6,11 @@
 #pragma once
 
 #include "core/Win32.h"
+#include "destination/DestinationContext.h"
 
 #include <string>
 
-class CHelpCab {
+class CHelpCab : public MPrint::HelpFileSource {
 public:
     CHelpCab();
     virtual ~CHelpCab();
@@ -21,6 +22,8 @@ public:
     // characters (MAX_PATH at least for any path the system can use); a path
     // that does not fit, with its terminator, answers false.
     bool extract(HANDLE printer, wchar_t* helpFilePath, size_t capacity);
+    // extract into a string, within MAX_PATH.
+    bool extractHelpFile(HANDLE printer, std::wstring& path) override;
 
     // extract's work once the cabinet is known, for getLanguage().
     bool extractFromCabinet(const std::wstring& cabinetPath, std::wstring& helpFilePath) const;

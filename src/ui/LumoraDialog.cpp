@@ -2,6 +2,7 @@
 
 #include "core/ResourceLoader.h"
 #include "extension/LumoraPrintingExtension.h"
+#include "ui/CHelpCab.h"
 #include "ui/HelpCalls.h"
 #include "ui/OwnerDrawControl.h"
 #include "ui/UiText.h"
@@ -162,7 +163,8 @@ INT_PTR LumoraDialog::dialogProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_INITDIALOG: {
         MPrint::DestinationContext* context = extension_ ? extension_->getDestinationContext() : nullptr;
         std::wstring helpFile;
-        if (context && extension_->getSettings() && context->getHelpFilePath(helpFile))
+        CHelpCab helpCab;
+        if (context && extension_->getSettings() && context->getHelpFilePath(helpFile, helpCab))
             extension_->getSettings()->setHelpFile(helpFile.c_str());
         return onInitDialog(wParam, lParam);
     }

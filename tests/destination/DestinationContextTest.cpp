@@ -57,7 +57,15 @@ TEST(DestinationContextTest, HelpFileOfAQueueThatCannotBeOpened)
 {
     DestinationContext context(L"No such queue " + std::to_wstring(GetCurrentProcessId()), nullptr);
     std::wstring path = L"untouched";
-    EXPECT_FALSE(context.getHelpFilePath(path));
+    // A source that must not be asked: the queue never opens.
+    struct Unasked : MPrint::HelpFileSource {
+        bool extractHelpFile(HANDLE, std::wstring&) override
+        {
+            ADD_FAILURE() << "asked without an open queue";
+            return false;
+        }
+    } source;
+    EXPECT_FALSE(context.getHelpFilePath(path, source));
     EXPECT_EQ(path, L"untouched");
 }
 

@@ -70,7 +70,8 @@ TEST_F(HelpFileOfQueueTest, ContextFindsTheDriversHelpFile)
 {
     MPrint::DestinationContext context(queue_->name(), nullptr);
     std::wstring path;
-    ASSERT_TRUE(context.getHelpFilePath(path));
+    CHelpCab helpCab;
+    ASSERT_TRUE(context.getHelpFilePath(path, helpCab));
     EXPECT_EQ(path, helpFile_);
     EXPECT_EQ(testenv::readFile(path), "help");
 }
@@ -80,7 +81,8 @@ TEST_F(HelpFileOfQueueTest, QueueWithoutFullAccessGivesNoHelpFile)
     testspool::ScopedUserRights user;
     MPrint::DestinationContext context(queue_->name(), nullptr);
     std::wstring path = L"untouched";
-    EXPECT_FALSE(context.getHelpFilePath(path));
+    CHelpCab helpCab;
+    EXPECT_FALSE(context.getHelpFilePath(path, helpCab));
     EXPECT_EQ(path, L"untouched");
 }
 
