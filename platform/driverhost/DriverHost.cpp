@@ -15,6 +15,7 @@
 #include "core/SettingsKeys.h"
 #include "core/StringConversion.h"
 #include "core/Win32.h"
+#include "VagantUIExtension/DiscoveryServicesManager.h"
 #include "destination/Device.h"
 #include "destination/PdlInfo.h"
 #include "destination/PrintPath.h"
@@ -315,6 +316,7 @@ int showHistory()
         LumoraSettings& settings = *extension->getSettings();
         profile = settings.getCurrentProfile();
         TargetHistoryList history(settings.getTargetHistoryKey());
+        history.setResolver(DiscoveryServicesManager::GetInstance());
         history.load();
         if (history.add(officeDestination()) == history.end())
             return fail("adding the destination", 0);
@@ -329,6 +331,7 @@ int showHistory()
         return fail("acquiring the printing extension again");
     RegistryKey& key = extension->getSettings()->getTargetHistoryKey();
     TargetHistoryList history(key);
+    history.setResolver(DiscoveryServicesManager::GetInstance());
     history.load();
     if (history.size() == 0)
         return fail("the history came back empty", 0);

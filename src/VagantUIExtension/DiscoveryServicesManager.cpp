@@ -190,6 +190,19 @@ void DiscoveryServicesManager::UnregisterManagedListServices()
     }
 }
 
+MPrint::PrintPath* DiscoveryServicesManager::resolveOlderEntry(const std::wstring& address, const std::wstring& name,
+                                                              const std::wstring& display)
+{
+    for (const auto& [classId, service] : services_) {
+        if (!(service->GetSearchCapabilities() & MPrint::DiscoveryServiceIntf::kCapResolve))
+            continue;
+        PrintPathList results;
+        if (service->Resolve(nullptr, address, name, display, results) == 0 && results.size() == 1)
+            return results.front().release();
+    }
+    return nullptr;
+}
+
 void DiscoveryServicesManager::EnumerateUserLists(HKEY key, std::vector<std::wstring>& names)
 {
     for (DWORD index = 0;; ++index) {

@@ -6,6 +6,7 @@
 
 #include "core/GuidLess.h"
 #include "core/Win32.h"
+#include "destination/TargetHistoryList.h"
 
 #include <cstdint>
 #include <map>
@@ -17,7 +18,7 @@ class ComponentIntf;
 class DiscoveryServiceIntf;
 } // namespace MPrint
 
-class DiscoveryServicesManager {
+class DiscoveryServicesManager : public OlderEntryResolver {
 public:
     using ServiceMap = std::map<GUID, MPrint::DiscoveryServiceIntf*, GuidLess>;
 
@@ -51,6 +52,10 @@ public:
     uint32_t EnableService(const GUID& classId, bool enable);
 
     uint32_t getState() const { return state_; }
+
+    // The first service that resolves the entry to exactly one path wins.
+    MPrint::PrintPath* resolveOlderEntry(const std::wstring& address, const std::wstring& name,
+                                         const std::wstring& display) override;
 
     // The names of the per-user managed lists: the value names of an open
     // key, skipping a name too long for 512 characters. Stops at the end and

@@ -6,7 +6,7 @@
 
 namespace {
 
-const wchar_t kHistoryKey[] = L"Target History";
+using historylayout::kKeyName;
 
 std::wstring profileKey(const std::wstring& name)
 {
@@ -36,7 +36,7 @@ void HistoryProfile::save(const std::wstring& newName)
     deleteKeys();
     name_ = newName;
     if (history_)
-        history_->setKey(RegistryKey(HKEY_CURRENT_USER, profileKey(name_) + L"\\" + kHistoryKey,
+        history_->setKey(RegistryKey(HKEY_CURRENT_USER, profileKey(name_) + L"\\" + kKeyName,
                                      RegistryKey::kAllAccess, true));
 }
 
@@ -45,7 +45,7 @@ bool HistoryProfile::deleteKeys()
     if (name_.empty())
         return false;
     const std::wstring profile = profileKey(name_);
-    if (RegDeleteKeyW(HKEY_CURRENT_USER, (profile + L"\\" + kHistoryKey).c_str()) != ERROR_SUCCESS)
+    if (RegDeleteKeyW(HKEY_CURRENT_USER, (profile + L"\\" + kKeyName).c_str()) != ERROR_SUCCESS)
         return false;
     return RegDeleteKeyW(HKEY_CURRENT_USER, profile.c_str()) == ERROR_SUCCESS;
 }

@@ -1,11 +1,9 @@
 #include "destination/TargetHistoryList.h"
 
-#include "VagantUIExtension/DiscoveryServicesManager.h"
 #include "core/SaxReaderScope.h"
 #include "core/StringConversion.h"
 #include "core/TextFormat.h"
 #include "destination/PrintPathAttr.h"
-#include "discovery/DiscoveryServiceIntf.h"
 
 #include <algorithm>
 #include <climits>
@@ -14,18 +12,10 @@
 
 namespace {
 
-const wchar_t kLimitValue[] = L"HistoryLimit";
-const wchar_t kLengthValue[] = L"HistoryLength";
-
-std::wstring targetName(DWORD index)
-{
-    return L"Target" + std::to_wstring(index);
-}
-
-std::wstring ageName(DWORD index)
-{
-    return L"TargetAge" + std::to_wstring(index);
-}
+using historylayout::ageName;
+using historylayout::kLengthValue;
+using historylayout::kLimitValue;
+using historylayout::targetName;
 
 // One stored entry while loading.
 struct TargetHistoryEntry {
@@ -42,11 +32,11 @@ TargetHistoryList::TargetHistoryList(const RegistryKey& key) : key_(key)
 // The stored counts come from values the user can write: no loop over them
 // goes past the number of values the key really holds, which every stored
 // entry needs one of.
-DWORD TargetHistoryList::storedValueCount()
+DWORD historylayout::storedValueCount(const RegistryKey& key)
 {
     DWORD values = 0;
-    if (!key_.isOpen() ||
-        RegQueryInfoKeyW(key_.getHandle(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
+    if (!key.isOpen() ||
+        RegQueryInfoKeyW(key.getHandle(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
                          nullptr, nullptr, nullptr) != ERROR_SUCCESS)
         return 0;
     return values;
@@ -65,7 +55,7 @@ bool TargetHistoryList::load()
     DWORD length = 0;
     if (!key_.queryDword(kLengthValue, &length))
         return true;
-    length = std::min(length, storedValueCount());
+    length = std::min(length, historylayout::storedValueCount(key_));
 
     std::vector<TargetHistoryEntry> stored(length);
     // Every entry's document through one reader (and one COM set-up).
@@ -99,10 +89,11 @@ MPrint::PrintPath* TargetHistoryList::readEntry(DWORD index)
     return resolveOlderEntry(text);
 }
 
-// "name=address" or a bare address, as older versions stored them: the
-// first discovery service that resolves it to exactly one path wins.
+// "name=address" or a bare address, as older versions stored them.
 MPrint::PrintPath* TargetHistoryList::resolveOlderEntry(const std::wstring& text)
 {
+    if (!resolver_)
+        return nullptr;
     std::wstring name;
     std::wstring address;
     const size_t equals = text.find(L'=');
@@ -114,17 +105,7 @@ MPrint::PrintPath* TargetHistoryList::resolveOlderEntry(const std::wstring& text
         trimWhitespace(name, true, true);
     }
     trimWhitespace(address, true, false);
-    const std::wstring display = name.empty() ? address : name;
-
-    DiscoveryServicesManager* manager = DiscoveryServicesManager::GetInstance();
-    for (const auto& [classId, service] : *manager) {
-        if (!(service->GetSearchCapabilities() & MPrint::DiscoveryServiceIntf::kCapResolve))
-            continue;
-        PrintPathList results;
-        if (service->Resolve(nullptr, address, name, display, results) == 0 && results.size() == 1)
-            return results.front().release();
-    }
-    return nullptr;
+    return resolver_->resolveOlderEntry(address, name, name.empty() ? address : name);
 }
 
 bool TargetHistoryList::save()
@@ -134,7 +115,7 @@ bool TargetHistoryList::save()
     DWORD oldLength = 0;
     if (!key_.queryDword(kLengthValue, &oldLength))
         oldLength = 0;
-    oldLength = std::min(oldLength, storedValueCount());
+    oldLength = std::min(oldLength, historylayout::storedValueCount(key_));
     key_.setDword(kLimitValue, static_cast<DWORD>(limit_));
     key_.setDword(kLengthValue, static_cast<DWORD>(entries_.size()));
     DWORD n = 0;
@@ -142,7 +123,7 @@ bool TargetHistoryList::save()
         std::string xml;
         MPrint::PrintPath::toXml(*entry.get(), xml, true);
         std::wstring wide;
-        convertString(xml, wide, CP_ACP); // the document is plain ASCII
+        convertString(xml, wide, CP_UTF8); // as fromXml reads it back
         key_.setString(targetName(n), wide);
         key_.setDword(ageName(n), n);
         ++n;

@@ -11,11 +11,35 @@
 
 #include <string>
 
+// The stored layout, shared by the list and the migration of older histories.
+namespace historylayout {
+// The subkey of a profile's key that holds its history.
+inline constexpr wchar_t kKeyName[] = L"Target History";
+inline constexpr wchar_t kLimitValue[] = L"HistoryLimit";
+inline constexpr wchar_t kLengthValue[] = L"HistoryLength";
+inline constexpr DWORD kDefaultLimit = 10;
+inline std::wstring targetName(DWORD index) { return L"Target" + std::to_wstring(index); }
+inline std::wstring ageName(DWORD index) { return L"TargetAge" + std::to_wstring(index); }
+// The number of values the key holds: every stored entry needs one, so no
+// walk over a stored length goes further.
+DWORD storedValueCount(const RegistryKey& key);
+} // namespace historylayout
+
+// Turns an entry an older release stored ("name=address" or a bare address)
+// into a path; the discovery services manager is the one the module uses.
+class OlderEntryResolver {
+public:
+    virtual ~OlderEntryResolver() = default;
+    // A new path the caller owns, or null when none resolves it.
+    virtual MPrint::PrintPath* resolveOlderEntry(const std::wstring& address, const std::wstring& name,
+                                                 const std::wstring& display) = 0;
+};
+
 class TargetHistoryList {
 public:
     using iterator = PrintPathList::iterator;
 
-    static constexpr int kDefaultLimit = 10;
+    static constexpr int kDefaultLimit = static_cast<int>(historylayout::kDefaultLimit);
 
     // Keeps a handle of its own on the key.
     explicit TargetHistoryList(const RegistryKey& key);
@@ -24,6 +48,9 @@ public:
 
     void setTransient(bool transient) { transient_ = transient; }
     bool isTransient() const { return transient_; }
+
+    // Borrowed; without one, entries of older releases are skipped on load.
+    void setResolver(OlderEntryResolver* resolver) { resolver_ = resolver; }
 
     // Both always true. load does not apply the limit.
     bool load();
@@ -58,10 +85,10 @@ private:
     void trimTo(int limit);
     MPrint::PrintPath* readEntry(DWORD index);
     MPrint::PrintPath* resolveOlderEntry(const std::wstring& text);
-    DWORD storedValueCount();
 
     PrintPathList entries_;
     int limit_ = kDefaultLimit;
     RegistryKey key_;
     bool transient_ = false;
+    OlderEntryResolver* resolver_ = nullptr;
 };

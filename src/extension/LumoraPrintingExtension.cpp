@@ -4,6 +4,8 @@
 #include "core/ComponentRegistry.h"
 #include "core/SettingsKeys.h"
 #include "VagantUIExtension/DiscoveryServicesManager.h"
+#include "destination/HistoryMigration.h"
+#include "destination/TargetHistoryList.h"
 #include "extension/KRVProperties.h"
 #include "extension/ModuleEntry.h"
 
@@ -18,19 +20,9 @@ namespace {
 
 LumoraPrintingExtension* g_extension = nullptr;
 
-const wchar_t kTargetHistory[] = L"\\Target History";
 const wchar_t kResourceModule[] = L"vrelm102.DLL";
 const wchar_t kReadInOldProfiles[] = L"ReadInOldProfiles";
 const wchar_t kReadInM1Profiles[] = L"ReadInM1Profiles";
-
-// The two older layouts that the migration reads.
-const wchar_t kOldHistoryPath[] = L"Software\\Tarvokin\\QZ Roving Printing Driver\\Target History";
-const wchar_t kOldSettingsPath[] = L"Software\\Tarvokin\\QZ Roving Print Settings";
-
-constexpr DWORD kDefaultHistoryLimit = 10;
-// An older length is only a stored number: bound the walk so that a damaged
-// value cannot keep initialisation reading the registry for hours.
-constexpr DWORD kMaxMigratedIndex = 4096;
 
 struct SuffixRow {
     WORD primary;
@@ -44,53 +36,6 @@ const SuffixRow kHelpSuffixes[] = {
     {0x11, L"JA"}, {0x12, L"KO"}, {0x13, L"NL"}, {0x14, L"NO"}, {0x15, L"PL"}, {0x16, L"PR"},
     {0x19, L"RU"}, {0x1B, L"SK"}, {0x1D, L"SV"}, {0x1E, L"TH"}, {0x1F, L"TR"},
 };
-
-std::wstring indexed(const wchar_t* prefix, DWORD index)
-{
-    return prefix + std::to_wstring(index);
-}
-
-DWORD dwordOr(RegistryKey& key, const wchar_t* name, DWORD fallback)
-{
-    DWORD value = 0;
-    return key.queryDword(name, &value) ? value : fallback;
-}
-
-// Every stored entry needs a value of its own: a length above the key's
-// value count is damage, and counting on from it would write the copies
-// where no load reads them, or wrap round onto the first entries.
-DWORD boundedLength(RegistryKey& key)
-{
-    DWORD values = 0;
-    if (RegQueryInfoKeyW(key.getHandle(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
-                         nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-        values = 0;
-    return std::min(dwordOr(key, L"HistoryLength", 0), values);
-}
-
-// Appends the entries 0..length-1 of `from` after the `to` key's own, without
-// gaps for missing ones; ages only when asked. Writes the new length and the
-// limit, raised to the length when exceeded.
-void appendHistory(RegistryKey& from, DWORD length, RegistryKey& to, bool withAges)
-{
-    DWORD count = boundedLength(to);
-    DWORD limit = dwordOr(to, L"HistoryLimit", kDefaultHistoryLimit);
-    length = std::min(length, kMaxMigratedIndex);
-    for (DWORD i = 0; i < length; ++i) {
-        std::wstring target;
-        if (!from.queryString(indexed(L"Target", i), target))
-            continue;
-        to.setString(indexed(L"Target", count), target);
-        std::wstring age;
-        if (withAges && from.queryString(indexed(L"TargetAge", i), age))
-            to.setString(indexed(L"TargetAge", count), age);
-        ++count;
-        if (count > limit)
-            limit = count;
-    }
-    to.setDword(L"HistoryLength", count);
-    to.setDword(L"HistoryLimit", limit);
-}
 
 } // namespace
 
@@ -202,7 +147,7 @@ void LumoraPrintingExtension::init()
     }
     settingsKey.queryString(L"CurrentAddress", destination_);
 
-    RegistryKey historyKey(settingsKey.getHandle(), profile + kTargetHistory, RegistryKey::kAllAccess, true);
+    RegistryKey historyKey(settingsKey.getHandle(), profile + L"\\" + historylayout::kKeyName, RegistryKey::kAllAccess, true);
 
     wchar_t tempDirectory[MAX_PATH + 1] = L"C:\\temp";
     GetTempPathW(MAX_PATH, tempDirectory);
@@ -286,53 +231,20 @@ void LumoraPrintingExtension::migrateOldProfiles(RegistryKey& historyKey)
     RegistryKey& settingsKey = settings_->getSettingsKey();
     DWORD marker = 0;
 
-    // The single history of the oldest release, without ages.
-    if (!settingsKey.queryDword(kReadInOldProfiles, &marker)) {
-        RegistryKey oldHistory(HKEY_CURRENT_USER, kOldHistoryPath, RegistryKey::kAllAccess);
-        DWORD oldLength = 0;
-        if (oldHistory.isOpen() && oldHistory.queryDword(L"HistoryLength", &oldLength) && oldLength > 0)
-            appendHistory(oldHistory, oldLength, historyKey, false);
-    }
+    if (!settingsKey.queryDword(kReadInOldProfiles, &marker))
+        MPrint::HistoryMigration::appendOldestHistory(historyKey);
 
     // The profiles of the next release, the current profile's first.
     if (settingsKey.queryDword(kReadInM1Profiles, &marker))
         return;
-    RegistryKey oldSettings(HKEY_CURRENT_USER, kOldSettingsPath, RegistryKey::kAllAccess);
-    if (!oldSettings.isOpen())
-        return;
-    const std::wstring rememberedProfile = settings_->getCurrentProfile();
-    std::wstring oldList;
-    oldSettings.queryString(L"CustomProfiles", oldList);
     std::wstring currentList;
     settingsKey.queryString(L"CustomProfiles", currentList);
-    std::wstring names = rememberedProfile + L";" + oldList;
-
-    bool switched = false;
-    std::vector<std::wstring> done; // a name listed twice is copied once
-    size_t start = 0;
-    while (start < names.size()) {
-        size_t end = names.find(L';', start);
-        if (end == std::wstring::npos)
-            end = names.size();
-        const std::wstring name = names.substr(start, end - start);
-        start = end + 1;
-        if (name.empty() || std::find(done.begin(), done.end(), name) != done.end())
-            continue;
-        done.push_back(name);
-        const std::wstring path = name + kTargetHistory;
-        RegistryKey oldProfile(oldSettings.getHandle(), path, RegistryKey::kAllAccess);
-        if (!oldProfile.isOpen())
-            continue;
-        // Whole entries: "Home" is not listed by "Home Office;".
-        if (LumoraSettings::findProfileEntry(currentList, name) == std::wstring::npos) {
-            settings_->selectProfile(name.c_str());
-            switched = true;
-        }
-        RegistryKey current(settingsKey.getHandle(), path, RegistryKey::kAllAccess);
-        if (!current.isOpen())
-            continue;
-        appendHistory(oldProfile, dwordOr(oldProfile, L"HistoryLength", 0), current, true);
-    }
-    if (switched)
-        settings_->selectProfile(rememberedProfile.c_str());
+    MPrint::HistoryMigration::Profiles profiles;
+    profiles.current = settings_->getCurrentProfile();
+    // Whole entries: "Home" is not listed by "Home Office;".
+    profiles.isListed = [&currentList](const std::wstring& name) {
+        return LumoraSettings::findProfileEntry(currentList, name) != std::wstring::npos;
+    };
+    profiles.select = [this](const std::wstring& name) { settings_->selectProfile(name.c_str()); };
+    MPrint::HistoryMigration::appendOlderProfiles(settingsKey, profiles);
 }

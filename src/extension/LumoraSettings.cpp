@@ -1,5 +1,6 @@
 #include "extension/LumoraSettings.h"
 
+#include "destination/TargetHistoryList.h"
 #include "extension/ManagedPrintPolicy.h"
 
 namespace {
@@ -13,7 +14,6 @@ const wchar_t kSurveyPromptTime[] = L"SurveyPromptTime";
 const wchar_t kLangId[] = L"LangId";
 const wchar_t kCurrentProfile[] = L"CurrentProfile";
 const wchar_t kCustomProfiles[] = L"CustomProfiles";
-const wchar_t kTargetHistory[] = L"\\Target History";
 
 // Policy words are compared whole after lower-casing; -1 for any other text.
 int policyChoice(const std::wstring& text, const wchar_t* const (&words)[3])
@@ -166,7 +166,7 @@ void LumoraSettings::selectProfile(const wchar_t* name)
         return;
     currentProfile_ = name;
 
-    RegistryKey history(settingsKey_.getHandle(), currentProfile_ + kTargetHistory, RegistryKey::kAllAccess, true);
+    RegistryKey history(settingsKey_.getHandle(), currentProfile_ + L"\\" + historylayout::kKeyName, RegistryKey::kAllAccess, true);
     if (history.wasCreated()) {
         std::wstring list;
         settingsKey_.queryString(kCustomProfiles, list);

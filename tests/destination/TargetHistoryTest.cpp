@@ -293,6 +293,7 @@ TEST_F(OlderEntries, AreResolvedByTheFirstServiceGivingExactlyOnePath)
         key_->setString(L"Target0", row.stored);
         key_->setDword(L"HistoryLength", 1);
         TargetHistoryList list(*key_);
+        list.setResolver(DiscoveryServicesManager::GetInstance());
         ASSERT_TRUE(list.load());
         const std::string resolve = std::string("Resolve(") + row.resolveArguments + ")";
         // Asked in the manager's order; the service that gave two paths is
@@ -315,6 +316,7 @@ TEST_F(OlderEntries, DamagedDocumentsAreSkippedWithoutAskingTheServices)
     storeEntry(2, L"<?xml", &two);
     key_->setDword(L"HistoryLength", 4); // entry 3 is missing
     TargetHistoryList list(*key_);
+    list.setResolver(DiscoveryServicesManager::GetInstance());
     ASSERT_TRUE(list.load());
     EXPECT_EQ(displays(list), (std::vector<std::wstring>{L"good"}));
     EXPECT_TRUE(fakes::fakeServiceLog().empty());
