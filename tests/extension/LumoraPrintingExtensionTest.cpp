@@ -410,43 +410,4 @@ TEST_F(LumoraPrintingExtensionTest, ProfilesMigrateByWholeNameWithTheirAges)
     EXPECT_EQ(L"Default", text(*settings_, L"CurrentProfile"));
 }
 
-TEST_F(LumoraPrintingExtensionTest, DamagedOlderLengthIsBounded)
-{
-    RegistryKey oldHistory(HKEY_CURRENT_USER, kOldHistoryPath, RegistryKey::kAllAccess, true);
-    oldHistory.setDword(L"HistoryLength", 0xFFFFFFFF);
-    oldHistory.setString(L"Target0", L"only");
-    const DWORD start = GetTickCount();
-    destroy(create());
-    EXPECT_LT(GetTickCount() - start, 20000u);
-    RegistryKey current = history(L"Default");
-    EXPECT_EQ(std::vector<std::wstring>{L"only"}, targets(current));
-}
-
-TEST_F(LumoraPrintingExtensionTest, DamagedCurrentLengthNeitherOverwritesNorHidesEntries)
-{
-    RegistryKey oldHistory(HKEY_CURRENT_USER, kOldHistoryPath, RegistryKey::kAllAccess, true);
-    putHistory(oldHistory, {L"old-0", L"old-1"});
-    RegistryKey current = history(L"Default");
-    putHistory(current, {L"cur-0", L"cur-1"});
-    current.setDword(L"HistoryLength", 0xFFFFFFFF);
-
-    destroy(create());
-
-    // A load reads no further than the key's value count: every entry, the
-    // current ones unchanged, lies below both.
-    DWORD values = 0;
-    ASSERT_EQ(ERROR_SUCCESS, RegQueryInfoKeyW(current.getHandle(), nullptr, nullptr, nullptr, nullptr, nullptr,
-                                              nullptr, &values, nullptr, nullptr, nullptr, nullptr));
-    const DWORD length = number(current, L"HistoryLength").value_or(0);
-    ASSERT_LE(length, values);
-    EXPECT_EQ(L"cur-0", text(current, L"Target0"));
-    EXPECT_EQ(L"cur-1", text(current, L"Target1"));
-    std::vector<std::wstring> found;
-    for (DWORD i = 2; i < length; ++i) {
-        if (auto entry = text(current, (L"Target" + std::to_wstring(i)).c_str()))
-            found.push_back(*entry);
-    }
-    EXPECT_EQ((std::vector<std::wstring>{L"old-0", L"old-1"}), found);
-}
-
 } // namespace
