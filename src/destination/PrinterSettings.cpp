@@ -122,16 +122,7 @@ bool PrinterSettings::readString(HANDLE printer, const wchar_t* name, std::wstri
 
 bool PrinterSettings::readDword(HANDLE printer, const wchar_t* name, DWORD& value)
 {
-    if (!printer || !name)
-        return false;
-    DWORD type = 0;
-    DWORD data = 0;
-    DWORD needed = 0;
-    if (GetPrinterDataW(printer, const_cast<LPWSTR>(name), &type, reinterpret_cast<BYTE*>(&data), sizeof(data),
-                        &needed) != ERROR_SUCCESS)
-        return false;
-    value = data;
-    return true;
+    return getPrinterDword(printer, name, value);
 }
 
 bool PrinterSettings::getString(const wchar_t* name, std::wstring& text)

@@ -8,6 +8,7 @@
 #include "destination/TargetHistoryList.h"
 #include "extension/KRVProperties.h"
 #include "extension/ModuleEntry.h"
+#include "shared/SpoolerQueries.h"
 
 #include <commctrl.h>
 #include <shlwapi.h>
@@ -198,13 +199,8 @@ void LumoraPrintingExtension::readNewInstallFlag(HANDLE printer)
 {
     if (!printer)
         return;
-    DWORD type = 0;
     DWORD value = 0;
-    DWORD needed = 0;
-    wchar_t name[] = L"LumoNewInstall";
-    if (GetPrinterDataW(printer, name, &type, reinterpret_cast<BYTE*>(&value), sizeof(value), &needed) ==
-            ERROR_SUCCESS &&
-        needed == sizeof(value) && value != 0)
+    if (getPrinterDword(printer, L"LumoNewInstall", value) && value != 0)
         newInstall_ = true;
 }
 

@@ -11,9 +11,11 @@
 #include "core/TextFormat.h"
 #include "destination/PrinterSettings.h"
 #include "discovery/DiscoveryClassIds.h"
+#include "extension/ColorRules.h"
 #include "extension/KRVProperties.h"
 #include "extension/ManagedPrintPolicyParser.h"
 #include "extension/ModuleEntry.h"
+#include "shared/SpoolerQueries.h"
 
 #include <activeds.h>
 #include <wrl/client.h>
@@ -52,19 +54,6 @@ bool readDword(RegistryKey& key, const wchar_t* name, DWORD& value)
         return false;
     value = read;
     return true;
-}
-
-std::wstring lowerCase(std::wstring text)
-{
-    if (!text.empty())
-        CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
-    return text;
-}
-
-bool isBlank(std::wstring text)
-{
-    trimWhitespace(text, true, true);
-    return text.empty();
 }
 
 std::wstring expandEnvironment(const std::wstring& text)
@@ -250,28 +239,7 @@ bool ManagedPrintPolicy::isColorAllowedNow(RegistryKey& key)
 
 bool ManagedPrintPolicy::isColorAllowedAt(RegistryKey& key, const SYSTEMTIME& localTime)
 {
-    if (localTime.wDayOfWeek > 6)
-        return true;
-    const DWORD first = kPolicyKeyScheduleFirst + 5 * localTime.wDayOfWeek;
-    std::wstring mode;
-    if (!key.queryString(policyKeyNames[first], mode))
-        return true;
-    if (_wcsicmp(mode.c_str(), L"Restrict Color all day") == 0)
-        return false;
-    if (_wcsicmp(mode.c_str(), L"Specify time") != 0)
-        return true;
-    DWORD onHour = 0, offHour = 0, onMinute = 0, offMinute = 0;
-    if (!readDword(key, policyKeyNames[first + 1], onHour) || !readDword(key, policyKeyNames[first + 2], offHour) ||
-        !readDword(key, policyKeyNames[first + 3], onMinute) || !readDword(key, policyKeyNames[first + 4], offMinute))
-        return true;
-    const DWORD on = onHour * 60 + onMinute;
-    const DWORD off = offHour * 60 + offMinute;
-    const DWORD now = static_cast<DWORD>(localTime.wHour) * 60 + localTime.wMinute;
-    if (on < off)
-        return on < now && now < off;
-    if (on > off)
-        return now > on || now < off;
-    return false;
+    return colorrules::allowedAt(key, localTime);
 }
 
 bool ManagedPrintPolicy::isColorAllowedForApplication(RegistryKey& key)
@@ -283,25 +251,7 @@ bool ManagedPrintPolicy::isColorAllowedForApplication(RegistryKey& key)
 
 bool ManagedPrintPolicy::isColorAllowedForPath(RegistryKey& key, const std::wstring& hostPath)
 {
-    DWORD exclude = 0;
-    if (!readDword(key, L"ApplicationExclude", exclude))
-        return true;
-    const bool excluding = exclude != 0;
-    const std::wstring path = lowerCase(hostPath);
-    for (DWORD n = 1; n <= kMaxPolicyApplications; ++n) {
-        const std::wstring name = L"Application_" + std::to_wstring(n);
-        std::wstring entry;
-        if (!key.queryString(name, entry))
-            break;
-        // An empty entry would be found in every path.
-        if (isBlank(entry))
-            continue;
-        if (entry.size() > MAX_PATH)
-            entry.resize(MAX_PATH);
-        if (path.find(lowerCase(entry)) != std::wstring::npos)
-            return !excluding;
-    }
-    return excluding;
+    return colorrules::allowedForPath(key, hostPath);
 }
 
 bool ManagedPrintPolicy::isDiscoveryServiceAllowed(const GUID& classId)
@@ -339,113 +289,134 @@ bool ManagedPrintPolicy::arePoliciesOffForPrinter(HANDLE printer)
     bool off = serverPolicyOff_ && directoryPolicyOff_;
     if (printer && !off) {
         DWORD value = 0;
-        if (PrinterSettings::readDword(printer, L"KRVZMA", value) && value == kPrinterPolicyOff)
+        if (getPrinterDword(printer, L"KRVZMA", value) && value == kPrinterPolicyOff)
             serverPolicyOff_ = true;
-        if (PrinterSettings::readDword(printer, L"KRVADS", value) && value == kPrinterPolicyOff)
+        if (getPrinterDword(printer, L"KRVADS", value) && value == kPrinterPolicyOff)
             directoryPolicyOff_ = true;
         off = serverPolicyOff_ && directoryPolicyOff_;
     }
     return off;
 }
 
+// One load: the local address names the cache; the markers say which
+// sources are in force; the server policy comes from a valid cache or is
+// fetched again; the user's identity is published; the directory policy is
+// read when a directory answers.
 bool ManagedPrintPolicy::queryPolicy()
 {
     PROFILE_SCOPE("ManagedPrintPolicy::queryPolicy");
     if (!queried_ || reloading_) {
         queried_ = true;
-        char computer[128] = {};
-        DWORD computerLength = sizeof(computer);
-        const hostent* host = GetComputerNameA(computer, &computerLength) ? gethostbyname(computer) : nullptr;
-        if (host && host->h_addrtype == AF_INET && host->h_length == 4 && host->h_addr_list && host->h_addr_list[0]) {
-            const auto* bytes = reinterpret_cast<const unsigned char*>(host->h_addr_list[0]);
-            wchar_t address[16] = {};
-            std::swprintf(address, 16, L"%u.%u.%u.%u", bytes[0], bytes[1], bytes[2], bytes[3]);
-            localAddress_ = address;
-
+        if (resolveLocalAddress()) {
             RegistryKey hkcu(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess, true, false);
             RegistryKey hklm(HKEY_LOCAL_MACHINE, settingskeys::kSettings, RegistryKey::kRead, false, false);
-
-            serverPolicyOff_ = true;
-            DWORD marker = 0;
-            if (readDword(hkcu, L"KRVZMA", marker) || readDword(hklm, L"KRVZMA", marker)) {
-                if (marker == kMarkerOn)
-                    serverPolicyOff_ = false;
-            } else {
-                std::wstring text;
-                if (hkcu.queryString(L"MPPQueryString", text) || hkcu.queryString(L"Policy", text) ||
-                    hklm.queryString(L"MPPQueryString", text) || hklm.queryString(L"Policy", text)) {
-                    if (!text.empty()) {
-                        hkcu.setDword(L"KRVZMA", kMarkerOn);
-                        serverPolicyOff_ = false;
-                    }
-                }
-            }
-            directoryPolicyOff_ = true;
-            if ((readDword(hkcu, L"KRVADS", marker) || readDword(hklm, L"KRVADS", marker)) && marker == kMarkerOn)
-                directoryPolicyOff_ = false;
-
-            if (serverPolicyOff_) {
-                hasServerPolicy_ = false;
-                writePolicyCache(hkcu, localAddress_, false, std::wstring());
-            } else {
-                bool found = false;
-                std::wstring location;
-                RegistryKey* locationKey = readCachedPolicy(hkcu) ? &hkcu : readCachedPolicy(hklm) ? &hklm : nullptr;
-                if (locationKey)
-                    found = readPolicyLocation(*locationKey, location);
-
-                bool cacheValid = false;
-                std::unique_ptr<RegistryKey> cache =
-                    std::make_unique<RegistryKey>(hkcu.getHandle(), localAddress_, RegistryKey::kAllAccess, false, false);
-                if (cache->isOpen() && !reloading_) {
-                    std::wstring cachedLocation;
-                    const bool stale = cache->queryString(L"Policy", cachedLocation) && found &&
-                                       cachedLocation != location;
-                    if (!stale) {
-                        DWORD refresh = 24, last = 0;
-                        readDword(*cache, L"RefreshPolicy", refresh);
-                        readDword(*cache, L"LastPolicyQuery", last);
-                        cacheValid = isFresh(last, refreshTimeToMs(refresh), GetTickCount());
-                    }
-                }
-                if (cacheValid) {
-                    hasServerPolicy_ = !hasValue(*cache, L"NoPolicy");
-                    policyCacheKey_ = std::move(cache);
-                } else {
-                    cache.reset();
-                    hasServerPolicy_ = writePolicyCache(hkcu, localAddress_, found, location);
-                }
-            }
+            readPolicyMarkers(hkcu, hklm);
+            loadServerPolicy(hkcu, hklm);
         }
     }
-
-    if (!(serverPolicyOff_ && directoryPolicyOff_)) {
-        std::wstring identity;
-        if (!getString(L"Userid", identity)) {
-            wchar_t user[128] = {};
-            DWORD userLength = 127;
-            identity = GetUserNameW(user, &userLength) ? user : L"unknown";
-            identity += L"-";
-            if (!localAddress_.empty()) {
-                identity += localAddress_;
-            } else {
-                wchar_t computer[MAX_COMPUTERNAME_LENGTH + 2] = {};
-                DWORD computerLength = MAX_COMPUTERNAME_LENGTH + 1;
-                if (GetComputerNameW(computer, &computerLength))
-                    identity += computer;
-            }
-            if (policyCacheKey_)
-                policyCacheKey_->setString(L"Userid", identity.c_str());
-        }
-        SetEnvironmentVariableW(L"USERID", identity.c_str());
-    }
-
+    if (!(serverPolicyOff_ && directoryPolicyOff_))
+        publishIdentity();
     if (directoryPolicyOff_)
         return true;
     if (!queryActiveDirectory())
         return false;
     hasGroupPolicy_ = readGroupPolicy();
     return hasGroupPolicy_;
+}
+
+bool ManagedPrintPolicy::resolveLocalAddress()
+{
+    char computer[128] = {};
+    DWORD computerLength = sizeof(computer);
+    const hostent* host = GetComputerNameA(computer, &computerLength) ? gethostbyname(computer) : nullptr;
+    if (!host || host->h_addrtype != AF_INET || host->h_length != 4 || !host->h_addr_list || !host->h_addr_list[0])
+        return false;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(host->h_addr_list[0]);
+    wchar_t address[16] = {};
+    std::swprintf(address, 16, L"%u.%u.%u.%u", bytes[0], bytes[1], bytes[2], bytes[3]);
+    localAddress_ = address;
+    return true;
+}
+
+void ManagedPrintPolicy::readPolicyMarkers(RegistryKey& hkcu, RegistryKey& hklm)
+{
+    serverPolicyOff_ = true;
+    DWORD marker = 0;
+    if (readDword(hkcu, L"KRVZMA", marker) || readDword(hklm, L"KRVZMA", marker)) {
+        if (marker == kMarkerOn)
+            serverPolicyOff_ = false;
+    } else {
+        std::wstring text;
+        if (hkcu.queryString(L"MPPQueryString", text) || hkcu.queryString(L"Policy", text) ||
+            hklm.queryString(L"MPPQueryString", text) || hklm.queryString(L"Policy", text)) {
+            if (!text.empty()) {
+                hkcu.setDword(L"KRVZMA", kMarkerOn);
+                serverPolicyOff_ = false;
+            }
+        }
+    }
+    directoryPolicyOff_ = true;
+    if ((readDword(hkcu, L"KRVADS", marker) || readDword(hklm, L"KRVADS", marker)) && marker == kMarkerOn)
+        directoryPolicyOff_ = false;
+}
+
+void ManagedPrintPolicy::loadServerPolicy(RegistryKey& hkcu, RegistryKey& hklm)
+{
+    if (serverPolicyOff_) {
+        hasServerPolicy_ = false;
+        writePolicyCache(hkcu, localAddress_, false, std::wstring());
+        return;
+    }
+    bool found = false;
+    std::wstring location;
+    RegistryKey* locationKey = readCachedPolicy(hkcu) ? &hkcu : readCachedPolicy(hklm) ? &hklm : nullptr;
+    if (locationKey)
+        found = readPolicyLocation(*locationKey, location);
+
+    bool cacheValid = false;
+    std::unique_ptr<RegistryKey> cache =
+        std::make_unique<RegistryKey>(hkcu.getHandle(), localAddress_, RegistryKey::kAllAccess, false, false);
+    if (cache->isOpen() && !reloading_) {
+        std::wstring cachedLocation;
+        const bool stale = cache->queryString(L"Policy", cachedLocation) && found && cachedLocation != location;
+        if (!stale) {
+            DWORD refresh = 24, last = 0;
+            readDword(*cache, L"RefreshPolicy", refresh);
+            readDword(*cache, L"LastPolicyQuery", last);
+            cacheValid = isFresh(last, refreshTimeToMs(refresh), GetTickCount());
+        }
+    }
+    if (cacheValid) {
+        hasServerPolicy_ = !hasValue(*cache, L"NoPolicy");
+        policyCacheKey_ = std::move(cache);
+    } else {
+        cache.reset();
+        hasServerPolicy_ = writePolicyCache(hkcu, localAddress_, found, location);
+    }
+}
+
+// "Userid" from the policy, else "<user>-<address or computer name>", kept
+// in the cache and given to child processes as %USERID%.
+void ManagedPrintPolicy::publishIdentity()
+{
+    std::wstring identity;
+    if (!getString(L"Userid", identity)) {
+        wchar_t user[128] = {};
+        DWORD userLength = 127;
+        identity = GetUserNameW(user, &userLength) ? user : L"unknown";
+        identity += L"-";
+        if (!localAddress_.empty()) {
+            identity += localAddress_;
+        } else {
+            wchar_t computer[MAX_COMPUTERNAME_LENGTH + 2] = {};
+            DWORD computerLength = MAX_COMPUTERNAME_LENGTH + 1;
+            if (GetComputerNameW(computer, &computerLength))
+                identity += computer;
+        }
+        if (policyCacheKey_)
+            policyCacheKey_->setString(L"Userid", identity.c_str());
+    }
+    SetEnvironmentVariableW(L"USERID", identity.c_str());
 }
 
 bool ManagedPrintPolicy::readGroupPolicy()

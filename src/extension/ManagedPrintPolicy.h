@@ -69,6 +69,12 @@ protected:
     virtual bool readCachedPolicy(RegistryKey& key);
 
 private:
+    // The steps of queryPolicy.
+    bool resolveLocalAddress();
+    void readPolicyMarkers(RegistryKey& hkcu, RegistryKey& hklm);
+    void loadServerPolicy(RegistryKey& hkcu, RegistryKey& hklm);
+    void publishIdentity();
+
     bool hasServerPolicy_ = false;
     bool hasGroupPolicy_ = false;
     bool directoryAvailable_ = false;

@@ -64,6 +64,18 @@ std::wstring getPrinterName(HANDLE printer)
     return name ? name : L"";
 }
 
+bool getPrinterDword(HANDLE printer, const wchar_t* name, DWORD& value)
+{
+    DWORD type = 0, needed = 0, read = 0;
+    if (!printer || !name ||
+        GetPrinterDataW(printer, const_cast<wchar_t*>(name), &type, reinterpret_cast<BYTE*>(&read), sizeof(read),
+                        &needed) != ERROR_SUCCESS ||
+        needed != sizeof(read))
+        return false;
+    value = read;
+    return true;
+}
+
 bool getPrinterDriverAlloc(HANDLE printer, DWORD level, BYTE** info)
 {
     return queryIntoBlock(info, [&](BYTE* buffer, DWORD size, DWORD* needed) {

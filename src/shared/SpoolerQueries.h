@@ -13,6 +13,9 @@
 bool getPrinterAlloc(HANDLE printer, DWORD level, BYTE** info);
 // The queue's name from its level-1 information; empty when that fails.
 std::wstring getPrinterName(HANDLE printer);
+// A printer-data number: true only for a value of exactly four bytes, so a
+// shorter or longer value never passes for one. *value is untouched on false.
+bool getPrinterDword(HANDLE printer, const wchar_t* name, DWORD& value);
 // The same for GetPrinterDriverW of the current environment.
 bool getPrinterDriverAlloc(HANDLE printer, DWORD level, BYTE** info);
 // Every job of the queue at the level, or null (no handle, no jobs, failure;
