@@ -1,11 +1,10 @@
 #include "extension/CachedFileReader.h"
 
 #include "core/FilePaths.h"
-#include "core/InternetHelpers.h"
+#include "core/OutsideDocument.h"
 #include "core/RefreshTime.h"
 #include "core/ScopedHandle.h"
 #include "core/SettingsKeys.h"
-#include "core/XmlEncoding.h"
 
 #include <cwchar>
 #include <iterator>
@@ -14,11 +13,6 @@ namespace {
 
 constexpr wchar_t kRefreshSuffix[] = L"-refreshTime";
 constexpr DWORD kDefaultRefresh = 1; // hour
-
-bool isUrl(const wchar_t* source)
-{
-    return std::wcsstr(source, L"http://") || std::wcsstr(source, L"https://");
-}
 
 // The index is the user's to edit, and a process of more rights may read
 // it: only a copy of the reader's own making (a "QZM" temporary file right in
@@ -127,15 +121,8 @@ bool CachedFileReader::read(const wchar_t* source, std::string& out, DWORD* stat
     if (lookup(source, out))
         return true;
     std::string text;
-    const bool fetched = isUrl(source) ? httpGetToString(source, text, status, timeoutMs) && !text.empty()
-                                       : readWholeFile(source, text);
-    if (!fetched)
+    if (!fetchDocument(source, text, status, timeoutMs))
         return false;
-    // The XML reader decodes a document as it declares itself (UTF-8 when it
-    // declares nothing): only undeclared ANSI text must be converted, and
-    // converting anything else would encode its non-ASCII characters twice.
-    if (isUndeclaredAnsiXml(text))
-        text = ansiXmlToUtf8(text.c_str());
     store(source, text);
     out.swap(text);
     return true;
@@ -166,41 +153,3 @@ void CachedFileReader::clearCache()
 }
 
 } // namespace MPrint
-
-bool readWholeFile(const wchar_t* path, std::string& out)
-{
-    if (!path)
-        return false;
-    const ScopedKernelHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file)
-        return false;
-    bool done = false;
-    DWORD high = 0;
-    const DWORD size = GetFileSize(file.get(), &high);
-    // A file of 4 GB or more would be read as its size modulo 4 GB.
-    if ((size != INVALID_FILE_SIZE || GetLastError() == NO_ERROR) && high == 0) {
-        const GlobalBlock<char> block(size ? static_cast<char*>(GlobalAlloc(GPTR, size)) : nullptr);
-        char* buffer = block.get();
-        if (buffer || size == 0) {
-            // One ReadFile may return less than asked (network files): go on
-            // until the size is reached; the end of the file before that
-            // means the file changed while it was read.
-            DWORD total = 0;
-            while (total < size) {
-                DWORD read = 0;
-                if (!ReadFile(file.get(), buffer + total, size - total, &read, nullptr) || read == 0)
-                    break;
-                total += read;
-            }
-            if (total == size) {
-                try {
-                    out.assign(buffer ? buffer : "", size);
-                    done = true;
-                } catch (...) {
-                }
-            }
-        }
-    }
-    return done;
-}

@@ -51,7 +51,3 @@ private:
 };
 
 } // namespace MPrint
-
-// The whole file as bytes, read until its size is reached. out is written
-// only on true.
-bool readWholeFile(const wchar_t* path, std::string& out);

@@ -1,10 +1,8 @@
 #include "extension/ManagedPrintPolicyParser.h"
 
-#include "core/InternetHelpers.h"
+#include "core/OutsideDocument.h"
 #include "core/ProfileScope.h"
 #include "core/TextFormat.h"
-#include "core/XmlEncoding.h"
-#include "extension/CachedFileReader.h"
 #include "extension/PolicyKeys.h"
 
 #include <cwchar>
@@ -130,24 +128,14 @@ bool ManagedPrintPolicyParser::parseLocation(const std::wstring& location)
     applicationCounter_ = 1;
 
     std::string text;
-    bool fetched = false;
-    if (contains(location, L"http://") || contains(location, L"https://")) {
-        DWORD status = 0;
-        fetched = httpGetToString(location.c_str(), text, &status, 15000);
-        if (!fetched && status == 403 && contains(location, L"http://") && location.size() > 7) {
-            text.clear();
-            const std::wstring secure = L"https://" + location.substr(7);
-            fetched = httpGetToString(secure.c_str(), text, &status, 15000);
-        }
-    } else {
-        fetched = readWholeFile(location.c_str(), text);
+    DWORD status = 0;
+    bool fetched = fetchDocument(location.c_str(), text, &status, 15000);
+    if (!fetched && status == 403 && contains(location, L"http://") && location.size() > 7) {
+        const std::wstring secure = L"https://" + location.substr(7);
+        fetched = fetchDocument(secure.c_str(), text, &status, 15000);
     }
     if (!fetched || text.empty())
         return false;
-    // The reader decodes the bytes as the document declares; converting a
-    // declared or UTF-8 text again would encode its non-ASCII characters twice.
-    if (isUndeclaredAnsiXml(text))
-        text = ansiXmlToUtf8(text.c_str());
     return parse(text);
 }
 
