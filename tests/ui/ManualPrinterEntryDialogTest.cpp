@@ -1,0 +1,191 @@
+// The text entry box on template 110 and the manual printer entry built on
+// it, with the core's resolution and checks played by a fake: labels and
+// title from lParam, the text read back on OK, the display text, and each
+// failure keeping the box open with its message (a second resolution that
+// finds nothing included).
+#include "ui/ManualPrinterEntryDialog.h"
+
+#include "support/ChildRun.h"
+#include "support/DialogDriver.h"
+#include "support/FakeDestinationWorkflow.h"
+#include "support/TestEnv.h"
+#include "support/UiTestEnv.h"
+#include "ui/UiText.h"
+#include "ui/resources/EnterTextDialogIds.h"
+#include "ui/resources/StringIds.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+using testenv::DialogDriver;
+
+namespace {
+
+class ManualPrinterEntryDialogTest : public testenv::UiSuite {
+protected:
+    std::wstring text(UINT id) { return uitext::load(extension(), id); }
+};
+
+TEST(ManualPrinterEntryDisplay, CommunityModelAndAddress)
+{
+    const struct {
+        const wchar_t* address;
+        const char* model;
+        const wchar_t* community;
+        const wchar_t* display;
+    } rows[] = {
+        {L"\\\\srv\\q", "M", L"", L"\\\\srv\\q"},
+        {L"1.2.3.4", "M", L"", L"M (1.2.3.4)"},
+        {L"1.2.3.4", "M", L"pub", L"pub@M (1.2.3.4)"},
+        {L"1.2.3.4", "", L"", L"1.2.3.4"},
+        {L"\\\\srv\\q", "M", L"pub", L"pub@\\\\srv\\q"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testenv::narrow(row.display));
+        EXPECT_EQ(row.display, MPrint::ManualPrinterEntryDialog::displayText(row.address, row.model, row.community));
+    }
+}
+
+TEST_F(ManualPrinterEntryDialogTest, TextEntryShowsItsLabelsAndReturnsTheText)
+{
+    EnterTextDialog dialog(extension(), IDS_NEW_PROFILE, nullptr);
+    DialogDriver driver;
+    std::wstring title;
+    std::wstring labels[2];
+    std::wstring initial;
+    driver.onDialog([&](HWND box) {
+        title = DialogDriver::title(box);
+        labels[0] = DialogDriver::text(box, IDC_ENTER_LABEL1);
+        labels[1] = DialogDriver::text(box, IDC_ENTER_LABEL2);
+        initial = DialogDriver::text(box, IDC_ENTER_TEXT);
+        DialogDriver::type(box, IDC_ENTER_TEXT, L"Second floor");
+        DialogDriver::click(box, IDOK);
+    });
+    EXPECT_EQ(IDOK, LumoraDialog::doModal(&dialog, nullptr, EnterTextDialog::kTemplate, 0x005F0063));
+    EXPECT_EQ(text(IDS_NEW_PROFILE), title);
+    EXPECT_EQ(text(IDS_PROFILE_NAME_LABEL), labels[0]);
+    EXPECT_EQ(text(IDS_NAME), labels[1]);
+    EXPECT_EQ(L"", initial);
+    EXPECT_EQ(L"Second floor", dialog.getText());
+
+    EnterTextDialog cancelled(extension(), IDS_NEW_PROFILE, L"Kept");
+    driver.onDialog([](HWND box) {
+        DialogDriver::type(box, IDC_ENTER_TEXT, L"Typed");
+        DialogDriver::click(box, IDCANCEL);
+    });
+    EXPECT_EQ(IDCANCEL, LumoraDialog::doModal(&cancelled, nullptr, EnterTextDialog::kTemplate, 0));
+    EXPECT_EQ(L"Kept", cancelled.getText());
+}
+
+TEST_F(ManualPrinterEntryDialogTest, FailuresKeepTheBoxOpenWithTheirMessage)
+{
+    MPrint::PrintPath device;
+    device.setStringAttribute(L"Address", L"10.0.0.7", true);
+    device.getDevice().setModelName("LaserJet");
+    struct Row {
+        const char* name;
+        std::function<void(testenv::FakeDestinationWorkflow&)> arrange;
+        std::wstring message;
+    };
+    const Row rows[] = {
+        {"no service resolves the address", [](auto&) {}, text(IDS_PRINTER_NOT_FOUND)},
+        {"the device fails validation", [&](auto& w) { w.resolutions = {&device}; w.validates = false; },
+         text(IDS_PRINTER_NOT_FOUND)},
+        {"the language does not fit", [&](auto& w) { w.resolutions = {&device}; w.pdlAnswer = 0; },
+         uitext::format(extension(), IDS_WRONG_MODEL_FMT, L"printer7")},
+        {"the second resolution finds nothing", [&](auto& w) { w.resolutions = {&device, nullptr}; },
+         text(IDS_PRINTER_NOT_FOUND)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        testenv::FakeDestinationWorkflow workflow;
+        row.arrange(workflow);
+        MPrint::ManualPrinterEntryDialog dialog(extension(), IDS_MANUAL_ENTRY_TITLE, L"");
+        DialogDriver driver;
+        std::wstring message;
+        std::wstring caption;
+        bool stillOpen = false;
+        driver.onDialog([](HWND box) {
+            DialogDriver::type(box, IDC_ENTER_TEXT, L"printer7");
+            DialogDriver::click(box, IDOK);
+        });
+        driver.onDialog([&](HWND messageBox) {
+            message = DialogDriver::messageBoxText(messageBox);
+            caption = DialogDriver::title(messageBox);
+            HWND entry = GetWindow(messageBox, GW_OWNER);
+            PostMessageW(messageBox, WM_COMMAND, IDOK, 0);
+            DialogDriver::after(50, [&, entry] {
+                stillOpen = IsWindow(entry) && IsWindowVisible(entry);
+                DialogDriver::click(entry, IDCANCEL);
+            });
+        });
+        EXPECT_EQ(IDCANCEL, LumoraDialog::doModal(&dialog, nullptr, EnterTextDialog::kTemplate, 0x0093003A));
+        EXPECT_EQ(row.message, message);
+        EXPECT_EQ(text(IDS_ERROR_CAPTION), caption);
+        EXPECT_TRUE(stillOpen);
+        EXPECT_EQ(nullptr, std::unique_ptr<MPrint::PrintPath>(dialog.takePrintPath()));
+    }
+}
+
+TEST_F(ManualPrinterEntryDialogTest, ResolvedPrinterBecomesThePrintPath)
+{
+    MPrint::PrintPath device;
+    device.setStringAttribute(L"Address", L"10.0.0.7", true);
+    device.setStringAttribute(L"LumoSNMPCommunityName", L"pub", true);
+    device.setStringAttribute(L"PrinterInfo", L"Model: LaserJet", true);
+    device.getDevice().setModelName("LaserJet");
+    MPrint::PrintPath second;
+    second.setStringAttribute(L"Address", L"10.0.0.7", true);
+    testenv::FakeDestinationWorkflow workflow;
+    workflow.resolutions = {&device, &second};
+    workflow.jobDelivery = true;
+    MPrint::ManualPrinterEntryDialog dialog(extension(), IDS_MANUAL_ENTRY_TITLE, L"");
+    DialogDriver driver;
+    driver.onDialog([](HWND box) {
+        DialogDriver::type(box, IDC_ENTER_TEXT, L"printer7");
+        DialogDriver::click(box, IDOK);
+    });
+    EXPECT_EQ(IDOK, LumoraDialog::doModal(&dialog, nullptr, EnterTextDialog::kTemplate, 0x0093003A));
+    std::unique_ptr<MPrint::PrintPath> path(dialog.takePrintPath());
+    ASSERT_NE(nullptr, path);
+    EXPECT_EQ(nullptr, dialog.takePrintPath());
+    EXPECT_EQ(1u, path->getNumericAttribute(L"JobDelivery"));
+    EXPECT_EQ("LaserJet", path->getDevice().getModelName());
+    EXPECT_EQ(L"Model: LaserJet", path->getStringAttribute(L"PrinterInfo"));
+    EXPECT_EQ((std::vector<std::wstring>{L"printer7", L"pub@LaserJet (10.0.0.7)"}), workflow.resolvedDisplays());
+    EXPECT_EQ(std::vector<std::wstring>{L"pub"}, workflow.communities());
+    EXPECT_EQ(L"printer7", dialog.getText());
+}
+
+// In a Hebrew user interface the mirrored template (610) shows, laid out
+// right to left, with the Hebrew texts.
+TEST_F(ManualPrinterEntryDialogTest, HebrewUserInterfaceShowsTheMirroredTemplate)
+{
+    if (!testenv::inChildProcess()) {
+        const auto child = testenv::runSelfInLocale(
+            "ManualPrinterEntryDialogTest.HebrewUserInterfaceShowsTheMirroredTemplate", L"he_IL.UTF-8");
+        EXPECT_EQ(0u, child.exitCode) << child.output;
+        return;
+    }
+    ASSERT_TRUE(extension()->getSettings()->isRightToLeftLanguage());
+    EnterTextDialog dialog(extension(), IDS_NEW_PROFILE, nullptr);
+    DialogDriver driver;
+    LONG_PTR exStyle = 0;
+    std::wstring title;
+    driver.onDialog([&](HWND box) {
+        exStyle = GetWindowLongPtrW(box, GWL_EXSTYLE);
+        title = DialogDriver::title(box);
+        DialogDriver::click(box, IDCANCEL);
+    });
+    EXPECT_EQ(IDCANCEL, LumoraDialog::doModal(&dialog, nullptr, EnterTextDialog::kTemplate, 0x005F0063));
+    EXPECT_TRUE(exStyle & WS_EX_LAYOUTRTL);
+    EXPECT_EQ(text(IDS_NEW_PROFILE), title);
+    ASSERT_FALSE(title.empty());
+    EXPECT_GE(title[0], 0x0590); // Hebrew letters
+    EXPECT_LE(title[0], 0x05FF);
+}
+
+} // namespace
