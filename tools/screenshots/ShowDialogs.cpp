@@ -11,14 +11,18 @@
 // activates; a thread timer captures it once painted and closes it.
 #include "core/ResourceLoader.h"
 #include "core/Win32.h"
+#include "destination/PrintPath.h"
 #include "extension/LumoraPrintingExtension.h"
 #include "extension/LumoraSettings.h"
 #include "support/PrivateCurrentUser.h"
+#include "ui/EnterTextDialog.h"
 #include "ui/LumoraDialog.h"
 #include "ui/OwnerDrawAutoButton.h"
 #include "ui/OwnerDrawBitmap.h"
 #include "ui/OwnerDrawGroupBox.h"
+#include "ui/PrinterStatusDialog.h"
 #include "ui/ProsumerButton.h"
+#include "ui/SettingsDialog.h"
 #include "ui/resources/BitmapIds.h"
 #include "ui/resources/ConfirmationDialogIds.h"
 #include "ui/resources/ConnectUNCDialogIds.h"
@@ -34,6 +38,7 @@
 #include <prsht.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -46,6 +51,7 @@ const wchar_t* g_name = nullptr;
 MPrint::ResourceLoader* g_strings = nullptr;
 HHOOK g_hook = nullptr;
 HWND g_shown = nullptr;
+HANDLE g_release = nullptr; // set once a picture is taken: a harnessed worker may end
 
 std::wstring text(UINT id)
 {
@@ -123,6 +129,7 @@ void CALLBACK captureTimer(HWND, UINT, UINT_PTR timer, DWORD)
     const std::wstring path = g_folder + L"\\" + g_name + L".bmp";
     if (!capture(window, path))
         fwprintf(stderr, L"could not write %ls\n", path.c_str());
+    SetEvent(g_release);
     if (GetWindowLongPtrW(window, GWL_STYLE) & WS_CHILD)
         return;
     // A property sheet ends through its Cancel button, a dialog through its own.
@@ -324,67 +331,23 @@ protected:
     }
 };
 
-// Settings pages: each page object binds to its window on the first message.
-INT_PTR CALLBACK pageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    auto* page = static_cast<LumoraDialog*>(GetPropW(window, LumoraDialog::kProperty));
-    if (!page && message == WM_INITDIALOG) {
-        page = reinterpret_cast<LumoraDialog*>(reinterpret_cast<PROPSHEETPAGEW*>(lParam)->lParam);
-        page->bindWindow(window);
-    }
-    return page ? page->dialogProc(window, message, wParam, lParam) : 0;
-}
-
-class PagePreview : public PreviewDialog {
+// The printer status dialog with a worker that waits for the picture.
+class StatusShot : public PrinterStatusDialog {
 public:
-    PagePreview(LumoraPrintingExtension* extension, int checked) : PreviewDialog(extension, {}), checked_(checked) {}
-
-protected:
-    void fill() override
+    using PrinterStatusDialog::PrinterStatusDialog;
+    void runWorker() override
     {
-        if (auto* button = dynamic_cast<OwnerDrawAutoButton*>(findOwnerDrawControl(checked_)))
-            button->setChecked(true);
-        if (HWND heading = getDlgItem(IDC_PAGE_HEADING))
-            SendMessageW(heading, WM_SETFONT, reinterpret_cast<WPARAM>(getBoldFont()), TRUE);
+        setStatusText(IDS_CHECKING_PRINTER);
+        WaitForSingleObject(g_release, 10000);
+        finishWorker(kSucceeded);
     }
-
-private:
-    int checked_;
 };
-
-void showSettings(LumoraPrintingExtension* extension, bool rightToLeft)
-{
-    PagePreview general(extension, IDC_PROMPT_FIRST_JOB);
-    PagePreview verify(extension, IDC_VERIFY_MEDIUM);
-    const std::wstring titles[2] = {text(IDS_PAGE_GENERAL), text(IDS_PAGE_DEVICE_VERIFY)};
-    const std::wstring caption = text(IDS_SETTINGS_CAPTION);
-    LumoraDialog* pages[2] = {&general, &verify};
-    const UINT ids[2] = {IDD_PAGE_GENERAL, IDD_PAGE_DEVICE_VERIFY};
-    PROPSHEETPAGEW records[2] = {};
-    for (int i = 0; i < 2; ++i) {
-        records[i].dwSize = sizeof(records[i]);
-        records[i].dwFlags = PSP_USETITLE | (rightToLeft ? PSP_RTLREADING : 0);
-        records[i].hInstance = g_strings->getModule();
-        records[i].pszTemplate = MAKEINTRESOURCEW(LumoraDialog::templateFor(ids[i], rightToLeft));
-        records[i].pszTitle = titles[i].c_str();
-        records[i].pfnDlgProc = pageProc;
-        records[i].lParam = reinterpret_cast<LPARAM>(pages[i]);
-    }
-    PROPSHEETHEADERW header{};
-    header.dwSize = sizeof(header);
-    header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW | (rightToLeft ? PSH_RTLREADING : 0);
-    header.hInstance = g_strings->getModule();
-    header.pszCaption = caption.c_str();
-    header.nPages = 2;
-    header.ppsp = records;
-    PropertySheetW(&header);
-}
 
 struct Shot {
     const wchar_t* name;
     UINT templateId;
-    int kind; // 0 plain preview, 1 chooser, 2 search
-    std::vector<Sample> samples;
+    LPARAM lParam;
+    std::function<LumoraDialog*()> make;
 };
 
 } // namespace
@@ -407,51 +370,62 @@ int wmain(int argc, wchar_t** argv)
     }
     MPrint::ResourceLoader& strings = extension->getSettings()->getResourceLoader();
     g_strings = &strings;
-    const bool rightToLeft = extension->getSettings()->isRightToLeftLanguage();
     g_hook = SetWindowsHookExW(WH_CBT, cbtHook, nullptr, GetCurrentThreadId());
 
+    g_release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    MPrint::PrintPath printer;
+    printer.setStringAttribute(L"Nickname", L"Office printer", false);
+    printer.setStringAttribute(L"Address", L"10.0.4.21", false);
+
+    // Dialogs with classes of their own run as themselves; the others as
+    // previews of their templates.
     const std::wstring details = printerDetails();
+    auto preview = [extension](std::vector<Sample> samples) {
+        return [extension, samples]() -> LumoraDialog* { return new PreviewDialog(extension, samples); };
+    };
+    auto search = [extension](std::vector<Sample> samples) {
+        return [extension, samples]() -> LumoraDialog* { return new SearchPreview(extension, samples); };
+    };
     const std::vector<Shot> shots = {
-        {L"chooser", IDD_CHOOSER, 1,
-         {{IDC_CHOOSER_HEADING, text(IDS_CHOOSER_HEADING_PRINT)},
-          {IDC_CHOOSER_VERSION, L"Ver 1.0.0.0"},
-          {IDC_CHOOSER_NICKNAME, L"Office printer"},
-          {IDC_CHOOSER_INFO, details},
-          {IDC_CHOOSER_STATUS, text(IDS_BIDI_DONE)}}},
-        {L"search-results", IDD_SEARCH_RESULTS, 2,
-         {{IDC_SEARCH_HEADING, text(IDS_NETWORK_PRINTERS)},
-          {IDC_SEARCH_DETAILS, details},
-          {IDC_SEARCH_STATUS, text(IDS_SELECT_AND_OK)}}},
-        {L"managed-list-search", IDD_MANAGED_LIST_SEARCH, 2,
-         {{IDC_SEARCH_HEADING, format(IDS_PRINTER_LIST_FMT, L"Headquarters")},
-          {IDC_SEARCH_DETAILS, details},
-          {IDC_SEARCH_STATUS, text(IDS_SELECT_AND_OK)}}},
-        {L"tcp-search", IDD_TCP_SEARCH, 2,
-         {{IDC_SEARCH_HEADING, text(IDS_NETWORK_PRINTERS) + L" (3)"},
-          {IDC_SEARCH_DETAILS, details},
-          {IDC_SEARCH_STATUS, text(IDS_SELECT_AND_OK)}}},
+        {L"chooser", IDD_CHOOSER, 0,
+         [extension, details]() -> LumoraDialog* {
+             return new ChooserPreview(extension, {{IDC_CHOOSER_HEADING, text(IDS_CHOOSER_HEADING_PRINT)},
+                                                   {IDC_CHOOSER_VERSION, L"Ver 1.0.0.0"},
+                                                   {IDC_CHOOSER_NICKNAME, L"Office printer"},
+                                                   {IDC_CHOOSER_INFO, details},
+                                                   {IDC_CHOOSER_STATUS, text(IDS_BIDI_DONE)}});
+         }},
+        {L"search-results", IDD_SEARCH_RESULTS, 0,
+         search({{IDC_SEARCH_HEADING, text(IDS_NETWORK_PRINTERS)},
+                 {IDC_SEARCH_DETAILS, details},
+                 {IDC_SEARCH_STATUS, text(IDS_SELECT_AND_OK)}})},
+        {L"managed-list-search", IDD_MANAGED_LIST_SEARCH, 0,
+         search({{IDC_SEARCH_HEADING, format(IDS_PRINTER_LIST_FMT, L"Headquarters")},
+                 {IDC_SEARCH_DETAILS, details},
+                 {IDC_SEARCH_STATUS, text(IDS_SELECT_AND_OK)}})},
+        {L"tcp-search", IDD_TCP_SEARCH, 0,
+         search({{IDC_SEARCH_HEADING, text(IDS_NETWORK_PRINTERS) + L" (3)"},
+                 {IDC_SEARCH_DETAILS, details},
+                 {IDC_SEARCH_STATUS, text(IDS_SELECT_AND_OK)}})},
         {L"unc-search", IDD_UNC_SEARCH, 0,
-         {{IDC_SEARCH_HEADING, text(IDS_SHARED_PRINTERS)},
-          {IDC_UNC_PATH, L"\\\\print01\\Design"},
-          {IDC_SEARCH_DETAILS, format(IDS_MODEL_FMT, L"QZ ColorJet 880") + L"\n" +
-                                   format(IDS_COMMENT_FMT, L"Design studio, A3")}}},
-        {L"printer-status", IDD_PRINTER_STATUS, 0,
-         {{IDC_STATUS_PRINTER, L"Office printer"}, {IDC_STATUS_TEXT, text(IDS_CHECKING_PRINTER)}}},
-        {L"connect-unc", IDD_CONNECT_UNC, 0, {{IDC_CONNECT_PATH, L"\\\\print01\\print$"}}},
-        {L"enter-text", IDD_ENTER_TEXT, 0,
-         {{IDC_ENTER_LABEL1, text(IDS_PROFILE_NAME_LABEL)},
-          {IDC_ENTER_LABEL2, text(IDS_NAME)},
-          {IDC_ENTER_TEXT, L"Branch office"}}},
+         preview({{IDC_SEARCH_HEADING, text(IDS_SHARED_PRINTERS)},
+                  {IDC_UNC_PATH, L"\\\\print01\\Design"},
+                  {IDC_SEARCH_DETAILS,
+                   format(IDS_MODEL_FMT, L"QZ ColorJet 880") + L"\n" + format(IDS_COMMENT_FMT, L"Design studio, A3")}})},
+        {L"printer-status", IDD_PRINTER_STATUS, IDS_VERIFYING_PRINTER,
+         [extension, &printer]() -> LumoraDialog* { return new StatusShot(extension, &printer); }},
+        {L"connect-unc", IDD_CONNECT_UNC, 0, preview({{IDC_CONNECT_PATH, L"\\\\print01\\print$"}})},
+        {L"enter-text", IDD_ENTER_TEXT, MAKELPARAM(IDS_NAME, IDS_PROFILE_NAME_LABEL),
+         [extension]() -> LumoraDialog* { return new EnterTextDialog(extension, IDS_NEW_PROFILE, L"Branch office"); }},
     };
     int failures = 0;
     for (const Shot& shot : shots) {
         if (only && lstrcmpW(only, shot.name) != 0)
             continue;
         g_name = shot.name;
-        PreviewDialog* dialog = shot.kind == 1   ? new ChooserPreview(extension, shot.samples)
-                                : shot.kind == 2 ? new SearchPreview(extension, shot.samples)
-                                                 : new PreviewDialog(extension, shot.samples);
-        if (LumoraDialog::doModal(dialog, nullptr, shot.templateId, 0) == -1) {
+        ResetEvent(g_release);
+        LumoraDialog* dialog = shot.make();
+        if (LumoraDialog::doModal(dialog, nullptr, shot.templateId, shot.lParam) == -1) {
             fwprintf(stderr, L"%ls did not open\n", shot.name);
             ++failures;
         }
@@ -459,8 +433,9 @@ int wmain(int argc, wchar_t** argv)
     }
     if (!only || lstrcmpW(only, L"settings") == 0) {
         g_name = L"settings";
-        showSettings(extension, rightToLeft);
+        MPrint::showSettingsDialog(nullptr, extension);
     }
+    CloseHandle(g_release);
     UnhookWindowsHookEx(g_hook);
     delete extension;
     return failures ? 1 : 0;
