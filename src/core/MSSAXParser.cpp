@@ -1,5 +1,6 @@
 #include "core/MSSAXParser.h"
 
+#include "core/AsciiCase.h"
 #include "core/SaxReaderScope.h"
 #include "core/ComVariant.h"
 #include "core/ScopedHandle.h"
@@ -13,11 +14,6 @@
 namespace MPrint {
 
 namespace {
-
-wchar_t asciiLower(wchar_t c)
-{
-    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-}
 
 bool asciiEqualsIgnoreCase(const std::wstring& text, const wchar_t* word)
 {
