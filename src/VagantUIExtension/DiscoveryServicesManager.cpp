@@ -4,6 +4,7 @@
 #include "core/RegistryKey.h"
 #include "core/SettingsKeys.h"
 #include "discovery/DiscoveryServiceIntf.h"
+#include "discovery/PrintPathText.h"
 #include "discovery/QZMPLDiscovery.h"
 #include "extension/CachedManagedListHost.h"
 #include "extension/ManagedPrintPolicy.h"
@@ -49,6 +50,13 @@ MPrint::QZMPLDiscovery::Policy defaultListPolicy()
     return answer;
 }
 
+// Addresses are hidden only by a policy that does not ask for them.
+bool deviceAddressShown()
+{
+    MPrint::ManagedPrintPolicy* policy = MPrint::ManagedPrintPolicy::instance();
+    return !policy->hasPolicy() || policy->getBool(L"ShowDeviceAddress", false);
+}
+
 } // namespace
 
 const wchar_t DiscoveryServicesManager::kDefaultListLocation[] = L"http://MPL_RESOLVE_ON_SEARCH/printerlist.xml";
@@ -81,6 +89,7 @@ uint32_t DiscoveryServicesManager::Initialize()
     // Loads the policy now, before any service is made; the answer itself
     // is not needed here.
     MPrint::ManagedPrintPolicy::instance()->hasPolicy();
+    MPrint::setDeviceAddressShownQuery(&deviceAddressShown);
 
     uint32_t result = 0;
     for (const GUID& classId : classIds) {

@@ -1,9 +1,9 @@
 #include "discovery/ManagedListParser.h"
 
 #include "core/StringConversion.h"
-#include "core/TextFormat.h"
 #include "destination/PrintPathAttr.h"
 #include "discovery/OKVPrinterListParser.h"
+#include "discovery/PrintPathText.h"
 
 #include <cwctype>
 #include <memory>
@@ -29,18 +29,6 @@ std::string toAnsi(const wchar_t* text)
 {
     std::string out;
     convertString(std::wstring(text ? text : L""), out, CP_ACP);
-    return out;
-}
-
-// The format with every %1 replaced by the text.
-std::wstring withArgument(const std::wstring& format, const wchar_t* text)
-{
-    size_t uses = 0;
-    for (size_t at = format.find(L"%1"); at != std::wstring::npos; at = format.find(L"%1", at + 2))
-        ++uses;
-    std::wstring out(format.size() + uses * wcslen(text) + 1, L'\0');
-    insertArguments(&out[0], out.size(), format.c_str(), 1, text);
-    out.resize(wcslen(out.c_str()));
     return out;
 }
 
@@ -281,7 +269,7 @@ void ManagedListParser::applyDeviceInfo(PrintPath& path, const ManagedPrinterRec
         for (const auto& detail : details) {
             if (!detail.text || !*detail.text)
                 continue;
-            info += L"\n" + withArgument(host_.loadString(detail.stringId), detail.text);
+            info += L"\n" + formatWithArgument(host_.loadString(detail.stringId), detail.text);
             path.setStringAttribute(detail.attribute, detail.text, false);
         }
         path.setStringAttribute(PrintPathAttr::PrinterInfo, info, true);

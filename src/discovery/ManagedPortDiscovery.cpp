@@ -10,22 +10,6 @@ ManagedPortDiscovery::ManagedPortDiscovery(const GUID& classId, const std::wstri
 
 ManagedPortDiscovery::~ManagedPortDiscovery() = default;
 
-bool ManagedPortDiscovery::IsEnabled()
-{
-    return enabled_;
-}
-
-uint32_t ManagedPortDiscovery::SetEnabled(bool enabled)
-{
-    enabled_ = enabled;
-    return 0;
-}
-
-uint32_t ManagedPortDiscovery::Execute(void*)
-{
-    return 0;
-}
-
 bool ManagedPortDiscovery::isListSchemeLocation(const std::wstring& location)
 {
     return location.find(L"qzmpl://") != std::wstring::npos || location.find(L"qzmpls://") != std::wstring::npos;
@@ -51,27 +35,6 @@ uint32_t ManagedPortDiscovery::Resolve(HWND, const std::wstring&, const std::wst
                                        PrintPathList&)
 {
     return kNotSupported;
-}
-
-uint32_t ManagedPortDiscovery::Start()
-{
-    if (started_)
-        return 0;
-    if (!enabled_)
-        return kNotStarted;
-    started_ = true;
-    return 0;
-}
-
-uint32_t ManagedPortDiscovery::IsRunning()
-{
-    return started_ ? 1 : 0;
-}
-
-uint32_t ManagedPortDiscovery::Stop()
-{
-    started_ = false;
-    return 0;
 }
 
 uint32_t ManagedPortDiscovery::ValidateDevice(HWND, PrintPath*)

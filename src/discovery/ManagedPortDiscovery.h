@@ -4,13 +4,13 @@
 // address and validates no device (9).
 #pragma once
 
-#include "discovery/DiscoveryServiceIntf.h"
+#include "discovery/BasicDiscoveryService.h"
 
 #include <string>
 
 namespace MPrint {
 
-class ManagedPortDiscovery : public DiscoveryServiceIntf {
+class ManagedPortDiscovery : public BasicDiscoveryService {
 public:
     static constexpr uint32_t kBaseCapabilities =
         kCapManagedListDialog | kCapWorkerThread | kCapResolve | kCapSearch; // 0x8038
@@ -24,9 +24,6 @@ public:
     ManagedPortDiscovery(const GUID& classId, const std::wstring& name, const std::wstring& location);
     ~ManagedPortDiscovery() override;
 
-    bool IsEnabled() override;
-    uint32_t SetEnabled(bool enabled) override;
-    uint32_t Execute(void* argument) override;
     // 0x8038 with the extra bits, and 0x2000 for a location in the lists'
     // own URL scheme.
     uint32_t GetSearchCapabilities() override;
@@ -34,9 +31,6 @@ public:
     uint32_t Search(HWND window, DestinationContext* context, PrintPathList& list, uint32_t flags) override;
     uint32_t Resolve(HWND owner, const std::wstring& address, const std::wstring& nickname,
                      const std::wstring& displayString, PrintPathList& list) override;
-    uint32_t Start() override;
-    uint32_t IsRunning() override;
-    uint32_t Stop() override;
     uint32_t ValidateDevice(HWND owner, PrintPath* path) override;
 
     virtual void setExtraCapabilities(uint32_t value);
@@ -57,8 +51,6 @@ protected:
 
 private:
     GUID classId_;
-    bool enabled_ = false;
-    bool started_ = false;
     std::wstring name_;
     uint32_t extraCapabilities_ = 0;
     uint32_t listType_ = kCustomFormat;
