@@ -7,11 +7,11 @@
 #include "destination/PrintPathAttr.h"
 #include "discovery/DiscoveryClassIds.h"
 #include "discovery/PrintPathText.h"
+#include "discovery/RegistrySubKeys.h"
 
 #include <wsnwlink.h>
 
 #include <cstring>
-#include <vector>
 
 namespace MPrint {
 
@@ -113,23 +113,10 @@ bool IPXSPXAddressDiscovery::isIpxPortRegistered(const std::wstring& name)
     ScopedRegKey ports;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kPortsKey, 0, KEY_READ, ports.receive()) != ERROR_SUCCESS)
         return false;
-    DWORD longest = 0;
-    if (RegQueryInfoKeyW(ports.get(), nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr, nullptr,
-                         nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-        return false;
-    std::vector<wchar_t> buffer(longest + 1);
-    for (DWORD index = 0;; ++index) {
-        DWORD length = static_cast<DWORD>(buffer.size());
-        const LONG result =
-            RegEnumKeyExW(ports.get(), index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
-        if (result == ERROR_NO_MORE_ITEMS)
-            return false;
-        if (result != ERROR_SUCCESS)
-            continue; // a key renamed meanwhile, or longer than at the size query
-        const std::wstring port(buffer.data(), length);
+    for (const std::wstring& port : listSubKeyNames(ports.get()))
         if (!port.empty() && startsWithIgnoringAsciiCase(name, port))
             return true;
-    }
+    return false;
 }
 
 uint32_t IPXSPXAddressDiscovery::Resolve(HWND, const std::wstring& address, const std::wstring& nickname,

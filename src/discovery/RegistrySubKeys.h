@@ -1,0 +1,20 @@
+// Walks of registry keys the discovery services read (port monitors'
+// ports, device enumeration, device maps). Keys and values that change
+// during a walk are skipped, never a reason to stop early or loop.
+#pragma once
+
+#include "core/Win32.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace MPrint {
+
+// The names of the key's sub-keys; empty for a null key.
+std::vector<std::wstring> listSubKeyNames(HKEY key);
+// (name, text) of the key's string values whose name and text fit
+// maxChars characters each (terminator excluded).
+std::vector<std::pair<std::wstring, std::wstring>> listStringValues(HKEY key, DWORD maxChars);
+
+} // namespace MPrint
