@@ -35,6 +35,15 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   WINEDLLOVERRIDES="mscoree=;mshtml=" "$WINE" wineboot -i </dev/null >/dev/null 2>&1 || true
   "$WINESERVER" -w
 fi
+# Drive R: is a removable drive (a folder of the build) for the services
+# that write to USB keys. Wine reads drive types when its services start,
+# so a prefix without the setting gets it before the server used below.
+mkdir -p "$build/removable-drive"
+ln -sfn "$build/removable-drive" "$WINEPREFIX/dosdevices/r:"
+if ! grep -q '^"r:"="floppy"' "$WINEPREFIX/system.reg" 2>/dev/null; then
+  "$WINE" reg add "HKLM\\Software\\Wine\\Drives" /v r: /t REG_SZ /d floppy /f </dev/null >/dev/null 2>&1 || true
+  "$WINESERVER" -w
+fi
 # The spooler stand-in also serves programs started from system32 (rundll32.exe
 # finds system32's winspool.drv before the current folder).
 if [ -f "$build/bin/winspool.drv" ]; then
