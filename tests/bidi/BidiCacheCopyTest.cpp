@@ -10,13 +10,12 @@
 #include "support/PrivateCurrentUser.h"
 #include "support/ScratchKey.h"
 #include "support/TestEnv.h"
+#include "support/QueueData.h"
 #include "support/TestSpooler.h"
 
 #include <gtest/gtest.h>
 #include <winspool.h>
 
-#include <map>
-#include <utility>
 
 using MPrint::PrinterDataValues;
 using MPrint::RegistryCache;
@@ -26,25 +25,12 @@ namespace {
 
 constexpr wchar_t kBidiCache[] = L"PrinterDriverData\\BidiCache";
 
-using Values = std::map<std::wstring, std::pair<DWORD, std::string>>;
+using Values = testspool::DataValues;
+using testspool::dwordBytes;
+using testspool::openQueue;
+using testspool::textBytes;
 
 std::string bytesOf(const void* data, size_t size) { return std::string(static_cast<const char*>(data), size); }
-std::string wideBytes(const std::wstring& text) { return bytesOf(text.c_str(), (text.size() + 1) * 2); }
-std::string u32(DWORD value) { return bytesOf(&value, 4); }
-
-Values queueValues(HANDLE printer)
-{
-    Values values;
-    DWORD needed = 0, count = 0;
-    EnumPrinterDataExW(printer, kBidiCache, nullptr, 0, &needed, &count);
-    std::vector<BYTE> block(needed + 1);
-    if (EnumPrinterDataExW(printer, kBidiCache, block.data(), needed, &needed, &count) != ERROR_SUCCESS)
-        return values;
-    const auto* items = reinterpret_cast<const PRINTER_ENUM_VALUESW*>(block.data());
-    for (DWORD i = 0; i < count; ++i)
-        values[items[i].pValueName] = {items[i].dwType, bytesOf(items[i].pData, items[i].cbData)};
-    return values;
-}
 
 Values batchValues(const PrinterDataValues& batch)
 {
@@ -56,14 +42,6 @@ Values batchValues(const PrinterDataValues& batch)
     return values;
 }
 
-ScopedPrinter openQueue(const std::wstring& name, ACCESS_MASK access)
-{
-    ScopedPrinter printer;
-    HANDLE handle = nullptr;
-    if (openPrinterWithAccess(name, &handle, access))
-        printer.reset(handle);
-    return printer;
-}
 
 // A cache file of these values in the default folder, under a name no
 // other test process uses; removed with the scope.
@@ -89,9 +67,9 @@ private:
     bool written_ = false;
 };
 
-const Values kCached = {{L"Model", {REG_SZ, wideBytes(L"QZ Ardelle 4020")}},
-                        {L"PageCount", {REG_DWORD, u32(4711)}},
-                        {L"Trays", {REG_MULTI_SZ, wideBytes(L"one") + wideBytes(L"two") + std::string(2, '\0')}},
+const Values kCached = {{L"Model", {REG_SZ, textBytes(L"QZ Ardelle 4020")}},
+                        {L"PageCount", {REG_DWORD, dwordBytes(4711)}},
+                        {L"Trays", {REG_MULTI_SZ, textBytes(L"one") + textBytes(L"two") + std::string(2, '\0')}},
                         {std::wstring(300, L'n'), {REG_BINARY, std::string(700, '\x5a')}}};
 
 } // namespace
@@ -131,7 +109,7 @@ TEST(BidiCacheCopy, MigrateRestoresThroughTheHandleOrStraightIntoTheMachineKey)
         PrinterDataValues batch;
         EXPECT_TRUE(MPrint::migrateBidiCache(withHandle ? admin.get() : nullptr, queue.name().c_str(),
                                              file.name().c_str(), &batch));
-        EXPECT_EQ(queueValues(admin.get()), kCached);
+        EXPECT_EQ(testspool::enumDataValues(admin.get(), kBidiCache), kCached);
         EXPECT_TRUE(batchValues(batch).empty());
     }
 }
@@ -157,7 +135,7 @@ TEST(BidiCacheCopy, AccessDeniedFillsTheBatchAndLeavesNoStagingKey)
     for (const auto& [name, value] : kCached)
         expected[L"PrinterDriverData\\BidiCache\\" + name] = value;
     EXPECT_EQ(batchValues(batch), expected);
-    EXPECT_TRUE(queueValues(admin.get()).empty());
+    EXPECT_TRUE(testspool::enumDataValues(admin.get(), kBidiCache).empty());
     EXPECT_FALSE(testenv::keyExists(settingskeys::kBidiCacheStaging));
 
     // No batch to fill: the refusal stands.

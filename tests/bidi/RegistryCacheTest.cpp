@@ -7,13 +7,12 @@
 #include "shared/SpoolerQueries.h"
 #include "support/ScratchKey.h"
 #include "support/TestEnv.h"
+#include "support/QueueData.h"
 #include "support/TestSpooler.h"
 
 #include <gtest/gtest.h>
 #include <winspool.h>
 
-#include <map>
-#include <utility>
 
 using MPrint::RegistryCache;
 using MPrint::XMLRegistryCache;
@@ -25,18 +24,16 @@ namespace {
 
 constexpr wchar_t kBidiCache[] = L"PrinterDriverData\\BidiCache";
 
-using Values = std::map<std::wstring, std::pair<DWORD, std::string>>;
+using Values = testspool::DataValues;
+using testspool::dwordBytes;
+using testspool::openQueue;
+using testspool::textBytes;
 
 std::string bytesOf(const void* data, size_t size) { return std::string(static_cast<const char*>(data), size); }
-std::string wideBytes(const std::wstring& text)  // with its NUL
-{
-    return bytesOf(text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-}
-std::string u32(DWORD value) { return bytesOf(&value, 4); }
 std::string record(const std::wstring& name, DWORD type, const std::string& data)
 {
-    return u32(static_cast<DWORD>(name.size() + 1)) + u32(type) + u32(static_cast<DWORD>(data.size())) +
-           wideBytes(name) + data;
+    return dwordBytes(static_cast<DWORD>(name.size() + 1)) + dwordBytes(type) + dwordBytes(static_cast<DWORD>(data.size())) +
+           textBytes(name) + data;
 }
 
 Values keyValues(HKEY key)
@@ -54,28 +51,7 @@ Values keyValues(HKEY key)
     return values;
 }
 
-Values queueValues(HANDLE printer)
-{
-    Values values;
-    DWORD needed = 0, count = 0;
-    EnumPrinterDataExW(printer, kBidiCache, nullptr, 0, &needed, &count);
-    std::vector<BYTE> block(needed + 1);
-    if (EnumPrinterDataExW(printer, kBidiCache, block.data(), needed, &needed, &count) != ERROR_SUCCESS)
-        return values;
-    const auto* items = reinterpret_cast<const PRINTER_ENUM_VALUESW*>(block.data());
-    for (DWORD i = 0; i < count; ++i)
-        values[items[i].pValueName] = {items[i].dwType, bytesOf(items[i].pData, items[i].cbData)};
-    return values;
-}
 
-ScopedPrinter openQueue(const std::wstring& name, ACCESS_MASK access = PRINTER_ALL_ACCESS)
-{
-    ScopedPrinter printer;
-    HANDLE handle = nullptr;
-    if (openPrinterWithAccess(name, &handle, access))
-        printer.reset(handle);
-    return printer;
-}
 
 DWORD setQueueValue(HANDLE printer, const std::wstring& name, DWORD type, const std::string& data)
 {
@@ -91,9 +67,9 @@ Values sampleValues()
     std::string big(700, '\0');
     for (size_t i = 0; i < big.size(); ++i)
         big[i] = static_cast<char>(i * 7);
-    const std::string multi = wideBytes(L"one") + wideBytes(L"two") + std::string(2, '\0');
-    return {{L"Model", {REG_SZ, wideBytes(L"QZ Ardelle 4020")}},
-            {L"PageCount", {REG_DWORD, u32(123456)}},
+    const std::string multi = textBytes(L"one") + textBytes(L"two") + std::string(2, '\0');
+    return {{L"Model", {REG_SZ, textBytes(L"QZ Ardelle 4020")}},
+            {L"PageCount", {REG_DWORD, dwordBytes(123456)}},
             {L"Raw", {REG_BINARY, bytesOf("\x00\x01\xfe\xff", 4)}},
             {L"Trays", {REG_MULTI_SZ, multi}},
             {L"Empty", {REG_BINARY, ""}},
@@ -171,9 +147,9 @@ TEST(RegistryCache, SaveWritesTheGoldenBytesAndRestoreReadsThem)
     ASSERT_TRUE(testenv::writeFile(cache.cachePath(L"records"), std::string(kRecords, sizeof(kRecords) - 1)));
     ScratchKey key(L"CacheGolden");
     ASSERT_TRUE(cache.restore(nullptr, HKEY_CURRENT_USER, key.path().c_str(), L"records"));
-    const Values expected = {{L"N", {REG_DWORD, u32(0x12345678)}},
+    const Values expected = {{L"N", {REG_DWORD, dwordBytes(0x12345678)}},
                              {L"B", {REG_BINARY, bytesOf("\x0a\x1b\xff", 3)}},
-                             {L"", {REG_SZ, wideBytes(L"d")}},
+                             {L"", {REG_SZ, textBytes(L"d")}},
                              {L"E", {REG_BINARY, ""}}};
     EXPECT_EQ(keyValues(key.handle()), expected);
 }
@@ -198,7 +174,7 @@ TEST(RegistryCache, SaveThenRestoreReproducesEveryValueThroughHandleAndKey)
     ASSERT_TRUE(cache.save(from.get(), name.c_str()));
 
     ASSERT_TRUE(cache.restore(to.get(), nullptr, nullptr, name.c_str()));
-    EXPECT_EQ(queueValues(to.get()), values);
+    EXPECT_EQ(testspool::enumDataValues(to.get(), kBidiCache), values);
 
     ScratchKey key(L"CacheRoundTrip");
     ASSERT_TRUE(cache.restore(nullptr, HKEY_CURRENT_USER, (key.path() + L"\\Deeper\\BidiCache").c_str(),
@@ -231,11 +207,11 @@ TEST(RegistryCache, AQueueWithoutValuesLeavesNoFile)
 // every record or stores nothing and keeps what the key held.
 TEST(RegistryCache, MalformedFilesStoreNothing)
 {
-    const std::string first = record(L"Model", REG_SZ, wideBytes(L"new"));
-    const std::string second = record(L"Count", REG_DWORD, u32(7));
+    const std::string first = record(L"Model", REG_SZ, textBytes(L"new"));
+    const std::string second = record(L"Count", REG_DWORD, dwordBytes(7));
     const std::string good = first + second;
-    auto withN = [&](DWORD n) { return first + u32(n) + second.substr(4); };
-    auto withD = [&](DWORD d) { return first + second.substr(0, 8) + u32(d) + second.substr(12); };
+    auto withN = [&](DWORD n) { return first + dwordBytes(n) + second.substr(4); };
+    auto withD = [&](DWORD d) { return first + second.substr(0, 8) + dwordBytes(d) + second.substr(12); };
     std::string noNul = second;
     noNul[12 + 2 * 5] = 'x';  // the name's last unit, where its NUL belongs
 
@@ -261,7 +237,7 @@ TEST(RegistryCache, MalformedFilesStoreNothing)
     TempDir dir;
     RegistryCache cache(dir.path().c_str());
     ScratchKey key(L"CacheMalformed");
-    const Values before = {{L"Model", {REG_SZ, wideBytes(L"old")}}, {L"Keep", {REG_DWORD, u32(1)}}};
+    const Values before = {{L"Model", {REG_SZ, textBytes(L"old")}}, {L"Keep", {REG_DWORD, dwordBytes(1)}}};
     for (const auto& [name, value] : before)
         ASSERT_EQ(RegSetValueExW(key.handle(), name.c_str(), 0, value.first,
                                  reinterpret_cast<const BYTE*>(value.second.data()),
@@ -286,9 +262,9 @@ TEST(RegistryCache, MalformedFilesStoreNothing)
     // The whole file restores, and a file cut between records is whole too.
     ASSERT_TRUE(testenv::writeFile(cache.cachePath(L"good"), good));
     ASSERT_TRUE(cache.restore(nullptr, HKEY_CURRENT_USER, key.path().c_str(), L"good"));
-    const Values after = {{L"Model", {REG_SZ, wideBytes(L"new")}},
-                          {L"Keep", {REG_DWORD, u32(1)}},
-                          {L"Count", {REG_DWORD, u32(7)}}};
+    const Values after = {{L"Model", {REG_SZ, textBytes(L"new")}},
+                          {L"Keep", {REG_DWORD, dwordBytes(1)}},
+                          {L"Count", {REG_DWORD, dwordBytes(7)}}};
     EXPECT_EQ(keyValues(key.handle()), after);
 
     // A file past the size limit is refused before it is read.
@@ -327,14 +303,14 @@ TEST(RegistryCache, ConvertedXmlRestoresWithItsValues)
     std::wstring out;
     ASSERT_TRUE(cache.convertToCacheFile(xml.c_str(), L"\\\\srv\\Q:1", out));
     EXPECT_EQ(out, cache.cachePath(L"--srv-q-1"));
-    EXPECT_EQ(testenv::readFile(out).substr(0, 12 + 12 + 16), record(L"Model", REG_SZ, wideBytes(L"QZ 4020")));
+    EXPECT_EQ(testenv::readFile(out).substr(0, 12 + 12 + 16), record(L"Model", REG_SZ, textBytes(L"QZ 4020")));
 
     ScratchKey key(L"CacheConvert");
     ASSERT_TRUE(cache.restore(nullptr, HKEY_CURRENT_USER, key.path().c_str(), L"--srv-q-1"));
-    const Values expected = {{L"Model", {REG_SZ, wideBytes(L"QZ 4020")}},
+    const Values expected = {{L"Model", {REG_SZ, textBytes(L"QZ 4020")}},
                              {L"Blank", {REG_SZ, ""}},
-                             {L"Speed", {REG_DWORD, u32(0xFFFFFFFE)}},
-                             {L"NaN", {REG_DWORD, u32(0)}},
+                             {L"Speed", {REG_DWORD, dwordBytes(0xFFFFFFFE)}},
+                             {L"NaN", {REG_DWORD, dwordBytes(0)}},
                              {L"Bytes", {REG_BINARY, bytesOf("\x0a\x1b\xff", 3)}},
                              {L"Odd", {REG_BINARY, bytesOf("\x00", 1)}}};
     EXPECT_EQ(keyValues(key.handle()), expected);
@@ -352,7 +328,7 @@ TEST(RegistryCache, ImportCopiesToThePrintersCachePath)
 {
     TempDir dir;
     RegistryCache cache(dir.path().c_str());
-    const std::string bytes = record(L"A", REG_DWORD, u32(1));
+    const std::string bytes = record(L"A", REG_DWORD, dwordBytes(1));
     ASSERT_TRUE(testenv::writeFile(dir.file(L"server.creg"), bytes));
     ASSERT_TRUE(testenv::writeFile(cache.cachePath(L"--srv-q"), "old"));
     std::wstring out;
