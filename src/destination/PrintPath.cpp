@@ -2,6 +2,7 @@
 
 #include "core/StreamEncoders.h"
 #include "core/StringConversion.h"
+#include "destination/PrintPathParser.h"
 
 #include <cstring>
 #include <sstream>
@@ -199,6 +200,25 @@ void PrintPath::toXml(const PrintPath& path, std::string& out, bool withDeclarat
     }
     xml << "</attributes></print-path>";
     out = xml.str();
+}
+
+PrintPath* PrintPath::fromXml(const std::string& xml)
+{
+    QZAutoPtr<PrintPath> path(new PrintPath);
+    PrintPathParser parser(path.get());
+    if (!parser.parse(xml))
+        return nullptr;
+    return path.release();
+}
+
+PrintPath* PrintPath::fromXml(const std::wstring& xml)
+{
+    // Already decoded text: its UTF-8 form is what a print-path document's
+    // declaration says it is.
+    std::string utf8;
+    if (!convertToUtf8(xml, utf8))
+        return nullptr;
+    return fromXml(utf8);
 }
 
 } // namespace MPrint
