@@ -3,42 +3,28 @@
 #include "core/COMWrapper.h"
 #include "core/ProfileScope.h"
 #include "core/RefreshTime.h"
-#include "core/ScopedHandle.h"
 #include "core/SettingsKeys.h"
 #include "core/Socket.h"
-#include "core/StreamEncoders.h"
-#include "core/StringConversion.h"
-#include "core/TextFormat.h"
 #include "destination/PrinterSettings.h"
 #include "discovery/DiscoveryClassIds.h"
 #include "extension/ColorRules.h"
-#include "extension/KRVProperties.h"
 #include "extension/ManagedPrintPolicyParser.h"
-#include "extension/ModuleEntry.h"
 #include "shared/SpoolerQueries.h"
 
 #include <activeds.h>
 #include <wrl/client.h>
 
 #include <cstdio>
-#include <cstring>
 #include <cwchar>
-#include <sstream>
 #include <vector>
 
 namespace MPrint {
 
 namespace {
 
-// A site names its policy server by this host in its DNS.
-const wchar_t kDefaultPolicyServer[] = L"printpolicy";
-
 constexpr DWORD kMarkerOn = 19728374;
 constexpr DWORD kPrinterPolicyOff = 972565793;
 constexpr DWORD kNoPolicyRefreshMs = 10800000;
-constexpr DWORD kReachabilityMemoMs = 10800001;
-constexpr ULONGLONG kResolved = 2766;
-constexpr ULONGLONG kUnresolved = 0xBAD0001;
 
 ManagedPrintPolicy* g_instance = nullptr;
 
@@ -54,61 +40,6 @@ bool readDword(RegistryKey& key, const wchar_t* name, DWORD& value)
         return false;
     value = read;
     return true;
-}
-
-std::wstring expandEnvironment(const std::wstring& text)
-{
-    const DWORD needed = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
-    if (needed == 0)
-        return text;
-    std::vector<wchar_t> buffer(needed + 1);
-    const DWORD written = ExpandEnvironmentStringsW(text.c_str(), buffer.data(), needed + 1);
-    if (written == 0 || written > needed + 1)
-        return text;
-    return buffer.data();
-}
-
-// User and domain names may hold '&', '#', '+' or blanks: they travel
-// percent-encoded (as UTF-8) so they cannot change the query.
-std::wstring encodedQueryValue(const std::wstring& value)
-{
-    std::string utf8;
-    if (!convertToUtf8(value, utf8))
-        return std::wstring();
-    std::ostringstream out;
-    UrlEncode(out, utf8.c_str());
-    const std::string encoded = out.str();
-    return std::wstring(encoded.begin(), encoded.end());
-}
-
-bool moduleFileVersion(DWORD& mostSignificant, DWORD& leastSignificant)
-{
-    wchar_t path[MAX_PATH + 1] = {};
-    const DWORD length = GetModuleFileNameW(ModuleEntry::moduleHandle(), path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return false;
-    DWORD handle = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path, &handle);
-    if (size == 0)
-        return false;
-    std::vector<BYTE> block(size);
-    if (!GetFileVersionInfoW(path, 0, size, block.data()))
-        return false;
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT infoSize = 0;
-    if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &infoSize) || !info ||
-        infoSize < sizeof(VS_FIXEDFILEINFO) || info->dwSignature != 0xFEEF04BD)
-        return false;
-    mostSignificant = info->dwFileVersionMS;
-    leastSignificant = info->dwFileVersionLS;
-    return true;
-}
-
-std::string narrowAnsi(const std::wstring& text)
-{
-    std::string narrow;
-    convertString(text, narrow, CP_ACP);
-    return narrow;
 }
 
 } // namespace
@@ -135,7 +66,7 @@ bool ManagedPrintPolicy::hasInstance()
     return g_instance != nullptr;
 }
 
-ManagedPrintPolicy::ManagedPrintPolicy() : policyServer_(kDefaultPolicyServer) {}
+ManagedPrintPolicy::ManagedPrintPolicy() = default;
 
 ManagedPrintPolicy::~ManagedPrintPolicy()
 {
@@ -145,12 +76,12 @@ ManagedPrintPolicy::~ManagedPrintPolicy()
 
 bool ManagedPrintPolicy::isPolicyFromServer()
 {
-    return policyFromServer_;
+    return location_.fromServer();
 }
 
 std::wstring ManagedPrintPolicy::getPolicyServer()
 {
-    return policyServer_;
+    return location_.server();
 }
 
 bool ManagedPrintPolicy::hasPolicy()
@@ -272,7 +203,7 @@ void ManagedPrintPolicy::reset()
     groupPolicyKey_.reset();
     queried_ = false;
     hasServerPolicy_ = false;
-    policyFromServer_ = false;
+    location_.forgetSource();
     hasGroupPolicy_ = false;
     directoryAvailable_ = false;
     serverPolicyOff_ = false;
@@ -431,58 +362,7 @@ bool ManagedPrintPolicy::readGroupPolicy()
 
 bool ManagedPrintPolicy::readPolicyLocation(RegistryKey& key, std::wstring& location)
 {
-    bool found = false;
-    bool dropped = true;
-    std::wstring value;
-    if (key.queryString(L"Policy", value) && !value.empty()) {
-        found = true;
-        location = value;
-        dropped = false;
-        if (value.compare(0, 4, L"http") == 0) {
-            policyFromServer_ = false;
-            policyServer_.clear();
-            if (value.find(L".xml") == std::wstring::npos && value.find(L".XML") == std::wstring::npos) {
-                std::wstring query;
-                buildQueryString(query, key);
-                if (!query.empty()) {
-                    const bool hasQuestion = location.find(L'?') != std::wstring::npos;
-                    if (query[0] == L'?') {
-                        if (hasQuestion)
-                            query[0] = L'&';
-                    } else if (query[0] == L'&') {
-                        if (!hasQuestion)
-                            query[0] = L'?';
-                    } else {
-                        query.insert(0, hasQuestion ? L"&" : L"?");
-                    }
-                    location += query;
-                }
-            }
-        } else if (value.find_first_of(L"\\?:/") != std::wstring::npos) {
-            const ScopedKernelHandle file(CreateFileW(value.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-            if (file) {
-                policyFromServer_ = false;
-                policyServer_.clear();
-            } else {
-                found = false;
-                dropped = true;
-            }
-        } else {
-            policyServer_ = value;
-            dropped = true;
-        }
-    }
-    if (dropped) {
-        location.clear();
-        found = isPolicyServerReachable();
-        if (found) {
-            std::wstring query;
-            buildQueryString(query, key);
-            location = L"http://" + policyServer_ + L"/policy" + query;
-        }
-    }
-    return found;
+    return location_.read(key, localAddress_, reloading_, location);
 }
 
 bool ManagedPrintPolicy::writePolicyCache(RegistryKey& parent, const std::wstring& subkey, bool found,
@@ -528,49 +408,12 @@ void ManagedPrintPolicy::writeDefaultPolicy()
 
 void ManagedPrintPolicy::buildQueryString(std::wstring& query, RegistryKey& key)
 {
-    query = L"?userName=" + encodedQueryValue(expandEnvironment(L"%USERNAME%"));
-    if (GetEnvironmentVariableW(L"USERDNSDOMAIN", nullptr, 0) != 0)
-        query += L"&domainName=" + encodedQueryValue(expandEnvironment(L"%USERDOMAIN%"));
-    DWORD mostSignificant = 0, leastSignificant = 0;
-    if (moduleFileVersion(mostSignificant, leastSignificant)) {
-        wchar_t version[64] = {};
-        std::swprintf(version, 64, L"&mpdVersion=%d.%d.%d.%d", HIWORD(mostSignificant), LOWORD(mostSignificant),
-                      HIWORD(leastSignificant), LOWORD(leastSignificant));
-        query += version;
-    }
-    std::wstring extra;
-    if (key.queryString(L"MPPQueryString", extra) && !extra.empty()) {
-        if (extra[0] == L'?')
-            extra.erase(0, 1);
-        // Only the administrator's own text is expanded: the names above
-        // are already final.
-        if (extra.find(L'%') != std::wstring::npos)
-            extra = expandEnvironment(extra);
-        query += L"&" + extra;
-    }
+    query = PolicyLocation::queryString(key);
 }
 
 bool ManagedPrintPolicy::isPolicyServerReachable()
 {
-    if (policyServer_.empty())
-        return policyFromServer_;
-    const std::wstring lastCheckedName = localAddress_ + L"-PSHostLastChecked-" + policyServer_;
-    const std::wstring stateName = localAddress_ + L"-PSHostResolveState-" + policyServer_;
-    const ULONGLONG state = getProcessProperty(stateName);
-    if (state == kResolved)
-        policyFromServer_ = true;
-    else if (state == kUnresolved)
-        policyFromServer_ = false;
-    const DWORD lastChecked = static_cast<DWORD>(getProcessProperty(lastCheckedName));
-    if (!reloading_ && lastChecked != 0 && GetTickCount() - lastChecked < kReachabilityMemoMs)
-        return policyFromServer_;
-
-    const std::string name = narrowAnsi(policyServer_);
-    const bool resolved = !name.empty() && (gethostbyname(name.c_str()) || inet_addr(name.c_str()) != INADDR_NONE);
-    policyFromServer_ = resolved;
-    setProcessProperty(stateName, resolved ? kResolved : kUnresolved);
-    setProcessProperty(lastCheckedName, GetTickCount());
-    return policyFromServer_;
+    return location_.isServerReachable(localAddress_, reloading_);
 }
 
 bool ManagedPrintPolicy::queryActiveDirectory()

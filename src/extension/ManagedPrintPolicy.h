@@ -10,6 +10,7 @@
 #include "core/RegistryKey.h"
 #include "core/Win32.h"
 #include "extension/PolicyKeys.h"
+#include "extension/PolicyLocation.h"
 
 #include <map>
 #include <memory>
@@ -82,8 +83,7 @@ private:
     std::unique_ptr<RegistryKey> policyCacheKey_;
     std::unique_ptr<RegistryKey> groupPolicyKey_;
     std::map<GUID, DWORD, GuidLess> discoveryMap_;
-    bool policyFromServer_ = false;
-    std::wstring policyServer_;
+    PolicyLocation location_;
     std::wstring localAddress_;
     bool reloading_ = false;
     bool serverPolicyOff_ = false;
