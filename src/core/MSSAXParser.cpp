@@ -42,8 +42,7 @@ MSSAXParser::~MSSAXParser()
     depth_ = 0;
     if (reader_) {
         reader_->putContentHandler(nullptr);
-        reader_->Release();
-        reader_ = nullptr;
+        reader_.Reset(); // before COM is undone
     }
     // Only the thread whose COM was initialised can undo it; elsewhere the
     // other thread's record would lose an entry that is not ours.
@@ -205,7 +204,7 @@ bool MSSAXParser::parse(const std::string& xml)
         if (!reader) {
             if (!createReader())
                 return false;
-            reader = reader_;
+            reader = reader_.Get();
         }
         // A stream of bytes lets the reader decode by the document's own
         // declaration (a string would be taken as already decoded).

@@ -19,7 +19,8 @@
 #pragma once
 
 #include "core/ComGuids.h"
-#include "core/QZAutoPtr.h"
+
+#include <wrl/client.h>
 
 #include <string>
 #include <vector>
@@ -124,7 +125,7 @@ protected:
 private:
     void dispatch(const LevelData& level, const std::wstring& text);
 
-    ISAXXMLReader* reader_ = nullptr;       // our own, made on first need
+    Microsoft::WRL::ComPtr<ISAXXMLReader> reader_; // our own, made on first need
     ISAXXMLReader* activeReader_ = nullptr; // ours or a scope's, while a parse runs
     volatile LONG refCount_ = 1;
     bool comInitialised_ = false;

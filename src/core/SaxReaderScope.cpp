@@ -18,8 +18,7 @@ SaxReaderScope::SaxReaderScope() : previous_(t_innermost)
 SaxReaderScope::~SaxReaderScope()
 {
     t_innermost = previous_;
-    if (reader_)
-        reader_->Release();
+    reader_.Reset(); // before COM is undone
     if (comInitialised_)
         uninitializeCom();
 }
@@ -38,7 +37,7 @@ SaxReaderScope::Lease::Lease()
         return;
     scope->lent_ = true;
     scope_ = scope;
-    reader_ = scope->reader_;
+    reader_ = scope->reader_.Get();
 }
 
 SaxReaderScope::Lease::~Lease()
@@ -70,11 +69,11 @@ void SaxReaderScope::uninitializeCom()
         com->uninitialize();
 }
 
-ISAXXMLReader* SaxReaderScope::createReader()
+Microsoft::WRL::ComPtr<ISAXXMLReader> SaxReaderScope::createReader()
 {
-    ISAXXMLReader* reader = nullptr;
+    Microsoft::WRL::ComPtr<ISAXXMLReader> reader;
     if (FAILED(CoCreateInstance(CLSID_SAXXMLReader, nullptr, CLSCTX_INPROC_SERVER, __uuidof(ISAXXMLReader),
-                                reinterpret_cast<void**>(&reader))))
+                                reinterpret_cast<void**>(reader.GetAddressOf()))))
         return nullptr;
     // Documents come from servers and files: no DTD, no external entity.
     // Readers that do not know a feature keep their (safe) default.

@@ -9,6 +9,8 @@
 
 #include "core/ComGuids.h"
 
+#include <wrl/client.h>
+
 namespace MPrint {
 
 class SaxReaderScope {
@@ -39,11 +41,11 @@ public:
     static bool initializeCom(bool& initialised);
     static void uninitializeCom();
     // A new MSXML reader with DTDs prohibited and no external entities, or null.
-    static ISAXXMLReader* createReader();
+    static Microsoft::WRL::ComPtr<ISAXXMLReader> createReader();
 
 private:
     SaxReaderScope* previous_;
-    ISAXXMLReader* reader_ = nullptr;
+    Microsoft::WRL::ComPtr<ISAXXMLReader> reader_;
     bool comInitialised_ = false;
     bool tried_ = false;
     bool lent_ = false;
