@@ -147,18 +147,40 @@ bool ManagedPrintPolicy::getBool(const wchar_t* name, bool defaultValue)
 
 bool ManagedPrintPolicy::isColorAllowed(bool defaultValue)
 {
+    // The value, the schedule, the application list and the host's path are
+    // read once per load: reading them per question cost a dozen registry
+    // reads and a module path each time. Before a load there is nothing to keep.
+    if (!colorRead_ || !queried_) {
+        readColorRules();
+        colorRead_ = queried_;
+    }
+    if (!colorFound_)
+        return defaultValue;
+    if (color_ == 0)
+        return false;
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return colorRules_.allowedAt(now) && colorRules_.allowedForPath(hostPath_);
+}
+
+void ManagedPrintPolicy::readColorRules()
+{
     const wchar_t* colorName = policyKeyNames[kPolicyKeyColor];
     RegistryKey* key = nullptr;
-    DWORD color = 0;
-    if (directoryAvailable_ && hasGroupPolicy_ && groupPolicyKey_ && readDword(*groupPolicyKey_, colorName, color))
+    color_ = 0;
+    if (directoryAvailable_ && hasGroupPolicy_ && groupPolicyKey_ && readDword(*groupPolicyKey_, colorName, color_))
         key = groupPolicyKey_.get();
-    else if (hasServerPolicy_ && policyCacheKey_ && readDword(*policyCacheKey_, colorName, color))
+    else if (hasServerPolicy_ && policyCacheKey_ && readDword(*policyCacheKey_, colorName, color_))
         key = policyCacheKey_.get();
-    if (!key)
-        return defaultValue;
-    if (color == 0)
-        return false;
-    return isColorAllowedNow(*key) && isColorAllowedForApplication(*key);
+    colorFound_ = key != nullptr;
+    colorRules_ = colorrules::Rules();
+    if (key && color_ != 0)
+        colorRules_.read(*key);
+    if (hostPath_.empty()) {
+        wchar_t path[MAX_PATH + 1] = {};
+        GetModuleFileNameW(nullptr, path, MAX_PATH);
+        hostPath_ = colorrules::lowerCase(path);
+    }
 }
 
 bool ManagedPrintPolicy::isColorAllowedNow(RegistryKey& key)
@@ -206,6 +228,7 @@ void ManagedPrintPolicy::reset()
     location_.forgetSource();
     hasGroupPolicy_ = false;
     directoryAvailable_ = false;
+    colorRead_ = false;
     serverPolicyOff_ = false;
     directoryPolicyOff_ = false;
     {

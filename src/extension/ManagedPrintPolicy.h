@@ -9,6 +9,7 @@
 #include "core/GuidLess.h"
 #include "core/RegistryKey.h"
 #include "core/Win32.h"
+#include "extension/ColorRules.h"
 #include "extension/PolicyKeys.h"
 #include "extension/PolicyLocation.h"
 
@@ -75,6 +76,7 @@ private:
     void readPolicyMarkers(RegistryKey& hkcu, RegistryKey& hklm);
     void loadServerPolicy(RegistryKey& hkcu, RegistryKey& hklm);
     void publishIdentity();
+    void readColorRules();
 
     bool hasServerPolicy_ = false;
     bool hasGroupPolicy_ = false;
@@ -88,6 +90,12 @@ private:
     bool reloading_ = false;
     bool serverPolicyOff_ = false;
     bool directoryPolicyOff_ = false;
+    // The colour answer's inputs, read once per load (isColorAllowed).
+    bool colorRead_ = false;
+    bool colorFound_ = false;
+    DWORD color_ = 0;
+    colorrules::Rules colorRules_;
+    std::wstring hostPath_; // lower case
 };
 
 } // namespace MPrint
