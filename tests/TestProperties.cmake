@@ -24,4 +24,7 @@ set_tests_properties(LumoraDialogTest PopupMenuTest PrinterStatusDialogTest Prin
 set_tests_properties(PrintDriverTest PrinterPortTest PROPERTIES RESOURCE_LOCK cluster_node)
 # The shared I/O component's registration is machine-wide; the port resolver's
 # test takes it away for a moment.
-set_tests_properties(PortResolverTest PortStandInsTest PROPERTIES RESOURCE_LOCK shared_io)
+# The community published per device address lives under the component's
+# key, which the resolver's test removes as a whole.
+set_tests_properties(PortResolverTest PortStandInsTest TrebukBidiConnectionTest SNMPCommunityNameTest
+                     PROPERTIES RESOURCE_LOCK shared_io)

@@ -12,9 +12,8 @@
 // appended as "slot N" to the file named by VRELM_SHAREDIO_LOG.
 #include "shared/SharedIOInterface.h"
 
+#include "comserver/InprocRegistration.h"
 #include "comserver/StaticClassFactory.h"
-
-#include <olectl.h>
 
 #include <cstdio>
 #include <string>
@@ -169,13 +168,6 @@ private:
 
 StaticClassFactory<SharedPortIO> g_factory(g_locks);
 
-std::wstring classKeyPath()
-{
-    wchar_t guid[64] = {};
-    StringFromGUID2(sharedio::kClassId, guid, 64);
-    return std::wstring(L"Software\\Classes\\CLSID\\") + guid;
-}
-
 } // namespace
 
 extern "C" {
@@ -207,27 +199,12 @@ HRESULT WINAPI DllCanUnloadNow()
 // Machine-wide registration of this file as the class's in-process server.
 HRESULT WINAPI DllRegisterServer()
 {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(g_module, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return E_FAIL;
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, (classKeyPath() + L"\\InprocServer32").c_str(), 0, nullptr, 0,
-                        KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return SELFREG_E_CLASS;
-    const wchar_t model[] = L"Both";
-    LONG rc = RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(path),
-                             (length + 1) * sizeof(wchar_t));
-    if (rc == ERROR_SUCCESS)
-        rc = RegSetValueExW(key, L"ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>(model), sizeof(model));
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS ? S_OK : SELFREG_E_CLASS;
+    return comserver::registerClass(g_module, sharedio::kClassId);
 }
 
 HRESULT WINAPI DllUnregisterServer()
 {
-    const LONG rc = RegDeleteTreeW(HKEY_LOCAL_MACHINE, classKeyPath().c_str());
-    return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND ? S_OK : SELFREG_E_CLASS;
+    return comserver::unregisterClass(sharedio::kClassId);
 }
 
 } // extern "C"

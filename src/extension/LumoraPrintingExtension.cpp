@@ -1,5 +1,6 @@
 #include "extension/LumoraPrintingExtension.h"
 
+#include "bidi/CurrentDestination.h"
 #include "core/COMWrapper.h"
 #include "core/ComponentRegistry.h"
 #include "core/SettingsKeys.h"
@@ -38,6 +39,14 @@ const SuffixRow kHelpSuffixes[] = {
     {0x19, L"RU"}, {0x1B, L"SK"}, {0x1D, L"SV"}, {0x1E, L"TH"}, {0x1F, L"TR"},
 };
 
+// The device connections' view of the job's queue.
+std::wstring currentDestinationPrinter()
+{
+    const LumoraPrintingExtension* extension = LumoraPrintingExtension::current();
+    const MPrint::DestinationContext* context = extension ? extension->getDestinationContext() : nullptr;
+    return context ? context->getPrinterName() : std::wstring();
+}
+
 } // namespace
 
 LumoraPrintingExtension* LumoraPrintingExtension::instance()
@@ -47,6 +56,7 @@ LumoraPrintingExtension* LumoraPrintingExtension::instance()
     LumoraPrintingExtension* extension = new (std::nothrow) LumoraPrintingExtension();
     if (!extension)
         return nullptr;
+    MPrint::setCurrentPrinterNameSource(&currentDestinationPrinter);
     // Published before init, as the prompt thread reaches it through instance().
     g_extension = extension;
     try {

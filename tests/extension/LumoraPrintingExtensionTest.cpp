@@ -3,6 +3,7 @@
 // one-time migration of the older histories, and the mode-gated flags.
 #include "extension/LumoraPrintingExtension.h"
 
+#include "bidi/CurrentDestination.h"
 #include "core/ComponentRegistry.h"
 #include "core/SettingsKeys.h"
 #include "extension/KRVProperties.h"
@@ -262,7 +263,13 @@ TEST_F(LumoraPrintingExtensionTest, FirstInitialisationCreatesTheDefaultProfile)
 
     // instance() hands out the same object until it is deleted.
     EXPECT_EQ(extension, LumoraPrintingExtension::instance());
+
+    // The device connections see the queue of the destination context.
+    EXPECT_EQ(L"", MPrint::currentDestinationPrinterName());
+    ASSERT_TRUE(extension->createDestinationContext(L"Context Queue"));
+    EXPECT_EQ(L"Context Queue", MPrint::currentDestinationPrinterName());
     destroy(extension);
+    EXPECT_EQ(L"", MPrint::currentDestinationPrinterName());
 }
 
 TEST_F(LumoraPrintingExtensionTest, StoredProfileAndLanguageAreUsed)

@@ -1,0 +1,145 @@
+#include "bidi/SNMPCommunityName.h"
+
+namespace {
+
+// The sources hold at most 32 characters: one more slot keeps a value
+// stored without its terminator (or of another type) terminated.
+constexpr DWORD kReadBytes = 32 * sizeof(wchar_t);
+
+std::wstring boundedText(const wchar_t* buffer)
+{
+    return std::wstring(buffer, wcsnlen(buffer, kReadBytes / sizeof(wchar_t)));
+}
+
+} // namespace
+
+SNMPRegistryCommunityName::SNMPRegistryCommunityName(HKEY root, const wchar_t* path) : root_(root), path_(path)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root_, path_, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return;
+    wchar_t buffer[kReadBytes / sizeof(wchar_t) + 2] = {};
+    DWORD size = kReadBytes;
+    if (RegQueryValueExW(key, kValueName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) == ERROR_SUCCESS)
+        value_ = boundedText(buffer);
+    RegCloseKey(key);
+}
+
+bool SNMPRegistryCommunityName::store(const std::wstring& value)
+{
+    value_ = value;
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(root_, path_, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    const LONG rc = RegSetValueExW(key, kValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value_.c_str()),
+                                   static_cast<DWORD>((value_.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+SNMPQueueCommunityName::SNMPQueueCommunityName(const wchar_t* printerName)
+{
+    PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+    HANDLE printer = nullptr;
+    if (printerName && OpenPrinterW(const_cast<wchar_t*>(printerName), &printer, &defaults) && printer) {
+        printer_ = printer;
+        ownsHandle_ = true;
+        read();
+    }
+}
+
+SNMPQueueCommunityName::SNMPQueueCommunityName(HANDLE* printer)
+{
+    if (printer && *printer) {
+        printer_ = *printer;
+        read();
+    }
+}
+
+SNMPQueueCommunityName::~SNMPQueueCommunityName()
+{
+    if (ownsHandle_ && printer_)
+        ClosePrinter(printer_);
+}
+
+void SNMPQueueCommunityName::read()
+{
+    DWORD type = 0;
+    DWORD needed = 0;
+    const DWORD rc = GetPrinterDataW(printer_, const_cast<wchar_t*>(kValueName), &type, nullptr, 0, &needed);
+    if ((rc != ERROR_MORE_DATA && rc != ERROR_SUCCESS) || needed == 0 || needed > kReadBytes)
+        return;
+    wchar_t buffer[kReadBytes / sizeof(wchar_t) + 2] = {};
+    if (GetPrinterDataW(printer_, const_cast<wchar_t*>(kValueName), &type, reinterpret_cast<BYTE*>(buffer),
+                        kReadBytes, &needed) == ERROR_SUCCESS)
+        value_ = boundedText(buffer);
+}
+
+bool SNMPQueueCommunityName::store(const std::wstring& value)
+{
+    value_ = value;
+    if (!printer_)
+        return false;
+    return SetPrinterDataW(printer_, const_cast<wchar_t*>(kValueName), REG_SZ,
+                           reinterpret_cast<BYTE*>(const_cast<wchar_t*>(value_.c_str())),
+                           static_cast<DWORD>((value_.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+SNMPCIOCommunityName::SNMPCIOCommunityName(const std::wstring& value, const std::wstring& address)
+    : SNMPCommunityName(value), address_(address)
+{
+}
+
+SNMPCIOCommunityName::SNMPCIOCommunityName(const std::wstring& value, const std::string& address)
+    : SNMPCommunityName(value), address_(address.begin(), address.end())
+{
+}
+
+bool SNMPCIOCommunityName::apply()
+{
+    return store(value_);
+}
+
+bool SNMPCIOCommunityName::store(const std::wstring& value)
+{
+    if (address_.empty())
+        return true;
+    value_ = value;
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    const LONG rc = RegSetValueExW(key, address_.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value_.c_str()),
+                                   static_cast<DWORD>((value_.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+const std::wstring& SNMPCommunityNameComposite::getCommunityName(const wchar_t* printerName)
+{
+    if (!chosen_.empty())
+        return chosen_;
+    return choose(SNMPQueueCommunityName(printerName));
+}
+
+const std::wstring& SNMPCommunityNameComposite::getCommunityName(HANDLE* printer)
+{
+    if (!chosen_.empty())
+        return chosen_;
+    return choose(SNMPQueueCommunityName(printer));
+}
+
+const std::wstring& SNMPCommunityNameComposite::choose(const SNMPCommunityName& queue)
+{
+    const SNMPADSCommunityName policy;
+    const SNMPGlobalCommunityName machine;
+    for (const SNMPCommunityName* source : {static_cast<const SNMPCommunityName*>(&policy), &queue,
+                                            static_cast<const SNMPCommunityName*>(&machine)}) {
+        if (source->isValid()) {
+            chosen_ = source->getValue();
+            return chosen_;
+        }
+    }
+    chosen_ = kDefaultCommunity;
+    return chosen_;
+}
