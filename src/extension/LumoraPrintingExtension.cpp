@@ -1,6 +1,7 @@
 #include "extension/LumoraPrintingExtension.h"
 
 #include "bidi/CurrentDestination.h"
+#include "bidi/PolicySource.h"
 #include "core/COMWrapper.h"
 #include "core/ComponentRegistry.h"
 #include "core/SettingsKeys.h"
@@ -8,6 +9,7 @@
 #include "destination/HistoryMigration.h"
 #include "destination/TargetHistoryList.h"
 #include "extension/KRVProperties.h"
+#include "extension/ManagedPrintPolicy.h"
 #include "extension/ModuleEntry.h"
 #include "shared/SpoolerQueries.h"
 
@@ -47,6 +49,13 @@ std::wstring currentDestinationPrinter()
     return context ? context->getPrinterName() : std::wstring();
 }
 
+// The device code's view of the managed print policy.
+bool managedPolicyBool(const wchar_t* name, bool defaultValue)
+{
+    MPrint::ManagedPrintPolicy* policy = MPrint::ManagedPrintPolicy::instance();
+    return policy ? policy->getBool(name, defaultValue) : defaultValue;
+}
+
 } // namespace
 
 LumoraPrintingExtension* LumoraPrintingExtension::instance()
@@ -57,6 +66,7 @@ LumoraPrintingExtension* LumoraPrintingExtension::instance()
     if (!extension)
         return nullptr;
     MPrint::setCurrentPrinterNameSource(&currentDestinationPrinter);
+    MPrint::setPolicyBoolSource(&managedPolicyBool);
     // Published before init, as the prompt thread reaches it through instance().
     g_extension = extension;
     try {

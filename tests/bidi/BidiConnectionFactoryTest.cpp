@@ -9,8 +9,8 @@
 #include "bidi/DeviceIDBidiConnection.h"
 #include "bidi/HttpBidiConnection.h"
 #include "bidi/TrebukBidiConnection.h"
-#include "shared/PrintDriver.h"
 #include "support/LedmDevice.h"
+#include "support/QueueData.h"
 #include "support/TestSpooler.h"
 #include "support/TrebukStandIn.h"
 
@@ -32,48 +32,18 @@ std::wstring currentQueue()
 }
 
 // The current destination's queue for the scope; its driver is the test's own.
-class ScopedCurrentQueue {
+class ScopedCurrentQueue : public testspool::DriverQueue {
 public:
-    ScopedCurrentQueue()
-        : driver_(testspool::uniqueQueueName(L"Factory Driver")), queue_(testspool::uniqueQueueName(L"Factory"), driver_)
+    ScopedCurrentQueue() : DriverQueue(L"Factory")
     {
-        std::wstring directory;
-        getPrinterDriverDirectory(directory, L"");
-        const std::wstring file = directory + L"\\3\\unidrv.dll";
-        testspool::control()->setDriverValue(driver_.c_str(), L"Driver", REG_SZ, file.c_str(),
-                                             static_cast<DWORD>((file.size() + 1) * sizeof(wchar_t)));
-        g_currentQueue = queue_.name();
+        g_currentQueue = name();
         MPrint::setCurrentPrinterNameSource(&currentQueue);
     }
     ~ScopedCurrentQueue()
     {
         MPrint::setCurrentPrinterNameSource(nullptr);
         g_currentQueue.clear();
-        if (!keyPath_.empty())
-            RegDeleteTreeW(HKEY_LOCAL_MACHINE, keyPath_.c_str());
     }
-    const std::wstring& name() const { return queue_.name(); }
-    DWORD error() const { return queue_.error(); }
-
-    // "VerifyPDL" of the driver; none removes it.
-    void setVerifyPdl(const std::optional<std::wstring>& value)
-    {
-        if (keyPath_.empty())
-            PrintDriver(queue_.name()).getDriverRegKeyPath(keyPath_);
-        ASSERT_FALSE(keyPath_.empty());
-        if (!value) {
-            RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, keyPath_.c_str(), L"VerifyPDL");
-            return;
-        }
-        ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueW(HKEY_LOCAL_MACHINE, keyPath_.c_str(), L"VerifyPDL", REG_SZ,
-                                                 value->c_str(),
-                                                 static_cast<DWORD>((value->size() + 1) * sizeof(wchar_t))));
-    }
-
-private:
-    std::wstring driver_;
-    testspool::ScopedQueue queue_;
-    std::wstring keyPath_;
 };
 
 enum Kind { kNull, kDeviceId, kComposite, kHttp, kTrebuk };
@@ -99,7 +69,7 @@ TEST(BidiConnectionFactory, EachPortKindAndAddressGetsItsConnection)
 {
     ASSERT_NE(nullptr, testspool::control());
     ScopedCurrentQueue current;
-    ASSERT_EQ(DWORD{ERROR_SUCCESS}, current.error());
+    ASSERT_TRUE(current.ready());
     testenv::LedmDevice ledm;
     ASSERT_TRUE(ledm.started());
 
@@ -126,7 +96,7 @@ TEST(BidiConnectionFactory, EachPortKindAndAddressGetsItsConnection)
     const std::wstring silentHost = testenv::LedmDevice::unusedHost();
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        current.setVerifyPdl(row.verifyPdl);
+        ASSERT_TRUE(current.setVerifyPdl(row.verifyPdl));
         const wchar_t* name = row.port;
         if (std::string(row.name) == "LEDM device")
             name = ledmHost.c_str();
@@ -141,7 +111,7 @@ TEST(BidiConnectionFactory, EachPortKindAndAddressGetsItsConnection)
     }
 
     // No current destination: no PCL3 driver.
-    current.setVerifyPdl(L"PCL3");
+    ASSERT_TRUE(current.setVerifyPdl(L"PCL3"));
     MPrint::setCurrentPrinterNameSource(nullptr);
     EXPECT_FALSE(MPrint::isCurrentDriverPcl3());
     std::unique_ptr<BidiPrinterConnectionIntf> usb(MPrint::createBidiConnection(L"USB001"));

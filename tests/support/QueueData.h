@@ -7,6 +7,7 @@
 #include "core/Win32.h"
 
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -19,6 +20,28 @@ ScopedPrinter openQueue(const std::wstring& name, ACCESS_MASK access = PRINTER_A
 // name -> (type, data bytes). Empty when the key cannot be read.
 using DataValues = std::map<std::wstring, std::pair<DWORD, std::string>>;
 DataValues enumDataValues(HANDLE printer, const std::wstring& key);
+
+// A queue of this process whose driver is its own (unidrv.dll in the
+// driver directory), so that the driver's registry key can carry values;
+// the queue and the key go with the scope.
+class DriverQueue {
+public:
+    explicit DriverQueue(const std::wstring& base);
+    ~DriverQueue();
+    DriverQueue(const DriverQueue&) = delete;
+    DriverQueue& operator=(const DriverQueue&) = delete;
+    const std::wstring& name() const { return name_; }
+    // The queue exists and its driver key is known.
+    bool ready() const { return error_ == ERROR_SUCCESS && !keyPath_.empty(); }
+    // "VerifyPDL" of the driver; none removes it.
+    bool setVerifyPdl(const std::optional<std::wstring>& value);
+
+private:
+    std::wstring driver_;
+    std::wstring name_;
+    DWORD error_ = ERROR_SUCCESS;
+    std::wstring keyPath_;
+};
 
 // Value bytes: a UTF-16 text with its NUL, a little-endian number.
 std::string textBytes(const std::wstring& text);
