@@ -4,6 +4,8 @@
 #include "core/ComponentRegistry.h"
 #include "core/ResourceLoader.h"
 #include "extension/CachedFileReader.h"
+#include "extension/JobAccountingSettings.h"
+#include "extension/JobDeliverySettings.h"
 
 namespace MPrint {
 
@@ -42,6 +44,16 @@ PrintPath* CachedManagedListHost::findPrintPath(const std::wstring& address, con
 std::wstring CachedManagedListHost::loadString(UINT id)
 {
     return ComponentRegistry::getResourceLoader().loadString(id);
+}
+
+void CachedManagedListHost::applyJobDelivery(const ManagedPrinterRecord& record, PrintPath& path)
+{
+    JobDeliverySettings::setManagedListAttributes(&record, &path);
+}
+
+void CachedManagedListHost::applyJobAccounting(const ManagedPrinterRecord& record, PrintPath& path)
+{
+    JobAccountingSettings::setManagedListAttributes(&record, &path);
 }
 
 } // namespace MPrint

@@ -1,8 +1,8 @@
 // The part of a managed list's host that the module has today: lists read
 // through the per-user document cache, addresses resolved by the discovery
 // services of the process-wide manager, texts from the component registry's
-// shared resources. The model test and the per-printer settings of the
-// managed printing core are left to a subclass.
+// shared resources, the job delivery and accounting texts through their
+// settings classes. The model test is left to a subclass.
 #pragma once
 
 #include "discovery/ManagedListHost.h"
@@ -16,6 +16,8 @@ public:
     void setRefreshTime(const std::wstring& location, DWORD value) override;
     PrintPath* findPrintPath(const std::wstring& address, const std::wstring& name) override;
     std::wstring loadString(UINT id) override;
+    void applyJobDelivery(const ManagedPrinterRecord& record, PrintPath& path) override;
+    void applyJobAccounting(const ManagedPrinterRecord& record, PrintPath& path) override;
 
     // readList for those that need no host (the default list's service).
     static bool readThroughCache(const std::wstring& location, std::string& bytes, DWORD* status, DWORD timeoutMs);

@@ -154,20 +154,6 @@ bool RecordingListHost::acceptModel(const char* model)
     return rejected.count(model) == 0;
 }
 
-void RecordingListHost::applyJobDelivery(const MPrint::ManagedPrinterRecord& record, MPrint::PrintPath& path)
-{
-    if (record.jobDelivery)
-        path.setNumericAttribute(PrintPathAttr::JobDelivery, 1, true);
-    if (*record.jobDeliveryUrl)
-        path.setStringAttribute(PrintPathAttr::mplJobDeliveryURL, record.jobDeliveryUrl, true);
-}
-
-void RecordingListHost::applyJobAccounting(const MPrint::ManagedPrinterRecord& record, MPrint::PrintPath& path)
-{
-    if (*record.jobAccountingModule)
-        path.setStringAttribute(PrintPathAttr::mplJobAccountingModule, record.jobAccountingModule, true);
-}
-
 void RecordingListHost::setPrinterInfoText(MPrint::PrintPath& path, const std::wstring& model,
                                            const std::wstring& address)
 {

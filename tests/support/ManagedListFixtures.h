@@ -38,8 +38,7 @@ CapturedRecord capture(const MPrint::ManagedPrinterRecord& record, const MPrint:
 // A printer callback that appends to a std::vector<CapturedRecord> context.
 void captureInto(void* records, const MPrint::ManagedPrinterRecord& record, const MPrint::ManagedPrinterCaps& caps);
 
-// Texts "[<id>] %1"; models listed in rejected fail the model test; job
-// delivery and accounting set "JobDelivery" and "mplJobAccountingModule";
+// Texts "[<id>] %1"; models listed in rejected fail the model test;
 // "PrinterInfo" becomes "<model> @ <address>".
 class RecordingListHost : public MPrint::CachedManagedListHost {
 public:
@@ -48,8 +47,6 @@ public:
 
     bool readList(const std::wstring& location, std::string& bytes, DWORD* status, DWORD timeoutMs) override;
     bool acceptModel(const char* model) override;
-    void applyJobDelivery(const MPrint::ManagedPrinterRecord& record, MPrint::PrintPath& path) override;
-    void applyJobAccounting(const MPrint::ManagedPrinterRecord& record, MPrint::PrintPath& path) override;
     void setPrinterInfoText(MPrint::PrintPath& path, const std::wstring& model, const std::wstring& address) override;
     std::wstring loadString(UINT id) override;
 };
