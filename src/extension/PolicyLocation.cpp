@@ -1,5 +1,6 @@
 #include "extension/PolicyLocation.h"
 
+#include "core/FileVersion.h"
 #include "core/ScopedHandle.h"
 #include "core/StreamEncoders.h"
 #include "core/StringConversion.h"
@@ -52,20 +53,11 @@ bool moduleFileVersion(DWORD& mostSignificant, DWORD& leastSignificant)
     const DWORD length = GetModuleFileNameW(ModuleEntry::moduleHandle(), path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
         return false;
-    DWORD handle = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path, &handle);
-    if (size == 0)
+    VS_FIXEDFILEINFO info = {};
+    if (!getFileVersionInfoFixed(path, info))
         return false;
-    std::vector<BYTE> block(size);
-    if (!GetFileVersionInfoW(path, 0, size, block.data()))
-        return false;
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT infoSize = 0;
-    if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &infoSize) || !info ||
-        infoSize < sizeof(VS_FIXEDFILEINFO) || info->dwSignature != 0xFEEF04BD)
-        return false;
-    mostSignificant = info->dwFileVersionMS;
-    leastSignificant = info->dwFileVersionLS;
+    mostSignificant = info.dwFileVersionMS;
+    leastSignificant = info.dwFileVersionLS;
     return true;
 }
 

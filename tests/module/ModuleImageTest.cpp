@@ -41,6 +41,7 @@ TEST(ModuleImage, LoadsAndNeedsNoRuntimeDlls)
         EXPECT_EQ(std::string::npos, name.find("libgcc"));
         EXPECT_EQ(std::string::npos, name.find("winpthread"));
     }
+    EXPECT_NE(nullptr, GetProcAddress(module, "InstallMonitor"));
     // Test-only probes never reach the product.
     EXPECT_EQ(nullptr, GetProcAddress(module, "ProbeHostFlags"));
     FreeLibrary(module);

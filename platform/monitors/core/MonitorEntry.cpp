@@ -70,8 +70,10 @@ BOOL WINAPI monXcvOpenPort(HANDLE hMonitor, LPCWSTR object, ACCESS_MASK access, 
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    // The object is this monitor's name or one of its ports.
-    if (!qzmon::equalsNoCase(object, monitor->name()) && !monitor->portExists(object)) {
+    // The spooler resolved the object (a port, or the name the monitor is
+    // registered under, which need not be its own): taken as given, as the
+    // platform's monitors do.
+    if (!*object) {
         SetLastError(ERROR_INVALID_NAME);
         return FALSE;
     }

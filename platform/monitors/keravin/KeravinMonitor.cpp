@@ -276,9 +276,12 @@ private:
     }
 
     // The monitor cannot replace its own files while the spooler holds them:
-    // it checks the new companion and records it for the next start.
+    // it checks the new companion and records it for the next start. Until
+    // then it runs the old body and refuses another upgrade.
     DWORD upgrade(const qzmon::XcvCall& call)
     {
+        if (upgradePending_)
+            return ERROR_ALREADY_EXISTS;
         std::wstring path;
         if (!qzmon::readText(call.input, call.inputSize, 0, path, MAX_PATH) ||
             (path.size() + 1) * sizeof(wchar_t) != call.inputSize || path.empty())
@@ -292,6 +295,7 @@ private:
             return ERROR_BAD_FORMAT;
         root().setString(L"PendingUpgrade", path);
         root().setString(L"PendingUpgradeVersion", version);
+        upgradePending_ = true;
         return ERROR_SUCCESS;
     }
 
@@ -446,6 +450,8 @@ private:
             qzmon::writeU64(bytes, static_cast<DWORD>(i * 8), fields[i]);
         return deliver(call, reply.bytes());
     }
+
+    bool upgradePending_ = false; // since this load; commands are serialised by the base
 };
 
 } // namespace
