@@ -7,6 +7,11 @@
 #include "core/SettingsKeys.h"
 #include "VagantUIExtension/DiscoveryServicesManager.h"
 #include "destination/HistoryMigration.h"
+#include "destination/PrintPathAttr.h"
+#include "discovery/DiscoveryClassIds.h"
+#include "extension/JobDeliverySettings.h"
+#include "shared/PortClient.h"
+#include "shared/SpoolerNames.h"
 #include "destination/TargetHistoryList.h"
 #include "extension/KRVProperties.h"
 #include "extension/ManagedPrintPolicy.h"
@@ -263,4 +268,142 @@ void LumoraPrintingExtension::migrateOldProfiles(RegistryKey& historyKey)
     };
     profiles.select = [this](const std::wstring& name) { settings_->selectProfile(name.c_str()); };
     MPrint::HistoryMigration::appendOlderProfiles(settingsKey, profiles);
+}
+
+namespace {
+
+// The resource module's vendor port name, the name of the Waypost port.
+constexpr UINT kVendorPortNameId = 1;
+
+// LocalPortType of a local port's print path: which attribute names the port.
+const wchar_t* localPortAttribute(DWORD type)
+{
+    switch (type) {
+    case 1:
+    case 2:
+        return PrintPathAttr::LocalPort;
+    case 3:
+    case 5:
+        return PrintPathAttr::DynamicPort;
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
+DWORD LumoraPrintingExtension::makePortRecord(MPrint::DestinationContext* context, std::wstring& portName)
+{
+    MPrint::PrintPath* path = context ? context->getPrintPath() : nullptr;
+    if (!path)
+        return ERROR_INVALID_PARAMETER;
+    bool created = false;
+    const DWORD result = choosePort(context->getPrinterName(), *path, portName, created);
+    if (created)
+        path->setNumericAttribute(PrintPathAttr::NewPortCreated, 1, false);
+    destination_ = path->getStringAttribute(PrintPathAttr::DisplayString);
+    return result;
+}
+
+DWORD LumoraPrintingExtension::choosePort(const std::wstring& queueName, MPrint::PrintPath& path,
+                                          std::wstring& portName, bool& created)
+{
+    if (path.getNumericAttribute(PrintPathAttr::StaticModeUpdate) == 1) {
+        portName = path.getStringAttribute(PrintPathAttr::Address);
+        return ERROR_SUCCESS;
+    }
+    if (isIPrintQueue(queueName)) {
+        HANDLE handle = nullptr;
+        if (!openPrinterWithAccess(queueName, &handle, PRINTER_ACCESS_USE))
+            return ERROR_SUCCESS;
+        const ScopedPrinter printer(handle);
+        GlobalBlock<BYTE> info;
+        const bool read = getPrinterAlloc(printer.get(), 5, info.receive());
+        const auto* level5 = reinterpret_cast<const PRINTER_INFO_5W*>(info.get());
+        if (read && level5 && level5->pPortName)
+            portName = level5->pPortName;
+        return ERROR_SUCCESS;
+    }
+
+    using Ensure = bool (MPrint::PortClient::*)(const std::wstring&);
+    std::wstring address;
+    Ensure ensure = nullptr;
+    const bool delivery = isJobDeliveryDestination(queueName.c_str(), nullptr, &path, nullptr);
+    GUID service = {};
+    path.getDiscoveryId(service);
+    if (delivery) {
+        address = resourceLoader_ ? resourceLoader_->loadString(kVendorPortNameId) : std::wstring();
+    } else if (IsEqualGUID(service, discoveryids::kTcpIp)) {
+        address = path.getStringAttribute(PrintPathAttr::IPAddress);
+        ensure = &MPrint::PortClient::ensureTcpIpPort;
+        if (address.empty()) {
+            address = path.getStringAttribute(PrintPathAttr::HostnameAddress);
+            ensure = &MPrint::PortClient::ensureHostNamePort;
+        }
+    } else if (IsEqualGUID(service, discoveryids::kIpxSpx)) {
+        address = path.getStringAttribute(PrintPathAttr::IPXSPXAddress);
+        if (address.empty())
+            return ERROR_SUCCESS;
+        ensure = &MPrint::PortClient::ensureIpxSpxPort;
+    } else if (IsEqualGUID(service, discoveryids::kNetworkShares) || IsEqualGUID(service, discoveryids::kUsbPrintKey)) {
+        address = path.getStringAttribute(PrintPathAttr::NovellAddress);
+        ensure = &MPrint::PortClient::ensureUncNovellPort;
+        if (address.empty()) {
+            address = path.getStringAttribute(PrintPathAttr::UNCPath);
+            ensure = &MPrint::PortClient::ensureUncPort;
+        }
+    } else if (IsEqualGUID(service, discoveryids::kLocalPorts)) {
+        const wchar_t* attribute = localPortAttribute(path.getNumericAttribute(PrintPathAttr::LocalPortType));
+        if (!attribute)
+            return ERROR_UNKNOWN_PORT;
+        portName = path.getStringAttribute(attribute);
+        return ERROR_SUCCESS;
+    } else {
+        return ERROR_UNKNOWN_PORT;
+    }
+
+    MPrint::PortClient client(resourceLoader_.get(), address, path);
+    const bool ensured = delivery ? client.ensureWaypostPort() : (client.*ensure)(queueName);
+    if (!ensured)
+        return client.getError();
+    portName = client.getPortName();
+    created = client.wasPortCreated();
+    return ERROR_SUCCESS;
+}
+
+bool LumoraPrintingExtension::isJobDeliveryDestination(const wchar_t* printerName, HANDLE printer,
+                                                       MPrint::PrintPath* path, bool* tested)
+{
+    if (tested)
+        *tested = false;
+    ScopedPrinter opened;
+    if (!printer && printerName) {
+        std::wstring name = printerName;
+        HANDLE handle = nullptr;
+        // OpenPrinterW may write the handle even when it fails; trust it only on success.
+        if (OpenPrinterW(name.data(), &handle, nullptr))
+            opened.reset(handle);
+        printer = opened.get();
+    }
+    DWORD staticMode = 0;
+    if (!printer || !getPrinterDword(printer, L"StaticMode", staticMode))
+        staticMode = 0;
+
+    std::unique_ptr<MPrint::PrintPath> fromHistory;
+    if (!path && staticMode == 0 && settings_) {
+        TargetHistoryList history(settings_->getTargetHistoryKey());
+        history.load();
+        for (auto entry = history.begin(); entry != history.end(); ++entry) {
+            if (history.getDisplayString(entry) == destination_) {
+                fromHistory = std::make_unique<MPrint::PrintPath>(*entry->get());
+                break;
+            }
+        }
+        path = fromHistory.get();
+    }
+    const bool enabled = printer ? JobDeliverySettings(printer, path).isJobDeliveryEnabled()
+                                 : JobDeliverySettings(printerName, path).isJobDeliveryEnabled();
+    if (tested)
+        *tested = true;
+    return enabled;
 }

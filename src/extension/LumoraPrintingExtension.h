@@ -60,6 +60,20 @@ public:
     bool isMakePermanentRequested() const { return makePermanentRequested_; }
     void setMakePermanentRequested(bool requested) { makePermanentRequested_ = requested; }
 
+    // The port a destination's print path needs on this machine, found or
+    // created through the port client: 0 (the name may still be empty: no
+    // port applies), 87 without a print path, 1796 for a discovery service
+    // or local port type that names no port kind, else the port client's
+    // error. A created port sets the path's "NewPortCreated"; the path's
+    // "DisplayString" becomes the destination text whatever the result.
+    DWORD makePortRecord(MPrint::DestinationContext* context, std::wstring& portName);
+    // The queue's job delivery settings, completed by the path (or, without
+    // one and outside static mode, by the history entry whose display string
+    // is exactly the destination text), switch job delivery on. tested (may
+    // be null) is false on entry and true once the test ran.
+    bool isJobDeliveryDestination(const wchar_t* printerName, HANDLE printer, MPrint::PrintPath* path,
+                                  bool* tested);
+
     // Appends the target histories of the two older releases to the current
     // layout. Each phase runs only while its marker ("ReadInOldProfiles",
     // "ReadInM1Profiles") is missing from the settings key, where
@@ -85,6 +99,8 @@ protected:
     void setMode(int mode) { mode_ = mode; }
 
 private:
+    DWORD choosePort(const std::wstring& queueName, MPrint::PrintPath& path, std::wstring& portName, bool& created);
+
     // Started first, ended last: the discovery services use sockets until
     // the manager is shut down.
     MPrint::Socket::Initializer socketInitializer_;
