@@ -1,5 +1,6 @@
 #include "extension/LumoraPrintingExtension.h"
 
+#include "bidi/SNMPCommunityName.h"
 #include "bidi/CurrentDestination.h"
 #include "bidi/PolicySource.h"
 #include "core/COMWrapper.h"
@@ -22,6 +23,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -362,7 +364,11 @@ DWORD LumoraPrintingExtension::choosePort(const std::wstring& queueName, MPrint:
         return ERROR_UNKNOWN_PORT;
     }
 
-    MPrint::PortClient client(resourceLoader_.get(), address, path);
+    // One community choice per request, as the choice keeps its first answer.
+    auto communities = std::make_shared<SNMPCommunityNameComposite>();
+    MPrint::PortClient client(resourceLoader_.get(), address, path, [communities](const std::wstring& name) {
+        return communities->getCommunityName(name.c_str());
+    });
     const bool ensured = delivery ? client.ensureWaypostPort() : (client.*ensure)(queueName);
     if (!ensured)
         return client.getError();

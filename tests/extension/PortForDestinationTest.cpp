@@ -169,6 +169,14 @@ TEST_F(PortForDestinationTest, PrintPathsBecomePorts)
         if (!row.key.empty()) {
             EXPECT_TRUE(keyExists(row.key));
         }
+        if (row.created && row.key.find(L"Standard TCP/IP Port") != std::wstring::npos) {
+            // A new TCP/IP port gets the community chosen for the queue: none set, the default.
+            wchar_t community[64] = {};
+            DWORD size = sizeof(community) - sizeof(wchar_t);
+            RegGetValueW(HKEY_LOCAL_MACHINE, row.key.c_str(), L"SNMP Community", RRF_RT_REG_SZ, nullptr, community,
+                         &size);
+            EXPECT_STREQ(L"tundra", community);
+        }
     }
 
     // No print path: nothing changes.
