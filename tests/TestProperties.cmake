@@ -29,3 +29,5 @@ set_tests_properties(PrintDriverTest PrinterPortTest PROPERTIES RESOURCE_LOCK cl
 # key, which the resolver's test removes as a whole.
 set_tests_properties(PortResolverTest PortStandInsTest TrebukBidiConnectionTest SNMPCommunityNameTest
                      PROPERTIES RESOURCE_LOCK shared_io)
+# Job-control tickets: the monitor's pipe host, and "JCTPath" in the machine's settings key.
+set_tests_properties(JCTRetrieverTest PROPERTIES RESOURCE_LOCK "qzkrvmon_pipe;policy_settings")

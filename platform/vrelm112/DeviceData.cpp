@@ -8,6 +8,7 @@
 // is appended to the file named by VRELM_DEVICEDATA_LOG as
 //     <export> TAB <host> TAB <root or -> TAB <result>
 // so that tests in other processes can read it.
+#include "standin/StandInText.h"
 #include "tickets/DeviceDataModule.h"
 
 #include <cstdio>
@@ -23,25 +24,8 @@ namespace {
 std::mutex lock; // guards currentHost and the log file's appends
 std::wstring currentHost;
 
-std::wstring environment(const wchar_t* name)
-{
-    wchar_t value[MAX_PATH] = {};
-    const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
-    return length > 0 && length < MAX_PATH ? std::wstring(value, length) : std::wstring();
-}
-
-std::string utf8(const std::wstring& text)
-{
-    if (text.empty())
-        return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
-    std::string out(size > 0 ? size : 0, '\0');
-    if (size > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr,
-                            nullptr);
-    return out;
-}
+using standin::environment;
+using standin::utf8;
 
 void logCall(const char* name, const wchar_t* host, const wchar_t* root, long result)
 {

@@ -33,6 +33,11 @@ void PrinterDataValues::addMultiString(const wchar_t* name, DWORD size, const BY
     add(name, REG_MULTI_SZ, size, bytes);
 }
 
+void PrinterDataValues::addDeletion(const wchar_t* name)
+{
+    add(name, REG_NONE, 0, nullptr);
+}
+
 PrinterDataValue* const* PrinterDataValues::getValues(DWORD* count) const
 {
     if (count)

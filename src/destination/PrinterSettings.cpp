@@ -2,6 +2,7 @@
 
 #include "destination/MonitorChannel.h"
 #include "destination/PrinterDataValues.h"
+#include "shared/PrinterData.h"
 #include "shared/SpoolerQueries.h"
 
 #include <algorithm>
@@ -26,6 +27,8 @@ std::wstring boundedText(const BYTE* data, DWORD size)
         ++length;
     return std::wstring(text, length);
 }
+
+std::wstring batchName(const wchar_t* key, const wchar_t* name) { return std::wstring(key) + L"\\" + name; }
 
 } // namespace
 
@@ -183,4 +186,56 @@ void PrinterSettings::discardDeferred()
 {
     if (deferred_)
         batch_.reset();
+}
+
+bool PrinterSettings::setStringIn(const wchar_t* key, const wchar_t* name, const wchar_t* text)
+{
+    if (!key || !*key || !name || !text)
+        return false;
+    if (deferred_) {
+        batch().addString(batchName(key, name).c_str(), text);
+        return true;
+    }
+    const DWORD size = static_cast<DWORD>((std::wcslen(text) + 1) * sizeof(wchar_t));
+    return SetPrinterDataExW(printer_, key, name, REG_SZ, reinterpret_cast<BYTE*>(const_cast<wchar_t*>(text)),
+                             size) == ERROR_SUCCESS;
+}
+
+bool PrinterSettings::setDwordIn(const wchar_t* key, const wchar_t* name, DWORD value)
+{
+    if (!key || !*key || !name)
+        return false;
+    if (deferred_) {
+        batch().addDword(batchName(key, name).c_str(), value);
+        return true;
+    }
+    return SetPrinterDataExW(printer_, key, name, REG_DWORD, reinterpret_cast<BYTE*>(&value), sizeof(value)) ==
+           ERROR_SUCCESS;
+}
+
+bool PrinterSettings::getStringIn(const wchar_t* key, const wchar_t* name, std::wstring& text)
+{
+    if (!key || !*key || !name)
+        return false;
+    if (deferred_ && batch_) {
+        if (const PrinterDataValue* value = batch_->find(batchName(key, name).c_str())) {
+            if (value->type == REG_NONE)
+                return false;  // deleted, waiting for the monitor
+            text = boundedText(value->data.get(), value->size);
+            return true;
+        }
+    }
+    return getPrinterDataExString(printer_, key, name, text);
+}
+
+bool PrinterSettings::deleteValueIn(const wchar_t* key, const wchar_t* name)
+{
+    if (!key || !*key || !name)
+        return false;
+    if (deferred_) {
+        batch().addDeletion(batchName(key, name).c_str());
+        return true;
+    }
+    const DWORD error = DeletePrinterDataExW(printer_, key, name);
+    return error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND;
 }

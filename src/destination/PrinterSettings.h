@@ -38,6 +38,19 @@ public:
     virtual bool commitDeferred();
     virtual void discardDeferred();
 
+    // Values of a key below the queue (such as "PrinterDriverData\JCTData")
+    // through the *PrinterDataExW calls, or, when deferred, batch entries
+    // named key + "\" + value. Deletions of a key's values are deferred too,
+    // so a later commit never brings back a value deleted after it was
+    // batched; a deletion is true when the value is gone (absent included).
+    bool setStringIn(const wchar_t* key, const wchar_t* name, const wchar_t* text);
+    bool setDwordIn(const wchar_t* key, const wchar_t* name, DWORD value);
+    bool getStringIn(const wchar_t* key, const wchar_t* name, std::wstring& text);
+    bool deleteValueIn(const wchar_t* key, const wchar_t* name);
+
+    bool isDeferred() const { return deferred_; }
+    HANDLE handle() const { return printer_; }
+
 private:
     MPrint::PrinterDataValues& batch();
 

@@ -35,9 +35,7 @@ bool XMLTreeLibrary::load()
     const std::wstring path = modulePath();
     if (path.empty())
         return false;
-    const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    ScopedModule owner(LoadLibraryW(path.c_str()));
-    SetErrorMode(oldMode);
+    ScopedModule owner(loadOutsideModule(path.c_str()));
     if (!owner)
         return false;
     HMODULE module = owner.get();

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -151,6 +152,54 @@ TEST_F(PrinterSettingsTest, WithoutRightsWritesAreBatchedAndTheMonitorStoresThem
     }
     EXPECT_EQ(queueDword(name(), L"StaticMode"), 1u);
     EXPECT_EQ(queueString(name(), L"mplDestinationName"), L"Front desk");
+}
+
+// Values of a named key: a user's writes and deletions travel in one batch,
+// in order, so a value deleted after it was batched is not brought back.
+TEST_F(PrinterSettingsTest, KeyedValuesAndTheirDeletionsAreBatchedTogether)
+{
+    const wchar_t kKey[] = L"PrinterDriverData\\Sub";
+    ASSERT_EQ(queue_.setString(kKey, L"Old", L"stale"), 0u);
+    MonitorPipeHost host;
+    ASSERT_TRUE(host.ready());
+    struct Row {
+        const char* name;
+        bool user;
+    };
+    for (const Row& row : {Row{"administrator", false}, Row{"user", true}}) {
+        SCOPED_TRACE(row.name);
+        ASSERT_EQ(queue_.setString(kKey, L"Old", L"stale"), 0u);
+        std::unique_ptr<testspool::ScopedUserRights> user;
+        if (row.user)
+            user = std::make_unique<testspool::ScopedUserRights>();
+        {
+            PrinterSettings settings(name().c_str(), PRINTER_ALL_ACCESS);
+            EXPECT_EQ(settings.isDeferred(), row.user);
+            EXPECT_TRUE(settings.setStringIn(kKey, L"Kept", L"new"));
+            EXPECT_TRUE(settings.setStringIn(kKey, L"Dropped", L"briefly"));
+            EXPECT_TRUE(settings.deleteValueIn(kKey, L"Dropped"));
+            EXPECT_TRUE(settings.deleteValueIn(kKey, L"Old"));
+            EXPECT_TRUE(settings.deleteValueIn(kKey, L"NeverThere"));
+            std::wstring text = L"untouched";
+            EXPECT_FALSE(settings.getStringIn(kKey, L"Dropped", text));
+            EXPECT_TRUE(settings.getStringIn(kKey, L"Kept", text));
+            EXPECT_EQ(text, L"new");
+            EXPECT_EQ(settings.commitDeferred(), row.user);
+        }
+        HANDLE printer = nullptr;
+        ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(name().c_str()), &printer, nullptr));
+        for (const wchar_t* gone : {L"Dropped", L"Old"}) {
+            DWORD type = 0, needed = 0;
+            EXPECT_EQ(GetPrinterDataExW(printer, kKey, gone, &type, nullptr, 0, &needed), DWORD{ERROR_FILE_NOT_FOUND});
+        }
+        wchar_t kept[16] = {};
+        DWORD type = 0, needed = 0;
+        EXPECT_EQ(GetPrinterDataExW(printer, kKey, L"Kept", &type, reinterpret_cast<BYTE*>(kept), sizeof(kept) - 2,
+                                    &needed),
+                  DWORD{ERROR_SUCCESS});
+        EXPECT_STREQ(kept, L"new");
+        ClosePrinter(printer);
+    }
 }
 
 TEST_F(PrinterSettingsTest, FailedCommitKeepsTheBatchForTheNextTry)

@@ -8,14 +8,9 @@ namespace testenv {
 
 DeviceDataStandIn::DeviceDataStandIn(const std::wstring& variant)
 {
-    const std::wstring root = dir_.file(L"drivers");
-    const std::wstring folder = root + L"\\x64\\3";
-    SetEnvironmentVariableW(L"VRELM_SPOOLER_DRIVER_ROOT", root.c_str());
+    const std::wstring folder = makePrivateDriverStore(dir_);
     SetEnvironmentVariableW(L"VRELM_DEVICEDATA_CONFIG", dir_.file(L"hosts.txt").c_str());
     SetEnvironmentVariableW(L"VRELM_DEVICEDATA_LOG", dir_.file(L"calls.log").c_str());
-    CreateDirectoryW(root.c_str(), nullptr);
-    CreateDirectoryW((root + L"\\x64").c_str(), nullptr);
-    CreateDirectoryW(folder.c_str(), nullptr);
     ready_ = writeFile(dir_.file(L"hosts.txt"), "") &&
              copyFileTo(binDir() + L"\\vrelm112\\" + variant + L"\\vrelm112.dll", folder + L"\\vrelm112.dll");
 }

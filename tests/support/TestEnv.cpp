@@ -36,6 +36,17 @@ TempDir::~TempDir()
         removeTree(path_);
 }
 
+std::wstring makePrivateDriverStore(const TempDir& dir)
+{
+    const std::wstring root = dir.file(L"drivers");
+    const std::wstring folder = root + L"\\x64\\3";
+    SetEnvironmentVariableW(L"VRELM_SPOOLER_DRIVER_ROOT", root.c_str());
+    CreateDirectoryW(root.c_str(), nullptr);
+    CreateDirectoryW((root + L"\\x64").c_str(), nullptr);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
 bool removeTree(const std::wstring& path)
 {
     WIN32_FIND_DATAW data;

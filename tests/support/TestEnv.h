@@ -47,6 +47,10 @@ private:
 };
 
 bool removeTree(const std::wstring& path);
+// A driver store of this process's own below the folder: VRELM_SPOOLER_DRIVER_ROOT
+// names it for this process and its children. Returns the folder of the
+// queues' driver files ("...\\x64\\3"), created.
+std::wstring makePrivateDriverStore(const TempDir& dir);
 // A file or folder of that name exists.
 bool fileExists(const std::wstring& path);
 bool copyFileTo(const std::wstring& from, const std::wstring& to);

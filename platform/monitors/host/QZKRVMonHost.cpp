@@ -261,8 +261,15 @@ private:
             return failure(GetLastError());
         DWORD error = ERROR_SUCCESS;
         for (const Value& value : values) {
-            error = SetPrinterDataExW(printer, value.key.c_str(), value.name.c_str(), value.type,
-                                      const_cast<BYTE*>(value.data), value.size);
+            // An entry of type REG_NONE without data asks for the value's removal.
+            if (value.type == REG_NONE && value.size == 0) {
+                error = DeletePrinterDataExW(printer, value.key.c_str(), value.name.c_str());
+                if (error == ERROR_FILE_NOT_FOUND)
+                    error = ERROR_SUCCESS;
+            } else {
+                error = SetPrinterDataExW(printer, value.key.c_str(), value.name.c_str(), value.type,
+                                          const_cast<BYTE*>(value.data), value.size);
+            }
             if (error != ERROR_SUCCESS)
                 break;
         }
