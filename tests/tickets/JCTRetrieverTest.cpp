@@ -213,19 +213,46 @@ TEST_F(JCTRetrieverTest, WithoutATicketTheMediaDefaultsAreStoredAndTheRestRemove
     EXPECT_EQ(module_.calls().size(), 2u);
 }
 
+// A ticket without a media type keeps the media type defaults; its empty
+// image-adjustment list removes an older list rather than leaving it.
 TEST_F(JCTRetrieverTest, MissingFeatureKeepsTheMediaDefaults)
 {
     module_.answerQueue(name(), L"missing-feature.xml");
+    ASSERT_EQ(queue_.setString(kJCTData, L"ImageAdjustments", L"[photo(host)()]"), 0u);
     JCTRetriever retriever(name().c_str(), nullptr);
     ASSERT_TRUE(retriever.retrieveForDevice());
     EXPECT_EQ(retriever.getJCTSupport(), 0);
-    ASSERT_NE(retriever.feature(L"MediaType"), nullptr);
-    std::wstring text;
-    ASSERT_TRUE(retriever.feature(L"MediaType")->getValue(text));
-    EXPECT_EQ(text, defaultsOnly().at(L"MediaType"));
-    ASSERT_TRUE(retriever.feature(L"MediaSize")->getValue(text));
-    EXPECT_EQ(text, L"na_letter_8.5x11in");
     EXPECT_EQ(retriever.feature(L"Chromalign"), nullptr);
+    ASSERT_NE(retriever.feature(L"ImageAdjustments"), nullptr);
+    EXPECT_TRUE(retriever.feature(L"ImageAdjustments")->isValid());
+    EXPECT_TRUE(retriever.saveToPrinterData());
+    const auto stored = storedValues(name());
+    EXPECT_EQ(stored, (std::map<std::wstring, std::wstring>{{L"MediaSize", L"na_letter_8.5x11in"},
+                                                             {L"MediaType", defaultsOnly().at(L"MediaType")}}))
+        << show(stored);
+}
+
+// The device's own description copied into "XMLData": what its readers found, nothing else.
+TEST_F(JCTRetrieverTest, DeviceDescriptionIsCopied)
+{
+    EXPECT_FALSE(copyDeviceXMLFeatures(name().c_str())) << "no description named";
+    ASSERT_EQ(queue_.setString(L"", L"QZXMLFileUsed", JobTicketModuleStandIn::ticket(L"device.xml")), 0u);
+    ASSERT_TRUE(copyDeviceXMLFeatures(name().c_str()));
+    HANDLE printer = nullptr;
+    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(name().c_str()), &printer, nullptr));
+    const std::map<std::wstring, std::wstring> expected = {
+        {L"Chromalign", L"enabled"}, {L"PNGTransparency", L"host"}, {L"ImageAdjustments", L"[photo(host)()]"},
+        {L"DuplexOrientation", L"FaceUp"}, {L"JPEGPassthrough", L""}, {L"OutputBinOrientation", L""}};
+    for (const auto& [value, text] : expected) {
+        SCOPED_TRACE(testenv::narrow(value));
+        wchar_t data[64] = {};
+        DWORD type = 0, needed = 0;
+        const DWORD error = GetPrinterDataExW(printer, L"PrinterDriverData\\XMLData", value.c_str(), &type,
+                                              reinterpret_cast<BYTE*>(data), sizeof(data) - 2, &needed);
+        EXPECT_EQ(error, text.empty() ? DWORD{ERROR_FILE_NOT_FOUND} : DWORD{ERROR_SUCCESS});
+        EXPECT_EQ(std::wstring(data), text);
+    }
+    ClosePrinter(printer);
 }
 
 TEST_F(JCTRetrieverTest, StoredTicketIsKeptUnlessForced)
