@@ -1,4 +1,5 @@
 #include "core/InternetHelpers.h"
+#include "core/InternetHandle.h"
 
 #include "core/FilePaths.h"
 #include "core/ScopedHandle.h"
@@ -13,14 +14,6 @@
 #include <new>
 
 namespace {
-
-struct InternetHandleTraits {
-    using Handle = HINTERNET;
-    static Handle none() { return nullptr; }
-    static bool isValid(Handle handle) { return handle != nullptr; }
-    static bool close(Handle handle) { return InternetCloseHandle(handle) != FALSE; }
-};
-using InternetHandle = ScopedHandle<InternetHandleTraits>;
 
 constexpr wchar_t kUserAgent[] = L"QZ Lumora Printing";
 // INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY: the user's proxy
@@ -90,51 +83,6 @@ DWORD requestFlags(const wchar_t* url)
     return flags;
 }
 
-// InternetOpenUrlW for http and https, done in its three steps so that the
-// time-outs can be set on the connection: Wine ignores receive and send
-// time-outs set on the session, and a silent server would block for ever.
-// Other schemes go to InternetOpenUrlW itself. The connection handle is
-// returned through connection and must outlive the request.
-HINTERNET openUrl(HINTERNET session, const wchar_t* url, DWORD flags, DWORD timeout, InternetHandle& connection)
-{
-    URL_COMPONENTSW parts{};
-    parts.dwStructSize = sizeof(parts);
-    parts.dwHostNameLength = 1;
-    parts.dwUserNameLength = 1;
-    parts.dwPasswordLength = 1;
-    parts.dwUrlPathLength = 1;
-    parts.dwExtraInfoLength = 1;
-    if (!InternetCrackUrlW(url, 0, 0, &parts) ||
-        (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS))
-        return InternetOpenUrlW(session, url, nullptr, 0, flags, 0);
-
-    auto part = [](const wchar_t* text, DWORD length) { return text ? std::wstring(text, length) : std::wstring(); };
-    const std::wstring host = part(parts.lpszHostName, parts.dwHostNameLength);
-    const std::wstring user = part(parts.lpszUserName, parts.dwUserNameLength);
-    const std::wstring password = part(parts.lpszPassword, parts.dwPasswordLength);
-    std::wstring object = part(parts.lpszUrlPath, parts.dwUrlPathLength) +
-                          part(parts.lpszExtraInfo, parts.dwExtraInfoLength);
-    if (object.empty())
-        object = L"/";
-    if (parts.nScheme == INTERNET_SCHEME_HTTPS)
-        flags |= INTERNET_FLAG_SECURE;
-
-    connection.reset(InternetConnectW(session, host.c_str(), parts.nPort, user.empty() ? nullptr : user.c_str(),
-                                      password.empty() ? nullptr : password.c_str(), INTERNET_SERVICE_HTTP, flags, 0));
-    if (!connection.get())
-        return nullptr;
-    InternetSetOptionW(connection.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof(timeout));
-    InternetSetOptionW(connection.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
-    InternetSetOptionW(connection.get(), INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof(timeout));
-    InternetHandle request(
-        HttpOpenRequestW(connection.get(), L"GET", object.c_str(), nullptr, nullptr, nullptr, flags, 0));
-    if (!request)
-        return nullptr;
-    if (!HttpSendRequestW(request.get(), nullptr, 0, nullptr, 0))
-        return nullptr; // the close keeps the send's error
-    return request.release();
-}
-
 struct OpenUrlItem {
     HWND parent;
     wchar_t* url;
@@ -181,7 +129,7 @@ bool downloadToFile(const wchar_t* url, const wchar_t* filePath, DWORD* status, 
     InternetHandle connection(nullptr);
     InternetHandle request(nullptr);
     for (int redirects = 0;; ++redirects) {
-        request.reset(openUrl(session.get(), current.c_str(), flags, timeout, connection));
+        request.reset(openUrlWithTimeouts(session.get(), current.c_str(), flags, timeout, connection));
         if (!request.get())
             return false;
         std::wstring next;
@@ -246,6 +194,50 @@ private:
 };
 
 } // namespace
+
+// Done in three steps so that the time-outs can be set on the connection:
+// Wine ignores receive and send time-outs set on the session, and a silent
+// server would block for ever.
+HINTERNET openUrlWithTimeouts(HINTERNET session, const wchar_t* url, DWORD flags, DWORD timeout, InternetHandle& connection)
+{
+    URL_COMPONENTSW parts{};
+    parts.dwStructSize = sizeof(parts);
+    parts.dwHostNameLength = 1;
+    parts.dwUserNameLength = 1;
+    parts.dwPasswordLength = 1;
+    parts.dwUrlPathLength = 1;
+    parts.dwExtraInfoLength = 1;
+    if (!InternetCrackUrlW(url, 0, 0, &parts) ||
+        (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS))
+        return InternetOpenUrlW(session, url, nullptr, 0, flags, 0);
+
+    auto part = [](const wchar_t* text, DWORD length) { return text ? std::wstring(text, length) : std::wstring(); };
+    const std::wstring host = part(parts.lpszHostName, parts.dwHostNameLength);
+    const std::wstring user = part(parts.lpszUserName, parts.dwUserNameLength);
+    const std::wstring password = part(parts.lpszPassword, parts.dwPasswordLength);
+    std::wstring object = part(parts.lpszUrlPath, parts.dwUrlPathLength) +
+                          part(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    if (object.empty())
+        object = L"/";
+    if (parts.nScheme == INTERNET_SCHEME_HTTPS)
+        flags |= INTERNET_FLAG_SECURE;
+
+    connection.reset(InternetConnectW(session, host.c_str(), parts.nPort, user.empty() ? nullptr : user.c_str(),
+                                      password.empty() ? nullptr : password.c_str(), INTERNET_SERVICE_HTTP, flags, 0));
+    if (!connection.get())
+        return nullptr;
+    InternetSetOptionW(connection.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof(timeout));
+    InternetSetOptionW(connection.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
+    InternetSetOptionW(connection.get(), INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof(timeout));
+    InternetHandle request(
+        HttpOpenRequestW(connection.get(), L"GET", object.c_str(), nullptr, nullptr, nullptr, flags, 0));
+    if (!request)
+        return nullptr;
+    if (!HttpSendRequestW(request.get(), nullptr, 0, nullptr, 0))
+        return nullptr; // the close keeps the send's error
+    return request.release();
+}
+
 
 bool httpGetToFile(const wchar_t* url, const wchar_t* filePath, DWORD* status, DWORD timeoutMs)
 {

@@ -4,6 +4,7 @@
 // and is 500 when the server's status could not be read.
 #pragma once
 
+#include "core/InternetHandle.h"
 #include "core/Win32.h"
 
 #include <string>
@@ -19,6 +20,13 @@ bool httpGetToFile(const wchar_t* url, const wchar_t* filePath, DWORD* status, D
 // to out; nothing is appended on failure. Bodies over 64 MB fail. The temporary file used on the
 // way is removed in every case.
 bool httpGetToString(const wchar_t* url, std::string& out, DWORD* status, DWORD timeoutMs);
+
+// InternetOpenUrlW through the session, for http and https with the three
+// time-outs (milliseconds) on the request's own connection; other schemes
+// without. The connection handle comes back through connection and must
+// outlive the request. Null on failure.
+HINTERNET openUrlWithTimeouts(HINTERNET session, const wchar_t* url, DWORD flags, DWORD timeout,
+                              InternetHandle& connection);
 
 // Opens url with the shell ("open") on a detached thread and returns at
 // once. The thread holds a reference on this module until it has ended, so

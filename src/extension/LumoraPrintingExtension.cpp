@@ -15,6 +15,7 @@
 #include "shared/SpoolerNames.h"
 #include "destination/TargetHistoryList.h"
 #include "extension/KRVProperties.h"
+#include "extension/LumoraDiscoveryHost.h"
 #include "extension/ManagedPrintPolicy.h"
 #include "extension/ModuleEntry.h"
 #include "shared/SpoolerQueries.h"
@@ -76,6 +77,7 @@ LumoraPrintingExtension* LumoraPrintingExtension::instance()
     MPrint::setPolicyBoolSource(&managedPolicyBool);
     // Published before init, as the prompt thread reaches it through instance().
     g_extension = extension;
+    LumoraDiscoveryHost::install();
     try {
         extension->init();
     } catch (...) {
@@ -94,8 +96,10 @@ LumoraPrintingExtension::LumoraPrintingExtension() = default;
 
 LumoraPrintingExtension::~LumoraPrintingExtension()
 {
-    if (g_extension == this)
+    if (g_extension == this) {
         g_extension = nullptr;
+        LumoraDiscoveryHost::uninstall();
+    }
     destinationContext_.reset();
     if (discoveryManager_) {
         discoveryManager_->Stop();

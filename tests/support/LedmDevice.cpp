@@ -1,29 +1,9 @@
 #include "support/LedmDevice.h"
 
+#include "support/LoopbackAddress.h"
 #include "support/TestEnv.h"
 
-#include <random>
-
 namespace testenv {
-
-namespace {
-
-constexpr int kBindTries = 64;
-
-// 127.x.y.z with x, y, z in 1..254, never 127.0.0.1; differs per process.
-unsigned long randomLoopback(std::mt19937& random)
-{
-    std::uniform_int_distribution<unsigned long> part(1, 254);
-    return (127ul << 24) | (part(random) << 16) | (part(random) << 8) | part(random);
-}
-
-std::mt19937 seededRandom()
-{
-    return std::mt19937(static_cast<unsigned>(GetCurrentProcessId() * 2654435761u ^ GetTickCount() ^
-                                              static_cast<unsigned>(reinterpret_cast<uintptr_t>(&kBindTries))));
-}
-
-} // namespace
 
 std::wstring LedmDevice::modelsDir() { return binDir() + L"\\devices"; }
 
@@ -32,7 +12,7 @@ LedmDevice::LedmDevice(const std::wstring& model, int revision) : revision_(revi
     const bool fullPath = model.find_first_of(L"\\/:") != std::wstring::npos;
     modelDir_ = fullPath ? model : modelsDir() + L"\\" + model;
     std::mt19937 random = seededRandom();
-    for (int attempt = 0; attempt < kBindTries; ++attempt) {
+    for (int attempt = 0; attempt < kLoopbackBindTries; ++attempt) {
         auto server = std::make_unique<HttpTestServer>(kPort, randomLoopback(random));
         if (server->started()) {
             server_ = std::move(server);
@@ -102,7 +82,7 @@ std::wstring LedmDevice::unusedHost()
     if (WSAStartup(MAKEWORD(2, 2), &data) != 0)
         return {};
     std::wstring host;
-    for (int attempt = 0; attempt < kBindTries && host.empty(); ++attempt) {
+    for (int attempt = 0; attempt < kLoopbackBindTries && host.empty(); ++attempt) {
         const unsigned long address = randomLoopback(random);
         SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
         if (s == INVALID_SOCKET)

@@ -1,0 +1,47 @@
+// An emulated network device's raw print ports: TCP listeners on the given
+// ports (9100, 9101, 9102...) of one loopback address chosen at random per
+// process (another is tried when a port is taken). Each connection is
+// accepted, counted per port and closed.
+#pragma once
+
+#include "core/Win32.h"
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace testenv {
+
+class RawPortDevice {
+public:
+    explicit RawPortDevice(const std::vector<unsigned short>& ports);
+    ~RawPortDevice();
+    RawPortDevice(const RawPortDevice&) = delete;
+    RawPortDevice& operator=(const RawPortDevice&) = delete;
+
+    bool started() const { return !listeners_.empty(); }
+    // Dotted ("127.23.4.5").
+    std::wstring host() const;
+    // Connections accepted on a port so far.
+    size_t count(unsigned short port) const;
+    // Waits (at most timeoutMs) until the port has seen at least n connections.
+    bool waitFor(unsigned short port, size_t n, DWORD timeoutMs) const;
+
+private:
+    bool listen(unsigned long address, const std::vector<unsigned short>& ports);
+    void acceptLoop();
+    void closeAll();
+
+    bool winsock_ = false;
+    unsigned long address_ = 0;
+    std::vector<std::pair<SOCKET, unsigned short>> listeners_;
+    std::atomic<bool> stopping_{false};
+    std::thread thread_;
+    mutable std::mutex lock_; // guards counts_
+    std::map<unsigned short, size_t> counts_;
+};
+
+} // namespace testenv
