@@ -1,0 +1,57 @@
+#include "VagantUIExtension/ComponentRegistrationTable.h"
+
+#include "discovery/DiscoveryClassIds.h"
+#include "discovery/IPXSPXAddressDiscovery.h"
+#include "discovery/JobDeliveryAddressDiscovery.h"
+#include "discovery/PreconfiguredDiscovery.h"
+#include "discovery/TCPIPAddressDiscovery.h"
+
+#include <iterator>
+#include <new>
+
+extern "C" const int linkComponentRegistrations = 1;
+
+namespace componenttable {
+
+namespace {
+
+template <typename Component>
+uint32_t create(const GUID&, MPrint::ComponentIntf** out)
+{
+    if (!out)
+        return 3;
+    *out = new (std::nothrow) Component;
+    return 0;
+}
+
+constexpr ComponentDescriptor row(const GUID& classId, uint32_t category, ComponentCreator creator, uint8_t flag2 = 0,
+                                  uint32_t nameId = 0, uint32_t descriptionId = 0)
+{
+    return ComponentDescriptor{classId, category, creator, 1, flag2, 0, nullptr, 0, 0, nameId, descriptionId, 0};
+}
+
+const ComponentDescriptor table[] = {
+    row(discoveryids::kJobDelivery, kDiscoveryServiceComponent, create<MPrint::JobDeliveryAddressDiscovery>),
+    row(discoveryids::kTcpIp, kDiscoveryServiceComponent, create<MPrint::TCPIPAddressDiscovery>, 0, 35, 109),
+    row(discoveryids::kPreconfigured, kDiscoveryServiceComponent, create<MPrint::PreconfiguredDiscovery>),
+    row(discoveryids::kIpxSpx, kDiscoveryServiceComponent, create<MPrint::IPXSPXAddressDiscovery>),
+};
+
+// Constructed in the table's order at load, destroyed in reverse at unload.
+ComponentRegistration registrations[] = {
+    ComponentRegistration(table[0]),
+    ComponentRegistration(table[1]),
+    ComponentRegistration(table[2]),
+    ComponentRegistration(table[3]),
+};
+static_assert(std::size(registrations) == std::size(table));
+
+} // namespace
+
+const ComponentDescriptor* descriptors(size_t& count)
+{
+    count = std::size(table);
+    return table;
+}
+
+} // namespace componenttable

@@ -1,0 +1,94 @@
+// The module's registration table: every record creates its component of
+// the right kind, a wrong category and the unregistered USB key id are
+// refused, and the discovery services manager makes one service for every
+// discovery component the table registers.
+#include "VagantUIExtension/ComponentRegistrationTable.h"
+
+#include "VagantUIExtension/DiscoveryServicesManager.h"
+#include "core/ComponentIntf.h"
+#include "discovery/DiscoveryClassIds.h"
+#include "discovery/DiscoveryServiceIntf.h"
+#include "extension/ManagedPrintPolicy.h"
+#include "support/PrivateCurrentUser.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <set>
+
+namespace {
+
+bool registered(const GUID& classId)
+{
+    ComponentEntryList entries;
+    ComponentRegistry::enumerateComponents(entries, kAnyComponent);
+    for (const ComponentEntry* entry : entries) {
+        if (IsEqualGUID(entry->descriptor.classId, classId))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+TEST(ComponentRegistrationTableTest, EveryRecordCreatesItsComponent)
+{
+    ASSERT_EQ(linkComponentRegistrations, 1);
+    size_t count = 0;
+    const ComponentDescriptor* table = componenttable::descriptors(count);
+    ASSERT_GT(count, 0u);
+    std::set<uint32_t> categories;
+    for (size_t i = 0; i < count; ++i) {
+        const ComponentDescriptor& row = table[i];
+        SCOPED_TRACE(i);
+        EXPECT_TRUE(registered(row.classId)) << "registered at load";
+        EXPECT_TRUE(ComponentRegistry::isEnabled(row.classId));
+        MPrint::ComponentIntf* made = nullptr;
+        ASSERT_EQ(ComponentRegistry::createComponent(row.classId, &made, row.category), 0u);
+        std::unique_ptr<MPrint::ComponentIntf> component(made);
+        ASSERT_NE(component, nullptr);
+        EXPECT_TRUE(component->IsEnabled());
+        const bool isService = dynamic_cast<MPrint::DiscoveryServiceIntf*>(component.get()) != nullptr;
+        EXPECT_EQ(isService, row.category == kDiscoveryServiceComponent);
+        categories.insert(row.category);
+
+        const uint32_t other = row.category == kDiscoveryServiceComponent ? kDeviceConfiguratorComponent
+                                                                         : kDiscoveryServiceComponent;
+        MPrint::ComponentIntf* wrong = nullptr;
+        EXPECT_EQ(ComponentRegistry::createComponent(row.classId, &wrong, other), 6u);
+        delete wrong;
+    }
+    EXPECT_FALSE(registered(discoveryids::kUsbPrintKey));
+    MPrint::ComponentIntf* usb = nullptr;
+    EXPECT_EQ(ComponentRegistry::createComponent(discoveryids::kUsbPrintKey, &usb, kAnyComponent), 3u);
+    EXPECT_EQ(usb, nullptr);
+}
+
+TEST(ComponentRegistrationTableTest, ManagerMakesEveryRegisteredService)
+{
+    testenv::PrivateCurrentUser user;
+    DiscoveryServicesManager* manager = DiscoveryServicesManager::GetInstance();
+    manager->Initialize();
+    size_t count = 0;
+    const ComponentDescriptor* table = componenttable::descriptors(count);
+    size_t services = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (table[i].category != kDiscoveryServiceComponent)
+            continue;
+        ++services;
+        SCOPED_TRACE(i);
+        MPrint::DiscoveryServiceIntf* service = manager->GetService(table[i].classId);
+        ASSERT_NE(service, nullptr);
+        EXPECT_TRUE(service->IsEnabled());
+    }
+    EXPECT_EQ(manager->Start(), 0u);
+    for (size_t i = 0; i < count; ++i) {
+        if (table[i].category == kDiscoveryServiceComponent) {
+            EXPECT_EQ(manager->GetService(table[i].classId)->IsRunning(), 1u) << i;
+        }
+    }
+    EXPECT_GE(std::distance(manager->begin(), manager->end()), static_cast<std::ptrdiff_t>(services));
+    delete manager;
+    if (MPrint::ManagedPrintPolicy::hasInstance())
+        delete MPrint::ManagedPrintPolicy::instance();
+}
