@@ -1,10 +1,14 @@
 #include "VagantUIExtension/ComponentRegistrationTable.h"
 
+#include "discovery/AutoCreatedPortDiscovery.h"
 #include "discovery/DiscoveryClassIds.h"
 #include "discovery/IPXSPXAddressDiscovery.h"
 #include "discovery/JobDeliveryAddressDiscovery.h"
+#include "discovery/LocalPortDiscovery.h"
 #include "discovery/PreconfiguredDiscovery.h"
 #include "discovery/TCPIPAddressDiscovery.h"
+#include "discovery/UNCPathDiscovery.h"
+#include "discovery/USBPrintKeyDiscovery.h"
 
 #include <iterator>
 #include <new>
@@ -32,21 +36,28 @@ constexpr ComponentDescriptor row(const GUID& classId, uint32_t category, Compon
 
 const ComponentDescriptor table[] = {
     row(discoveryids::kJobDelivery, kDiscoveryServiceComponent, create<MPrint::JobDeliveryAddressDiscovery>),
+    row(discoveryids::kNetworkShares, kDiscoveryServiceComponent, create<MPrint::UNCPathDiscovery>, 1, 32, 106),
     row(discoveryids::kTcpIp, kDiscoveryServiceComponent, create<MPrint::TCPIPAddressDiscovery>, 0, 35, 109),
     row(discoveryids::kPreconfigured, kDiscoveryServiceComponent, create<MPrint::PreconfiguredDiscovery>),
+    row(discoveryids::kLocalPorts, kDiscoveryServiceComponent, create<MPrint::LocalPortDiscovery>, 1, 34, 108),
     row(discoveryids::kIpxSpx, kDiscoveryServiceComponent, create<MPrint::IPXSPXAddressDiscovery>),
+    row(discoveryids::kAutoCreatedPorts, kDiscoveryServiceComponent, create<MPrint::AutoCreatedPortDiscovery>),
 };
 
 // Constructed in the table's order at load, destroyed in reverse at unload.
 ComponentRegistration registrations[] = {
-    ComponentRegistration(table[0]),
-    ComponentRegistration(table[1]),
-    ComponentRegistration(table[2]),
-    ComponentRegistration(table[3]),
+    ComponentRegistration(table[0]), ComponentRegistration(table[1]), ComponentRegistration(table[2]),
+    ComponentRegistration(table[3]), ComponentRegistration(table[4]), ComponentRegistration(table[5]),
+    ComponentRegistration(table[6]),
 };
 static_assert(std::size(registrations) == std::size(table));
 
 } // namespace
+
+uint32_t createUsbPrintKeyDiscovery(const GUID& classId, MPrint::ComponentIntf** out)
+{
+    return create<MPrint::USBPrintKeyDiscovery>(classId, out);
+}
 
 const ComponentDescriptor* descriptors(size_t& count)
 {

@@ -15,6 +15,9 @@ namespace componenttable {
 // The table's records, in the order they are registered.
 const ComponentDescriptor* descriptors(size_t& count);
 
+// Creates a USB print key service: the one creator no registration names.
+uint32_t createUsbPrintKeyDiscovery(const GUID& classId, MPrint::ComponentIntf** out);
+
 } // namespace componenttable
 
 extern "C" const int linkComponentRegistrations;

@@ -62,6 +62,9 @@ TEST(ComponentRegistrationTableTest, EveryRecordCreatesItsComponent)
     MPrint::ComponentIntf* usb = nullptr;
     EXPECT_EQ(ComponentRegistry::createComponent(discoveryids::kUsbPrintKey, &usb, kAnyComponent), 3u);
     EXPECT_EQ(usb, nullptr);
+    ASSERT_EQ(componenttable::createUsbPrintKeyDiscovery(discoveryids::kUsbPrintKey, &usb), 0u);
+    std::unique_ptr<MPrint::ComponentIntf> made(usb);
+    EXPECT_NE(dynamic_cast<MPrint::DiscoveryServiceIntf*>(made.get()), nullptr) << "its creator exists";
 }
 
 TEST(ComponentRegistrationTableTest, ManagerMakesEveryRegisteredService)

@@ -1,11 +1,13 @@
 // The small discovery services: job-delivery addresses (the marker's place,
 // what the device check adds and when it adds nothing), the preconfigured
 // service's search codes and the auto-created client ports.
+#include "discovery/AutoCreatedPortDiscovery.h"
 #include "discovery/JobDeliveryAddressDiscovery.h"
 #include "discovery/PreconfiguredDiscovery.h"
 
 #include "destination/PrintPathAttr.h"
 #include "discovery/DiscoveryClassIds.h"
+#include "support/ScopedCurrentJob.h"
 #include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +16,7 @@
 #include <string>
 
 using MPrint::PrintPath;
+
 
 TEST(JobDeliveryAddressDiscoveryTest, ResolvesOnlyMarkedAddresses)
 {
@@ -103,4 +106,55 @@ TEST(PreconfiguredDiscoveryTest, SearchReportsWhetherItMayRun)
     EXPECT_EQ(service.Search(nullptr, nullptr, list, 2), 0u);
     EXPECT_FALSE(service.IsCancelled());
     EXPECT_TRUE(list.empty());
+}
+
+TEST(AutoCreatedPortDiscoveryTest, ClientPortsResolveToTheCurrentQueue)
+{
+    MPrint::AutoCreatedPortDiscovery service;
+    EXPECT_EQ(service.GetSearchCapabilities(), 20u);
+    PrintPathList list;
+    EXPECT_EQ(service.Search(nullptr, nullptr, list, 8), 9u);
+    struct Row {
+        const wchar_t* address;
+        bool autoCreated;
+        int type; // after the call, from 99
+    } rows[] = {
+        {L"TS001", true, 8},
+        {L"client:3:HP LaserJet", true, 7},
+        {L"IP_10.0.0.5", false, 1},
+        {L"", false, 99}, // nothing classified: the type is kept
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testenv::narrow(row.address));
+        int type = 99;
+        EXPECT_EQ(service.IsAutoCreatedPort(row.address, type), row.autoCreated);
+        EXPECT_EQ(type, row.type);
+    }
+
+    EXPECT_EQ(service.Resolve(nullptr, L"TS001", L"n", L"d", list), 3u) << "no current job";
+    {
+        testenv::ScopedCurrentJob job(L"Front Desk");
+        EXPECT_EQ(service.Resolve(nullptr, L"IP_10.0.0.5", L"n", L"d", list), 3u);
+        ASSERT_EQ(service.Resolve(nullptr, L"TS001", L"n", L"d", list), 0u);
+    }
+    ASSERT_EQ(list.size(), 1u);
+    const PrintPath& path = *list.front().get();
+    wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+    ASSERT_TRUE(GetComputerNameW(computer, &length));
+    const std::wstring queue = L"\\\\" + std::wstring(computer, length) + L"\\Front Desk";
+    EXPECT_EQ(path.getStringAttribute(PrintPathAttr::Address), queue) << "the local queue, not the typed port";
+    EXPECT_EQ(path.getStringAttribute(PrintPathAttr::UNCPath), queue);
+    EXPECT_EQ(path.getNumericAttribute(PrintPathAttr::AutoCreateType), 8u);
+    GUID id{};
+    ASSERT_TRUE(path.getDiscoveryId(id));
+    EXPECT_TRUE(IsEqualGUID(id, discoveryids::kAutoCreatedPorts));
+    ASSERT_NE(path.configuratorsBegin(), path.configuratorsEnd());
+    EXPECT_TRUE(IsEqualGUID(*path.configuratorsBegin(), discoveryids::kUncConfigurator)) << "the share's ids stay";
+
+    EXPECT_EQ(service.ValidateDevice(nullptr, nullptr), 3u);
+    EXPECT_EQ(service.ValidateDevice(nullptr, list.front().get()), 0u);
+    PrintPath other;
+    other.setNumericAttribute(PrintPathAttr::AutoCreateType, 1, true);
+    EXPECT_EQ(service.ValidateDevice(nullptr, &other), 3u);
 }
