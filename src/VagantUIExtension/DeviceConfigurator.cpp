@@ -71,24 +71,6 @@ bool deviceIdCommandSetMentionsColourInk(const std::string& deviceId, bool needs
 
 DeviceConfigurator::~DeviceConfigurator() = default;
 
-uint32_t DeviceConfigurator::Initialize(const ResourceLoader& loader, void* context)
-{
-    loader_ = loader;
-    context_ = context;
-    return 0;
-}
-
-bool DeviceConfigurator::IsEnabled()
-{
-    return enabled_;
-}
-
-uint32_t DeviceConfigurator::SetEnabled(bool enabled)
-{
-    enabled_ = enabled;
-    return 0;
-}
-
 uint32_t DeviceConfigurator::Execute(void*)
 {
     return 0;

@@ -11,8 +11,7 @@
 #pragma once
 
 #include "bidi/BidiPrinterConnectionIntf.h"
-#include "core/ComponentIntf.h"
-#include "core/ResourceLoader.h"
+#include "VagantUIExtension/ConfigurationComponent.h"
 #include "destination/PrintPath.h"
 
 #include <string>
@@ -43,14 +42,11 @@ inline constexpr char kDeviceIdOID[] = "1.3.6.1.4.1.11.2.3.9.1.1.7.0";
 // unless needsEnd) names an inkjet language: "DW-PCL", "DYN" or "PLINTHE".
 bool deviceIdCommandSetMentionsColourInk(const std::string& deviceId, bool needsEnd);
 
-class DeviceConfigurator : public ComponentIntf {
+class DeviceConfigurator : public ConfigurationComponent {
 public:
     DeviceConfigurator() = default;
     ~DeviceConfigurator() override;
 
-    uint32_t Initialize(const ResourceLoader& loader, void* context) override;
-    bool IsEnabled() override;
-    uint32_t SetEnabled(bool enabled) override;
     uint32_t Execute(void* argument) override;
 
     // Lower-cases model in place.
@@ -84,9 +80,6 @@ public:
     }
 
 private:
-    bool enabled_ = true;
-    ResourceLoader loader_;
-    void* context_ = nullptr;
     std::string deviceId_;
 };
 
