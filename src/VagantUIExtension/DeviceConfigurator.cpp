@@ -1,9 +1,10 @@
 #include "VagantUIExtension/DeviceConfigurator.h"
 
-#include "VagantUIExtension/DeviceConfigurationHost.h"
 #include "core/StringConversion.h"
 #include "destination/PrintPathAttr.h"
+#include "discovery/PrintPathText.h"
 #include "shared/DeviceRenderTypeHandler.h"
+#include "shared/PrinterPort.h"
 
 #include <algorithm>
 #include <cctype>
@@ -69,6 +70,23 @@ bool deviceIdCommandSetMentionsColourInk(const std::string& deviceId, bool needs
     return containsAny(field, {"DW-PCL", "DYN", "PLINTHE"});
 }
 
+bool getDeviceConfigAddress(const PrintPath* path, std::wstring& address, DWORD& kind, DWORD& port)
+{
+    if (!path)
+        return false;
+    const std::wstring& text = path->getStringAttribute(PrintPathAttr::DeviceConfigAddress);
+    std::wstring host;
+    int number = 0;
+    int type = 0;
+    if (!PrinterPort::splitAddressAndPort(text, host, number, type))
+        return false;
+    address = host;
+    kind = type == kPortIP ? BidiAddressIp : BidiAddressHostName;
+    if (text.find(L':') != std::wstring::npos)
+        port = static_cast<DWORD>(number);
+    return true;
+}
+
 DeviceConfigurator::~DeviceConfigurator() = default;
 
 uint32_t DeviceConfigurator::Execute(void*)
@@ -108,7 +126,7 @@ uint32_t DeviceConfigurator::Configure(BidiPrinterConnectionIntf* connection, Pr
         Device device;
         device.setModelName(model);
         path->setNumericAttribute(PrintPathAttr::DV_ModelName, 1, true);
-        DeviceConfigurationHost::current().setPrinterInfoTextFromModel(*path, model, address);
+        setPrinterInfoText(*path, resourceLoader(), widen(model), address);
         if (QueryInterpreters(connection, device)) {
             path->setDevice(device, true);
             path->setDeviceConfigured(true);
@@ -351,8 +369,7 @@ void DeviceConfigurator::GuessPDLFromModelName(std::string& model, PrintPath* pa
     }
     Device device;
     device.setModelName(model);
-    DeviceConfigurationHost::current().setPrinterInfoTextFromModel(
-        *path, model, path->getStringAttribute(PrintPathAttr::Address));
+    setPrinterInfoText(*path, resourceLoader(), widen(model), path->getStringAttribute(PrintPathAttr::Address));
 
     model = lowered(model);
     if (containsAny(model, {"pcl6", "pcl 6"}))

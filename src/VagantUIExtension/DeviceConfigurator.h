@@ -42,6 +42,12 @@ inline constexpr char kDeviceIdOID[] = "1.3.6.1.4.1.11.2.3.9.1.1.7.0";
 // unless needsEnd) names an inkjet language: "DW-PCL", "DYN" or "PLINTHE".
 bool deviceIdCommandSetMentionsColourInk(const std::string& deviceId, bool needsEnd);
 
+// The path's "DeviceConfigAddress" (a separately configured device) split
+// at its colon: kind 2 for a numeric address, 4 for a host name; port keeps
+// its value when the text names none. False, with the outputs untouched,
+// for a null path or no such address.
+bool getDeviceConfigAddress(const PrintPath* path, std::wstring& address, DWORD& kind, DWORD& port);
+
 class DeviceConfigurator : public ConfigurationComponent {
 public:
     DeviceConfigurator() = default;

@@ -1,10 +1,10 @@
 // Device answers (a scripted connection) turned into a configured print
 // path: model, languages in family order, colour, speed, the change-counter
 // gate, and the device id's fields.
-#include "VagantUIExtension/DeviceConfigurationHost.h"
 #include "VagantUIExtension/DeviceConfigurator.h"
 #include "destination/PrintPathAttr.h"
 #include "support/ScriptedBidiConnection.h"
+#include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -20,17 +20,12 @@ constexpr char kSpeed[] = "1.3.6.1.2.1.43.13.4.1.4.1.1";
 constexpr char kDeviceId[] = "1.3.6.1.4.1.11.2.3.9.1.1.7.0";
 constexpr char kVendorModel[] = "1.3.6.1.4.1.1602.1.13.1.1.5.1";
 
-// Records the display texts the configurator asks for.
-class RecordingHost : public MPrint::DeviceConfigurationHost {
-public:
-    RecordingHost() { set(this); }
-    ~RecordingHost() override { set(nullptr); }
-    void setPrinterInfoTextFromModel(PrintPath&, const std::string& model, const std::wstring& address) override
-    {
-        infos.push_back(model + "@" + std::string(address.begin(), address.end()));
-    }
-    std::vector<std::string> infos;
-};
+// The module's texts, for the "PrinterInfo" lines ("Model: %1", "Address: %1").
+const MPrint::ResourceLoader& texts()
+{
+    static const MPrint::ResourceLoader loader(testenv::binDir() + L"\\vrelm102.DLL");
+    return loader;
+}
 
 // Row n of the interpreter table: family, description, level.
 void interpreter(ScriptedBidiConnection& device, int row, LONG family, const std::string& name,
@@ -76,7 +71,7 @@ TEST(DeviceConfigurator, DeviceAnswersMakeTheConfiguredPath)
         bool configured;
         DWORD color;
         DWORD speed;
-        const char* info;       // PrinterInfo asked for, "" none
+        const wchar_t* info;    // "PrinterInfo", "" none
     };
     const Row rows[] = {
         {"laser with an interpreter table, two colorants, 250 pages per hour",
@@ -88,45 +83,45 @@ TEST(DeviceConfigurator, DeviceAnswersMakeTheConfiguredPath)
              colorants(d, 2);
          },
          0, "QZ Ardelle 4020", "3:PCL/Version 5.00E,6:POSTSCRIPT/Version 3010,47:PCLXL/Version 2.0", true, 1, 4,
-         "QZ Ardelle 4020@10.1.2.3"},
+         L"Model: QZ Ardelle 4020\nAddress: 10.1.2.3"},
         {"model only: the language guessed from it, one colorant is mono, 45 ppm",
          [](ScriptedBidiConnection& d) {
              d.text(kModel, "QZ Ardelle 4020").integer(kSpeed, 45);
              colorants(d, 1);
          },
          0, "QZ Ardelle 4020", "3:PCL5/version 5.0", true, 0, 45,
-         "QZ Ardelle 4020@10.1.2.3|QZ Ardelle 4020@"},
+         L"Model: QZ Ardelle 4020\nAddress: 10.1.2.3"},
         {"no model OID: model and languages from the device id; DYN means colour",
          [](ScriptedBidiConnection& d) { d.text(kDeviceId, "MFG:Acme;MDL:Jet 9;CMD:DYN,PCL,PJL,PCLXL;"); }, 0,
          "Acme Jet 9", "47:PCL6/version 2.0,7:PCL3/version 1.0,5:PJL/version 1.0", true, 1, 0,
-         "Acme Jet 9@10.1.2.3"},
+         L"Model: Acme Jet 9\nAddress: 10.1.2.3"},
         {"an inkjet model with a table also gets PCL3 from its device id",
          [](ScriptedBidiConnection& d) {
              d.text(kModel, "QZ Plinthe 100").text(kDeviceId, "MDL:Plinthe 100;CMD:DW-PCL,DYN;");
              interpreter(d, 1, 5, "PJL", "Version 1.0");
          },
-         0, "QZ Plinthe 100", "5:PJL/Version 1.0,7:PCL3/version 1.0", true, 1, 0, "QZ Plinthe 100@10.1.2.3"},
+         0, "QZ Plinthe 100", "5:PJL/Version 1.0,7:PCL3/version 1.0", true, 1, 0, L"Model: QZ Plinthe 100\nAddress: 10.1.2.3"},
         {"one vendor's devices name their model elsewhere",
          [](ScriptedBidiConnection& d) {
              d.text(kModel, "Canon iR").text(kVendorModel, "iR-ADV 4525 PostScript");
          },
          0, "iR-ADV 4525 PostScript", "6:PostScript/version 3.0", true, 0, 0,
-         "iR-ADV 4525 PostScript@10.1.2.3|iR-ADV 4525 PostScript@"},
+         L"Model: iR-ADV 4525 PostScript\nAddress: 10.1.2.3"},
         {"a model that says nothing about its language: 0, device left alone",
          [](ScriptedBidiConnection& d) { d.text(kModel, "Mystery Box"); }, 0, "", "", false, 0, 0,
-         "Mystery Box@10.1.2.3|Mystery Box@"},
+         L"Model: Mystery Box\nAddress: 10.1.2.3"},
         {"nothing answered: 2, colour and speed still written",
-         [](ScriptedBidiConnection&) {}, 2, "", "", false, 0, 0, ""},
+         [](ScriptedBidiConnection&) {}, 2, "", "", false, 0, 0, L""},
         {"a model answered as a number is no model", [](ScriptedBidiConnection& d) { d.integer(kModel, 7); }, 2, "",
-         "", false, 0, 0, ""},
+         "", false, 0, 0, L""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        RecordingHost host;
         ScriptedBidiConnection device;
         row.script(device);
         PrintPath path;
         DeviceConfigurator configurator;
+        configurator.Initialize(texts(), nullptr);
         EXPECT_EQ(configurator.Configure(&device, &path, L"10.1.2.3"), row.result);
         EXPECT_EQ(path.getDevice().getModelName(), row.model);
         EXPECT_EQ(pdls(path.getDevice()), row.pdls);
@@ -138,11 +133,8 @@ TEST(DeviceConfigurator, DeviceAnswersMakeTheConfiguredPath)
         EXPECT_TRUE(persisted(path, PrintPathAttr::LumoPagesPerMinute));
         EXPECT_EQ(path.getNumericAttribute(PrintPathAttr::ConfigChanged), 1u);
         EXPECT_FALSE(persisted(path, PrintPathAttr::ConfigChanged));
-        std::string infos;
-        for (const std::string& info : host.infos)
-            infos += (infos.empty() ? "" : "|") + info;
-        EXPECT_EQ(infos, row.info);
-        const bool modelRead = !host.infos.empty();
+        EXPECT_EQ(path.getStringAttribute(PrintPathAttr::PrinterInfo), row.info);
+        const bool modelRead = *row.info != 0;
         EXPECT_EQ(path.getNumericAttribute(PrintPathAttr::DV_ModelName), modelRead ? 1u : 0xFFFFFFFFu);
     }
 }
@@ -174,7 +166,6 @@ TEST(DeviceConfigurator, InterpreterWalkStopsAtTenRowsOrTheTableEnd)
 
 TEST(DeviceConfigurator, ChangeCounterGate)
 {
-    RecordingHost host;
     ScriptedBidiConnection device;
     device.text(kModel, "QZ Ardelle 4020").integer(kCounter, 17);
     interpreter(device, 1, 3, "PCL", "Version 5.0");
