@@ -6,7 +6,9 @@
 #include "core/ComponentRegistry.h"
 #include "core/RegistryKey.h"
 #include "core/SettingsKeys.h"
+#include "destination/PrintPathAttr.h"
 #include "discovery/DiscoveryServiceIntf.h"
+#include "discovery/PrintPathText.h"
 #include "discovery/QZMPLDiscovery.h"
 #include "extension/ManagedPrintPolicy.h"
 #include "support/FakeDiscoveryService.h"
@@ -351,4 +353,19 @@ TEST_F(ManagedListRegistration, OneServicePerKnownList)
     ASSERT_EQ(manager->Initialize(), 0u);
     EXPECT_EQ(manager->getListNames().size(), 3u) << "registered again, with new class ids";
     EXPECT_EQ(manager->getListNames().count(ids[0]), 0u);
+}
+
+TEST_F(ManagedListRegistration, PolicyDecidesWhetherPathsShowDeviceAddresses)
+{
+    ASSERT_EQ(manager->Initialize(), 0u);
+    const MPrint::ResourceLoader loader(testenv::binDir() + L"\\vrelm102.DLL");
+    auto info = [&] {
+        MPrint::PrintPath path;
+        MPrint::setPrinterInfoText(path, loader, L"QZ Laser 5", L"10.0.0.5");
+        return path.getStringAttribute(PrintPathAttr::PrinterInfo);
+    };
+    EXPECT_EQ(info(), L"Model: QZ Laser 5") << "a policy without ShowDeviceAddress hides addresses";
+    RegistryKey(HKEY_CURRENT_USER, settingskeys::kGroupPolicy, RegistryKey::kAllAccess).setDword(L"ShowDeviceAddress", 1);
+    MPrint::ManagedPrintPolicy::instance()->reset();
+    EXPECT_EQ(info(), L"Model: QZ Laser 5\nAddress: 10.0.0.5");
 }

@@ -1,7 +1,9 @@
 // USB print keys: capabilities by the user setting, Resolve by prefix, the
 // write test on the build's removable drive R: (tools/with-wine.sh) with the
 // drive named the way Search names it, and the folder browse played under
-// Xvfb: picking R:\ announces a path that validates; cancel gives 5.
+// Xvfb: picking R:\ announces a path that validates; cancel gives 5. The
+// callback's drive check runs on a made-up dialog, since Wine enables OK
+// again after it.
 #include "discovery/USBPrintKeyDiscovery.h"
 
 #include "core/RegistryKey.h"
@@ -154,4 +156,33 @@ TEST_F(USBPrintKeyDiscoveryTest, BrowsePicksAFolderOfTheRemovableDrive)
     EXPECT_EQ(service_.Search(window.handle(), nullptr, list, 8), 5u);
     EXPECT_EQ(window.results().size(), 1u);
     EXPECT_EQ(driver.watchdogHits(), 0);
+}
+
+TEST_F(USBPrintKeyDiscoveryTest, BrowseCallbackAllowsRemovableDrivesOnly)
+{
+    HWND dialog = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 400, 100, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(dialog, nullptr);
+    HWND ok = CreateWindowExW(0, L"BUTTON", L"", WS_CHILD, 10, 10, 50, 20, dialog,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDOK)), nullptr, nullptr);
+    const LPARAM data = reinterpret_cast<LPARAM>(&service_);
+    EXPECT_EQ(USBPrintKeyDiscovery::usbBrowseCallback(dialog, BFFM_INITIALIZED, 0, data), 0);
+    EXPECT_EQ(testenv::DialogDriver::title(dialog), L"QZ Print USB");
+    struct Row {
+        const wchar_t* folder;
+        bool enabled;
+    } rows[] = {{L"R:\\", true}, {L"C:\\", false}, {L"C:\\windows", false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testenv::narrow(row.folder));
+        PIDLIST_ABSOLUTE item = ILCreateFromPathW(row.folder);
+        ASSERT_NE(item, nullptr);
+        EnableWindow(ok, !row.enabled);
+        EXPECT_EQ(USBPrintKeyDiscovery::usbBrowseCallback(dialog, BFFM_SELCHANGED, reinterpret_cast<LPARAM>(item), data),
+                  0);
+        EXPECT_EQ(IsWindowEnabled(ok) != FALSE, row.enabled);
+        ILFree(item);
+    }
+    EXPECT_EQ(USBPrintKeyDiscovery::usbBrowseCallback(dialog, BFFM_SELCHANGED, 0, data), 0);
+    EXPECT_FALSE(IsWindowEnabled(ok)) << "no item, no pick";
+    RemovePropW(dialog, USBPrintKeyDiscovery::kHiddenProperty);
+    DestroyWindow(dialog);
 }
