@@ -8,7 +8,7 @@
 #include "FuzzTarget.h"
 #include "InputParts.h"
 
-#include "core/PipeServer.h"
+#include "monitorbase/PipeServer.h"
 #include "destination/MonitorChannel.h"
 #include "destination/PrinterDataValues.h"
 

@@ -3,7 +3,7 @@
 #include "destination/MonitorChannel.h"
 #include "destination/PrinterDataValues.h"
 #include "access/MonitorAccess.h"
-#include "core/PipeServer.h"
+#include "monitorbase/PipeServer.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 

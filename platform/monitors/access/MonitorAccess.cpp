@@ -1,6 +1,6 @@
 #include "access/MonitorAccess.h"
 
-#include "core/MonitorCore.h"
+#include "monitorbase/MonitorCore.h"
 
 #include <algorithm>
 #include <cstring>

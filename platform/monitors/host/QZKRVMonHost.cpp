@@ -9,8 +9,8 @@
 // It ends when the stop event is set or the parent process ends, and sets
 // the ready event once the pipe accepts connections.
 #include "access/MonitorAccess.h"
-#include "core/MonitorCore.h"
-#include "core/PipeServer.h"
+#include "monitorbase/MonitorCore.h"
+#include "monitorbase/PipeServer.h"
 
 #include <atomic>
 #include <cstring>

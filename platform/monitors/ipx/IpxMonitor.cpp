@@ -1,5 +1,5 @@
 // "QZ Standard IPX/SPX Port": "AddPort" with the maker's 1048-byte record.
-#include "core/MonitorCore.h"
+#include "monitorbase/MonitorCore.h"
 
 namespace {
 

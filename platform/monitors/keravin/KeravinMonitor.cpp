@@ -4,7 +4,7 @@
 // the driver looks for them. It also keeps per-job state for job accounting
 // ("JobInfoData") and the Waypost service ("WaypostPrintEvent") in volatile
 // keys, and takes upgrade requests for its companion file.
-#include "core/MonitorCore.h"
+#include "monitorbase/MonitorCore.h"
 
 #include <winver.h>
 

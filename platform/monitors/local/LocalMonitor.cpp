@@ -1,7 +1,7 @@
 // "Local Port": the machine's own ports, kept where Windows keeps them, as
 // values of HKLM "SOFTWARE\Microsoft\Windows NT\CurrentVersion\Ports".
 // "AddPort" and "DeletePort" take a port name.
-#include "core/MonitorCore.h"
+#include "monitorbase/MonitorCore.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // "QZ Standard TCP/IP Port": the maker's TCP/IP monitor. "AddPort" takes a
 // PORT_DATA_1 record; "AddPortEx" takes a port name and reads that port's
 // settings from the section of the same name in %SystemRoot%\system32\AddPort.ini.
-#include "core/TcpPorts.h"
+#include "monitorbase/TcpPorts.h"
 
 #include <vector>
 

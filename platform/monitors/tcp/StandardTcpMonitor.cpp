@@ -1,6 +1,6 @@
 // "Standard TCP/IP Port": the platform's TCP/IP monitor, as far as callers
 // use it: "AddPort" with a PORT_DATA_1 record.
-#include "core/TcpPorts.h"
+#include "monitorbase/TcpPorts.h"
 
 namespace {
 
