@@ -30,7 +30,7 @@ using testspool::dwordBytes;
 using testspool::openQueue;
 using testspool::textBytes;
 
-std::string bytesOf(const void* data, size_t size) { return std::string(static_cast<const char*>(data), size); }
+using testspool::bytesOf;
 
 Values batchValues(const PrinterDataValues& batch)
 {

@@ -73,7 +73,7 @@ const char kId[] = "MFG:Vrelm;CMD:PCL,PJL,PCL3GUI;MDL:Deskjet 950;CLS:PRINTER;";
 TEST(DeviceIDBidiConnection, FindsTheListedInterfaceByBaseNameAndPortNumber)
 {
     const std::wstring base = L"QZT" + std::to_wstring(GetCurrentProcessId() % 10000) + L"_";
-    // The spec's default base name; a port number no other interface of this prefix has.
+    // An interface without a base name is known as "USB"; its port number is one no other interface of this prefix has.
     const DWORD number = 500 + GetCurrentProcessId() % 400;
     testenv::ScopedUsbPrintInterface named(base, 7);
     testenv::ScopedUsbPrintInterface unnamed(std::nullopt, number);

@@ -29,7 +29,7 @@ using testspool::dwordBytes;
 using testspool::openQueue;
 using testspool::textBytes;
 
-std::string bytesOf(const void* data, size_t size) { return std::string(static_cast<const char*>(data), size); }
+using testspool::bytesOf;
 std::string record(const std::wstring& name, DWORD type, const std::string& data)
 {
     return dwordBytes(static_cast<DWORD>(name.size() + 1)) + dwordBytes(type) + dwordBytes(static_cast<DWORD>(data.size())) +

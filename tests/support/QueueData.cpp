@@ -71,14 +71,19 @@ bool DriverQueue::setVerifyPdl(const std::optional<std::wstring>& value)
                            static_cast<DWORD>((value->size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
+std::string bytesOf(const void* data, size_t size)
+{
+    return std::string(static_cast<const char*>(data), size);
+}
+
 std::string textBytes(const std::wstring& text)
 {
-    return std::string(reinterpret_cast<const char*>(text.c_str()), (text.size() + 1) * sizeof(wchar_t));
+    return bytesOf(text.c_str(), (text.size() + 1) * sizeof(wchar_t));
 }
 
 std::string dwordBytes(DWORD value)
 {
-    return std::string(reinterpret_cast<const char*>(&value), sizeof(value));
+    return bytesOf(&value, sizeof(value));
 }
 
 } // namespace testspool

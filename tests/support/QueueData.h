@@ -43,7 +43,8 @@ private:
     std::wstring keyPath_;
 };
 
-// Value bytes: a UTF-16 text with its NUL, a little-endian number.
+// Value bytes: raw bytes, a UTF-16 text with its NUL, a little-endian number.
+std::string bytesOf(const void* data, size_t size);
 std::string textBytes(const std::wstring& text);
 std::string dwordBytes(DWORD value);
 
