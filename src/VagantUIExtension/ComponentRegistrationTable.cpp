@@ -1,5 +1,13 @@
 #include "VagantUIExtension/ComponentRegistrationTable.h"
 
+#include "VagantUIExtension/IPXSPXConfigurator.h"
+#include "VagantUIExtension/IPXSPXFeatureAccessor.h"
+#include "VagantUIExtension/LocalPortConfigurator.h"
+#include "VagantUIExtension/LocalPortFeatureAccessor.h"
+#include "VagantUIExtension/SNMPConfigurator.h"
+#include "VagantUIExtension/TCPIPFeatureAccessor.h"
+#include "VagantUIExtension/UNCConfigurator.h"
+#include "VagantUIExtension/UNCFeatureAccessor.h"
 #include "discovery/AutoCreatedPortDiscovery.h"
 #include "discovery/DiscoveryClassIds.h"
 #include "discovery/IPXSPXAddressDiscovery.h"
@@ -38,17 +46,27 @@ const ComponentDescriptor table[] = {
     row(discoveryids::kJobDelivery, kDiscoveryServiceComponent, create<MPrint::JobDeliveryAddressDiscovery>),
     row(discoveryids::kNetworkShares, kDiscoveryServiceComponent, create<MPrint::UNCPathDiscovery>, 1, 32, 106),
     row(discoveryids::kTcpIp, kDiscoveryServiceComponent, create<MPrint::TCPIPAddressDiscovery>, 0, 35, 109),
+    row(discoveryids::kTcpIpFeatureAccessor, kFeatureAccessorComponent, create<MPrint::TCPIPFeatureAccessor>),
+    row(discoveryids::kSnmpConfigurator, kDeviceConfiguratorComponent, create<MPrint::SNMPConfigurator>),
+    row(discoveryids::kUncFeatureAccessor, kFeatureAccessorComponent, create<MPrint::UNCFeatureAccessor>),
     row(discoveryids::kPreconfigured, kDiscoveryServiceComponent, create<MPrint::PreconfiguredDiscovery>),
     row(discoveryids::kLocalPorts, kDiscoveryServiceComponent, create<MPrint::LocalPortDiscovery>, 1, 34, 108),
+    row(discoveryids::kLocalPortConfigurator, kDeviceConfiguratorComponent, create<MPrint::LocalPortConfigurator>),
+    row(discoveryids::kUncConfigurator, kDeviceConfiguratorComponent, create<MPrint::UNCConfigurator>),
     row(discoveryids::kIpxSpx, kDiscoveryServiceComponent, create<MPrint::IPXSPXAddressDiscovery>),
+    row(discoveryids::kIpxSpxConfigurator, kDeviceConfiguratorComponent, create<MPrint::IPXSPXConfigurator>),
+    row(discoveryids::kIpxSpxFeatureAccessor, kFeatureAccessorComponent, create<MPrint::IPXSPXFeatureAccessor>),
+    row(discoveryids::kLocalPortFeatureAccessor, kFeatureAccessorComponent, create<MPrint::LocalPortFeatureAccessor>),
     row(discoveryids::kAutoCreatedPorts, kDiscoveryServiceComponent, create<MPrint::AutoCreatedPortDiscovery>),
 };
 
 // Constructed in the table's order at load, destroyed in reverse at unload.
 ComponentRegistration registrations[] = {
-    ComponentRegistration(table[0]), ComponentRegistration(table[1]), ComponentRegistration(table[2]),
-    ComponentRegistration(table[3]), ComponentRegistration(table[4]), ComponentRegistration(table[5]),
-    ComponentRegistration(table[6]),
+    ComponentRegistration(table[0]),  ComponentRegistration(table[1]),  ComponentRegistration(table[2]),
+    ComponentRegistration(table[3]),  ComponentRegistration(table[4]),  ComponentRegistration(table[5]),
+    ComponentRegistration(table[6]),  ComponentRegistration(table[7]),  ComponentRegistration(table[8]),
+    ComponentRegistration(table[9]),  ComponentRegistration(table[10]), ComponentRegistration(table[11]),
+    ComponentRegistration(table[12]), ComponentRegistration(table[13]), ComponentRegistration(table[14]),
 };
 static_assert(std::size(registrations) == std::size(table));
 

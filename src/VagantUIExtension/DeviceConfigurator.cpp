@@ -87,6 +87,21 @@ bool getDeviceConfigAddress(const PrintPath* path, std::wstring& address, DWORD&
     return true;
 }
 
+std::unique_ptr<BidiPrinterConnectionIntf> connectedTo(BidiPrinterConnectionIntf* connection,
+                                                       const std::wstring& address, DWORD kind, DWORD port)
+{
+    std::unique_ptr<BidiPrinterConnectionIntf> owned(connection);
+    if (owned && !owned->Connect(nullptr, address.c_str(), kind, port))
+        owned.reset();
+    return owned;
+}
+
+DWORD portOrZero(const PrintPath& path)
+{
+    const DWORD port = path.getNumericAttribute(PrintPathAttr::Port);
+    return port == 0xFFFFFFFF ? 0 : port;
+}
+
 DeviceConfigurator::~DeviceConfigurator() = default;
 
 uint32_t DeviceConfigurator::Execute(void*)
@@ -108,6 +123,18 @@ uint32_t DeviceConfigurator::ConfigurePrintPath(PrintPath* path)
         path->setDeviceConfigured(false);
     }
     return kConfigNotApplicable;
+}
+
+uint32_t DeviceConfigurator::connectAndConfigure(BidiPrinterConnectionIntf* connection, PrintPath* path,
+                                                 const std::wstring& address, DWORD kind, DWORD port,
+                                                 uint32_t otherwise)
+{
+    const std::unique_ptr<BidiPrinterConnectionIntf> owned = connectedTo(connection, address, kind, port);
+    if (!owned)
+        return otherwise;
+    const uint32_t result = Configure(owned.get(), path, address);
+    owned->Close();
+    return result;
 }
 
 uint32_t DeviceConfigurator::Configure(BidiPrinterConnectionIntf* connection, PrintPath* path,

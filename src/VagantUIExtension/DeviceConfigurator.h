@@ -14,6 +14,7 @@
 #include "VagantUIExtension/ConfigurationComponent.h"
 #include "destination/PrintPath.h"
 
+#include <memory>
 #include <string>
 
 namespace MPrint {
@@ -47,6 +48,14 @@ bool deviceIdCommandSetMentionsColourInk(const std::string& deviceId, bool needs
 // its value when the text names none. False, with the outputs untouched,
 // for a null path or no such address.
 bool getDeviceConfigAddress(const PrintPath* path, std::wstring& address, DWORD& kind, DWORD& port);
+
+// The connection, once Connect reached the address; null otherwise (the
+// connection is deleted then). Takes ownership.
+std::unique_ptr<BidiPrinterConnectionIntf> connectedTo(BidiPrinterConnectionIntf* connection,
+                                                       const std::wstring& address, DWORD kind, DWORD port);
+
+// The path's "Port", 0 when it has none.
+DWORD portOrZero(const PrintPath& path);
 
 class DeviceConfigurator : public ConfigurationComponent {
 public:
@@ -84,6 +93,13 @@ public:
     {
         return request.value.type == BidiText || request.value.type == BidiBinary;
     }
+
+protected:
+    // Connects the connection (owned: deleted here) to the address and
+    // configures the path over it; `otherwise` when there is no connection
+    // or it does not connect.
+    uint32_t connectAndConfigure(BidiPrinterConnectionIntf* connection, PrintPath* path, const std::wstring& address,
+                                 DWORD kind, DWORD port, uint32_t otherwise);
 
 private:
     std::string deviceId_;

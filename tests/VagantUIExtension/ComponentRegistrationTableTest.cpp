@@ -4,7 +4,17 @@
 // discovery component the table registers.
 #include "VagantUIExtension/ComponentRegistrationTable.h"
 
+#include "VagantUIExtension/DeviceConfigurator.h"
 #include "VagantUIExtension/DiscoveryServicesManager.h"
+#include "VagantUIExtension/FeatureAccessor.h"
+#include "VagantUIExtension/IPXSPXConfigurator.h"
+#include "VagantUIExtension/IPXSPXFeatureAccessor.h"
+#include "VagantUIExtension/LocalPortConfigurator.h"
+#include "VagantUIExtension/LocalPortFeatureAccessor.h"
+#include "VagantUIExtension/SNMPConfigurator.h"
+#include "VagantUIExtension/TCPIPFeatureAccessor.h"
+#include "VagantUIExtension/UNCConfigurator.h"
+#include "VagantUIExtension/UNCFeatureAccessor.h"
 #include "core/ComponentIntf.h"
 #include "discovery/DiscoveryClassIds.h"
 #include "discovery/DiscoveryServiceIntf.h"
@@ -29,7 +39,60 @@ bool registered(const GUID& classId)
     return false;
 }
 
+template <typename T>
+bool is(const MPrint::ComponentIntf* component)
+{
+    return dynamic_cast<const T*>(component) != nullptr;
+}
+
 } // namespace
+
+// The order of registration, the records and the class each one makes.
+TEST(ComponentRegistrationTableTest, FifteenComponentsInTheirOrder)
+{
+    using Check = bool (*)(const MPrint::ComponentIntf*);
+    const Check service = is<MPrint::DiscoveryServiceIntf>;
+    struct Row {
+        GUID classId;
+        uint32_t category;
+        uint8_t flag2;
+        uint32_t nameId;
+        uint32_t descriptionId;
+        Check made;
+    } rows[] = {
+        {discoveryids::kJobDelivery, 1, 0, 0, 0, service},
+        {discoveryids::kNetworkShares, 1, 1, 32, 106, service},
+        {discoveryids::kTcpIp, 1, 0, 35, 109, service},
+        {discoveryids::kTcpIpFeatureAccessor, 3, 0, 0, 0, is<MPrint::TCPIPFeatureAccessor>},
+        {discoveryids::kSnmpConfigurator, 2, 0, 0, 0, is<MPrint::SNMPConfigurator>},
+        {discoveryids::kUncFeatureAccessor, 3, 0, 0, 0, is<MPrint::UNCFeatureAccessor>},
+        {discoveryids::kPreconfigured, 1, 0, 0, 0, service},
+        {discoveryids::kLocalPorts, 1, 1, 34, 108, service},
+        {discoveryids::kLocalPortConfigurator, 2, 0, 0, 0, is<MPrint::LocalPortConfigurator>},
+        {discoveryids::kUncConfigurator, 2, 0, 0, 0, is<MPrint::UNCConfigurator>},
+        {discoveryids::kIpxSpx, 1, 0, 0, 0, service},
+        {discoveryids::kIpxSpxConfigurator, 2, 0, 0, 0, is<MPrint::IPXSPXConfigurator>},
+        {discoveryids::kIpxSpxFeatureAccessor, 3, 0, 0, 0, is<MPrint::IPXSPXFeatureAccessor>},
+        {discoveryids::kLocalPortFeatureAccessor, 3, 0, 0, 0, is<MPrint::LocalPortFeatureAccessor>},
+        {discoveryids::kAutoCreatedPorts, 1, 0, 0, 0, service},
+    };
+    size_t count = 0;
+    const ComponentDescriptor* table = componenttable::descriptors(count);
+    ASSERT_EQ(std::size(rows), count);
+    for (size_t i = 0; i < count; ++i) {
+        SCOPED_TRACE(i);
+        const Row& row = rows[i];
+        EXPECT_TRUE(IsEqualGUID(row.classId, table[i].classId));
+        EXPECT_EQ(row.category, table[i].category);
+        EXPECT_EQ(row.flag2, table[i].flag2);
+        EXPECT_EQ(row.nameId, table[i].displayNameId);
+        EXPECT_EQ(row.descriptionId, table[i].thirdTextId);
+        MPrint::ComponentIntf* made = nullptr;
+        ASSERT_EQ(0u, ComponentRegistry::createComponent(row.classId, &made, row.category));
+        std::unique_ptr<MPrint::ComponentIntf> component(made);
+        EXPECT_TRUE(row.made(component.get()));
+    }
+}
 
 TEST(ComponentRegistrationTableTest, EveryRecordCreatesItsComponent)
 {

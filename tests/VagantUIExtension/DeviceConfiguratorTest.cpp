@@ -1,8 +1,10 @@
 // Device answers (a scripted connection) turned into a configured print
 // path: model, languages in family order, colour, speed, the change-counter
 // gate, and the device id's fields.
+#include "VagantUIExtension/DefaultDeviceConfigurator.h"
 #include "VagantUIExtension/DeviceConfigurator.h"
 #include "destination/PrintPathAttr.h"
+#include "support/ConfiguredDevice.h"
 #include "support/ScriptedBidiConnection.h"
 #include "support/TestEnv.h"
 
@@ -45,11 +47,7 @@ void colorants(ScriptedBidiConnection& device, int count)
 
 std::string pdls(const MPrint::Device& device)
 {
-    std::string out;
-    for (auto it = device.pdlBegin(); it != device.pdlEnd(); ++it)
-        out += (out.empty() ? "" : ",") + std::to_string((*it)->getFamily()) + ":" + (*it)->getDescription() + "/" +
-               (*it)->getVersion();
-    return out;
+    return testenv::pdlList(device);
 }
 
 bool persisted(const PrintPath& path, const wchar_t* name)
@@ -339,4 +337,19 @@ TEST(DeviceConfigurator, LanguageGuessedFromTheModelName)
     std::string again = "Acme PostScript";
     configurator.GuessPDLFromModelName(again, &known);
     EXPECT_EQ(pdls(known.getDevice()), "3:PCL5/version 5.0");
+}
+
+TEST(DeviceConfigurator, DefaultDeviceIsCannedAndNotPresent)
+{
+    PrintPath path;
+    path.setNumericAttribute(L"ChangeId", 3, true);
+    MPrint::DefaultDeviceConfigurator configurator;
+    EXPECT_EQ(0u, configurator.ConfigurePrintPath(&path));
+    EXPECT_EQ("QZ Ardelle 4020 Series", path.getDevice().getModelName());
+    EXPECT_EQ("37:Automatic Language Switching/Version 2.1,5:PJL/Version 2.1,3:PCL/Version 5.00E,"
+              "47:PCLXL/Version 2.0,6:POSTSCRIPT/Version 1010.107",
+              pdls(path.getDevice()));
+    EXPECT_TRUE(path.isDeviceConfigured());
+    EXPECT_FALSE(path.isDevicePresent());
+    EXPECT_EQ(0u, configurator.ConfigurePrintPath(nullptr));
 }

@@ -11,6 +11,7 @@
 #include "support/PortStandIns.h"
 #include "support/PrivateCurrentUser.h"
 #include "support/TestSpooler.h"
+#include "support/TrebukFixture.h"
 #include "support/TrebukStandIn.h"
 
 #include <gtest/gtest.h>
@@ -34,17 +35,7 @@ protected:
     void pause(DWORD milliseconds) override { pauses.push_back(milliseconds); }
 };
 
-class TrebukFixture : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(testtrebuk::registerServer());
-        ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    }
-    void TearDown() override { CoUninitialize(); }
-
-    testtrebuk::ScopedCallLog log_;
-};
+using TrebukFixture = testtrebuk::ServerFixture;
 
 std::vector<BidiRequest> requests(const std::vector<const char*>& oids)
 {

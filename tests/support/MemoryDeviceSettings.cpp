@@ -34,4 +34,12 @@ bool MemoryDeviceSettings::getDword(const wchar_t* name, DWORD& value)
     return true;
 }
 
+std::wstring MemoryDeviceSettings::joinedWrites() const
+{
+    std::wstring out;
+    for (const std::wstring& line : writes)
+        out += (out.empty() ? L"" : L"; ") + line;
+    return out;
+}
+
 } // namespace testenv

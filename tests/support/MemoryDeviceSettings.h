@@ -18,6 +18,8 @@ public:
     bool getDword(const wchar_t* name, DWORD& value) override;
 
     std::vector<std::wstring> writes;
+    // The writes joined by "; ".
+    std::wstring joinedWrites() const;
 
 private:
     std::map<std::wstring, std::wstring> strings_;

@@ -26,8 +26,9 @@ ScopedDevice::ScopedDevice(const DeviceScript& script)
     static LONG counter = 0;
     const DWORD pid = GetCurrentProcessId();
     const LONG n = InterlockedIncrement(&counter);
-    address_ = L"127." + std::to_wstring((pid >> 8) & 0xFF) + L"." + std::to_wstring(pid & 0xFF) + L"." +
-               std::to_wstring(n & 0xFF);
+    address_ = !script.address.empty() ? script.address
+                                       : L"127." + std::to_wstring((pid >> 8) & 0xFF) + L"." +
+                                             std::to_wstring(pid & 0xFF) + L"." + std::to_wstring(n & 0xFF);
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, (kDevicesKey + address_).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
                         &key, nullptr) != ERROR_SUCCESS)

@@ -18,6 +18,7 @@ bool registerServer();
 // What the server does for one device; see platform/trebuk/TrebukServer.cpp.
 struct DeviceScript {
     std::wstring model = L"office-ledm"; // folder under bin/devices, or a full path
+    std::wstring address;                // empty: a unique loopback address
     DWORD connectFailures = 0;           // 0xFFFFFFFF: every attempt fails
     DWORD connectResult = 0x80004005;
     DWORD getResult = 0;
@@ -26,7 +27,8 @@ struct DeviceScript {
     bool shortNextOids = false;
 };
 
-// A device at an address no other live process uses (127.<pid>.<n>); its key and the community
+// A device at an address no other live process uses (127.<pid>.<n>), or at
+// the script's address (a port name, an IPX address...); its key and the community
 // published for it go with the scope.
 class ScopedDevice {
 public:
