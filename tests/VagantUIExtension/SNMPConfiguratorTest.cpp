@@ -101,7 +101,8 @@ TEST_F(SnmpFixture, LedmDeviceIsConfiguredOverHttp)
     SNMPConfigurator configurator;
     ASSERT_EQ(0u, configurator.ConfigurePrintPath(&path));
     EXPECT_EQ(0u, path.getDevice().getModelName().find("Vrelm Office MFP 4200")) << path.getDevice().getModelName();
-    EXPECT_EQ("", testenv::pdlList(path.getDevice()));
+    EXPECT_EQ("3:application/vnd.qz-PCL/5.1,6:application/postscript/3.0,47:application/vnd.qz-PCLXL/2.1",
+              testenv::pdlList(path.getDevice()));
     EXPECT_TRUE(path.isDeviceConfigured());
     EXPECT_TRUE(log_.calls("connect").empty()) << "not through the port server";
 }
