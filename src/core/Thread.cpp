@@ -104,6 +104,27 @@ bool Thread::join()
     return join(INFINITE);
 }
 
+bool Thread::joinPumping(DWORD milliseconds)
+{
+    if (threadId_ != 0 && threadId_ == GetCurrentThreadId())
+        return true;
+    if (!isRunning())
+        return true;
+    HANDLE thread = handle_.get();
+    const ULONGLONG deadline = GetTickCount64() + milliseconds;
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        const DWORD left = milliseconds == INFINITE ? INFINITE : now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+        const DWORD wait = MsgWaitForMultipleObjects(1, &thread, FALSE, left, QS_SENDMESSAGE);
+        if (wait == WAIT_OBJECT_0)
+            return true;
+        if (wait != WAIT_OBJECT_0 + 1)
+            return false;
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
 void Thread::sleep(DWORD milliseconds)
 {
     Sleep(milliseconds);

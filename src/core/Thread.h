@@ -33,6 +33,10 @@ public:
     // finite time, whether the worker ended within it. INFINITE never fails.
     virtual bool join(DWORD milliseconds);
     virtual bool join();
+    // join for a thread that owns windows: messages other threads send to
+    // this one are answered while it waits, so a worker blocked in
+    // SendMessage to this thread's windows can end.
+    bool joinPumping(DWORD milliseconds);
 
     static void sleep(DWORD milliseconds);
 

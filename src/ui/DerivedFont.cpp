@@ -1,6 +1,6 @@
 #include "ui/DerivedFont.h"
 
-HFONT DerivedFont::create(HWND control, LONG weight)
+HFONT DerivedFont::create(HWND control, LONG weight, LONG heightDelta)
 {
     reset();
     if (!control)
@@ -12,6 +12,7 @@ HFONT DerivedFont::create(HWND control, LONG weight)
     if (!GetObjectW(source, sizeof(face), &face))
         return nullptr;
     face.lfWeight = weight;
+    face.lfHeight += heightDelta;
     font_ = CreateFontIndirectW(&face);
     return font_;
 }

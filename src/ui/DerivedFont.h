@@ -11,9 +11,10 @@ public:
     DerivedFont(const DerivedFont&) = delete;
     DerivedFont& operator=(const DerivedFont&) = delete;
 
-    // From the control's WM_GETFONT (the system font when it has none);
-    // null when the control is missing or the font cannot be made.
-    HFONT create(HWND control, LONG weight);
+    // From the control's WM_GETFONT (the system font when it has none),
+    // its height value changed by heightDelta; null when the control is
+    // missing or the font cannot be made.
+    HFONT create(HWND control, LONG weight, LONG heightDelta = 0);
     HFONT get() const { return font_; }
     void reset();
 

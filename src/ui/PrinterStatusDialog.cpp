@@ -19,24 +19,6 @@ private:
     PrinterStatusDialog* dialog_;
 };
 
-// Waits for the thread while answering messages other threads send to this
-// one: the worker sets the status line with SendMessage.
-bool joinPumping(HANDLE thread, DWORD milliseconds)
-{
-    const ULONGLONG deadline = GetTickCount64() + milliseconds;
-    for (;;) {
-        const ULONGLONG now = GetTickCount64();
-        const DWORD left = milliseconds == INFINITE ? INFINITE : now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
-        const DWORD wait = MsgWaitForMultipleObjects(1, &thread, FALSE, left, QS_SENDMESSAGE);
-        if (wait == WAIT_OBJECT_0)
-            return true;
-        if (wait != WAIT_OBJECT_0 + 1)
-            return false;
-        MSG msg;
-        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-}
-
 } // namespace
 
 PrinterStatusDialog::PrinterStatusDialog(LumoraPrintingExtension* extension, MPrint::PrintPath* path)
@@ -48,7 +30,7 @@ PrinterStatusDialog::~PrinterStatusDialog()
 {
     // Always joined: the runnable and this object are in use until it ends.
     if (worker_)
-        joinPumping(worker_->getHandle(), INFINITE);
+        worker_->joinPumping(INFINITE);
 }
 
 bool PrinterStatusDialog::isWorkerRunning()
@@ -105,7 +87,7 @@ void PrinterStatusDialog::finishWorker(WPARAM outcome)
 void PrinterStatusDialog::stopWorker()
 {
     if (isWorkerRunning())
-        joinPumping(worker_->getHandle(), kStopWait);
+        worker_->joinPumping(kStopWait);
     stopAnimation();
 }
 
