@@ -12,9 +12,11 @@
 #include "core/ResourceLoader.h"
 #include "core/Win32.h"
 #include "destination/PrintPath.h"
+#include "destination/TargetHistoryList.h"
 #include "extension/LumoraPrintingExtension.h"
 #include "extension/LumoraSettings.h"
 #include "support/PrivateCurrentUser.h"
+#include "ui/ConfirmationDialog.h"
 #include "ui/EnterTextDialog.h"
 #include "ui/LumoraDialog.h"
 #include "ui/OwnerDrawAutoButton.h"
@@ -238,59 +240,32 @@ std::wstring printerDetails()
            format(IDS_LOCATION_FMT, L"2 / 214") + L"\n" + format(IDS_COST_PER_PAGE_FMT, L"0.03");
 }
 
-class ChooserPreview : public PreviewDialog {
-public:
-    using PreviewDialog::PreviewDialog;
-    ~ChooserPreview() override
-    {
-        if (images_)
-            ImageList_Destroy(images_);
-    }
-
-protected:
-    void fill() override
-    {
-        HWND tree = getDlgItem(IDC_CHOOSER_TREE);
-        images_ = ImageList_Create(16, 16, ILC_MASK | ILC_COLOR24, 9, 0);
-        for (int id = IDB_TREE_FIRST; id <= IDB_TREE_LAST; ++id) {
-            HBITMAP bitmap = static_cast<HBITMAP>(
-                LoadImageW(g_strings->getModule(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-            ImageList_AddMasked(images_, bitmap, RGB(255, 0, 255));
-            DeleteObject(bitmap);
+// The chooser itself over a history: three printers in the default
+// profile (one the current destination), a profile group, and the search
+// nodes of the registered discovery services, expanded.
+LumoraDialog* makeChooser(LumoraPrintingExtension* extension, const std::wstring& details)
+{
+    LumoraSettings& settings = *extension->getSettings();
+    auto prime = [&settings, &details](const std::wstring& profile, const std::vector<std::wstring>& printers) {
+        TargetHistoryList list(RegistryKey(settings.getSettingsKey().getHandle(), profile + L"\\Target History",
+                                           RegistryKey::kAllAccess, true));
+        for (auto it = printers.rbegin(); it != printers.rend(); ++it) {
+            auto* path = new MPrint::PrintPath();
+            path->setStringAttribute(L"DisplayString", *it, true);
+            path->setStringAttribute(L"Address", it->rfind(L"\\", 0) == 0 ? *it : L"10.0.4.21", true);
+            path->setStringAttribute(L"PrinterInfo", details, true);
+            list.add(path);
         }
-        TreeView_SetImageList(tree, images_, TVSIL_NORMAL);
-        TreeView_SetItemHeight(tree, 18);
-        const int group = IDB_TREE_GROUP - IDB_TREE_FIRST, open = IDB_TREE_GROUP_OPEN - IDB_TREE_FIRST;
-        HTREEITEM root = add(tree, TVI_ROOT, text(IDS_MY_PRINTERS), open);
-        HTREEITEM chosen = add(tree, root, L"Office printer", IDB_TREE_PRINTER_DEFAULT - IDB_TREE_FIRST);
-        add(tree, root, L"Reception colour", IDB_TREE_PRINTER - IDB_TREE_FIRST);
-        add(tree, root, L"\\\\print01\\Design", IDB_TREE_SHARE - IDB_TREE_FIRST);
-        add(tree, root, L"Branch office", group);
-        HTREEITEM search = add(tree, TVI_ROOT, text(IDS_FIND_PRINTERS), open);
-        add(tree, search, text(IDS_NETWORK_PRINTERS), IDB_TREE_SERVICE - IDB_TREE_FIRST);
-        add(tree, search, text(IDS_SHARED_PRINTERS), IDB_TREE_SERVICE - IDB_TREE_FIRST);
-        add(tree, search, text(IDS_MANAGED_PRINTERS), IDB_TREE_LIST - IDB_TREE_FIRST);
-        add(tree, search, text(IDS_MANUAL_ENTRY_TITLE), IDB_TREE_MANUAL_ENTRY - IDB_TREE_FIRST);
-        TreeView_Expand(tree, root, TVE_EXPAND);
-        TreeView_Expand(tree, search, TVE_EXPAND);
-        TreeView_SelectItem(tree, chosen);
-        ShowWindow(getDlgItem(IDHELP), SW_HIDE); // as the chooser does
-    }
-
-private:
-    static HTREEITEM add(HWND tree, HTREEITEM parent, const std::wstring& label, int image)
-    {
-        TVINSERTSTRUCTW item{};
-        item.hParent = parent;
-        item.hInsertAfter = TVI_LAST;
-        item.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-        item.item.pszText = const_cast<wchar_t*>(label.c_str());
-        item.item.iImage = item.item.iSelectedImage = image;
-        return TreeView_InsertItem(tree, &item);
-    }
-
-    HIMAGELIST images_ = nullptr;
-};
+        list.save();
+    };
+    prime(text(LumoraSettings::kDefaultProfileStringId),
+          {L"Office printer", L"Reception colour", L"\\\\print01\\Design"});
+    prime(L"Branch office", {L"Branch LaserPro"});
+    settings.getSettingsKey().setString(L"CustomProfiles", L"Branch office;");
+    settings.getSettingsKey().setDword(L"SearchNodeExpanded", 1);
+    extension->setDestination(L"Office printer");
+    return new MPrint::ConfirmationDialog(extension, LumoraPrintingExtension::kModeSelectDestination);
+}
 
 class SearchPreview : public PreviewDialog {
 public:
@@ -387,14 +362,8 @@ int wmain(int argc, wchar_t** argv)
         return [extension, samples]() -> LumoraDialog* { return new SearchPreview(extension, samples); };
     };
     const std::vector<Shot> shots = {
-        {L"chooser", IDD_CHOOSER, 0,
-         [extension, details]() -> LumoraDialog* {
-             return new ChooserPreview(extension, {{IDC_CHOOSER_HEADING, text(IDS_CHOOSER_HEADING_PRINT)},
-                                                   {IDC_CHOOSER_VERSION, L"Ver 1.0.0.0"},
-                                                   {IDC_CHOOSER_NICKNAME, L"Office printer"},
-                                                   {IDC_CHOOSER_INFO, details},
-                                                   {IDC_CHOOSER_STATUS, text(IDS_BIDI_DONE)}});
-         }},
+        {L"chooser", IDD_CHOOSER, IDS_CHOOSER_HEADING_PRINT,
+         [extension, details]() -> LumoraDialog* { return makeChooser(extension, details); }},
         {L"search-results", IDD_SEARCH_RESULTS, 0,
          search({{IDC_SEARCH_HEADING, text(IDS_NETWORK_PRINTERS)},
                  {IDC_SEARCH_DETAILS, details},

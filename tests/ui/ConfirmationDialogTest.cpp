@@ -1,0 +1,464 @@
+// The destination chooser in scripted sessions against the private user's
+// registry, a spooler stand-in queue and the core's operations played by a
+// fake: a printer picked from the history, a typed address resolved and
+// chosen, printers and profiles renamed, copied, moved and deleted (the
+// registry read back after each), the hidden automatic OK of modes 2 and
+// 3, cancels at each stage, and the reset by a right double-click.
+#include "ui/ConfirmationDialog.h"
+
+#include "destination/HistoryProfile.h"
+#include "destination/TargetHistoryList.h"
+#include "support/DialogDriver.h"
+#include "support/FakeDestinationWorkflow.h"
+#include "support/TestSpooler.h"
+#include "support/TestEnv.h"
+#include "support/UiTestEnv.h"
+#include "ui/PrintPathVerifyDialog.h"
+#include "ui/EnterTextDialog.h"
+#include "ui/UiText.h"
+#include "ui/resources/ConfirmationDialogIds.h"
+#include "ui/resources/EnterTextDialogIds.h"
+#include "ui/resources/StringIds.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <vector>
+
+using MPrint::ConfirmationDialog;
+using MPrint::TreeViewNode;
+using testenv::DialogDriver;
+
+namespace {
+
+using Names = std::vector<std::wstring>;
+
+class ConfirmationDialogTest : public testenv::UiSuite {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(DWORD{ERROR_SUCCESS}, queue_.error());
+        extension()->createDestinationContext(queue_.name());
+        extension()->getDestinationContext()->setPrinterName(queue_.name());
+        extension()->setDestination(L"");
+        settings().setPromptMethod(LumoraSettings::kPromptAlways);
+        RegistryKey& key = settings().getSettingsKey();
+        for (const std::wstring& name : {defaultName(), std::wstring(L"Floor 2"), std::wstring(L"Floor 3"),
+                                         std::wstring(L"Annex")})
+            RegDeleteTreeW(key.getHandle(), name.c_str());
+        RegDeleteValueW(key.getHandle(), L"CustomProfiles");
+        RegDeleteValueW(key.getHandle(), L"SearchNodeExpanded");
+        settings().setCurrentProfileName(L"");
+    }
+
+    static LumoraSettings& settings() { return *extension()->getSettings(); }
+    static std::wstring text(UINT id) { return uitext::load(extension(), id); }
+    static std::wstring defaultName() { return text(LumoraSettings::kDefaultProfileStringId); }
+
+    // Stores the printers (newest first) as the profile's history.
+    static void prime(const std::wstring& profile, const Names& printers)
+    {
+        TargetHistoryList list(RegistryKey(settings().getSettingsKey().getHandle(), profile + L"\\Target History",
+                                           RegistryKey::kAllAccess, true));
+        for (auto it = printers.rbegin(); it != printers.rend(); ++it) {
+            auto* path = new MPrint::PrintPath();
+            path->setStringAttribute(L"DisplayString", *it, true);
+            path->setStringAttribute(L"Address", L"10.0.0." + std::to_wstring(it - printers.rbegin() + 1), true);
+            list.add(path);
+        }
+        list.save();
+    }
+
+    // The display strings the profile's stored history holds, newest first.
+    static Names stored(const std::wstring& profile)
+    {
+        RegistryKey key(settings().getSettingsKey().getHandle(), profile + L"\\Target History",
+                        RegistryKey::kAllAccess);
+        Names names;
+        if (!key.getHandle())
+            return names;
+        TargetHistoryList list(key);
+        list.load();
+        for (auto it = list.begin(); it != list.end(); ++it)
+            names.push_back(list.getDisplayString(it));
+        return names;
+    }
+
+    static std::wstring customProfiles()
+    {
+        std::wstring list;
+        settings().getSettingsKey().queryString(L"CustomProfiles", list);
+        return list;
+    }
+
+    static bool profileKeyExists(const std::wstring& profile)
+    {
+        HKEY key = nullptr;
+        const bool exists = RegOpenKeyExW(settings().getSettingsKey().getHandle(), profile.c_str(), 0, KEY_READ,
+                                          &key) == ERROR_SUCCESS;
+        if (key)
+            RegCloseKey(key);
+        return exists;
+    }
+
+    static Names children(ConfirmationDialog& chooser, TreeViewNode* parent)
+    {
+        Names names;
+        for (TreeViewNode* n = chooser.getTree()->getFirstChild(parent); n; n = chooser.getTree()->getNextSibling(n))
+            names.push_back(n->getText());
+        return names;
+    }
+
+    static TreeViewNode* child(ConfirmationDialog& chooser, TreeViewNode* parent, const std::wstring& name)
+    {
+        return chooser.getTree()->findChildByText(name, parent);
+    }
+
+    static void select(ConfirmationDialog& chooser, TreeViewNode* node) { chooser.getTree()->selectNode(node); }
+
+    // Renames the node in place as a user would: F2's command, typing, Enter.
+    static void renameInPlace(ConfirmationDialog& chooser, TreeViewNode* node, const std::wstring& name)
+    {
+        select(chooser, node);
+        chooser.getTree()->editSelectedLabel();
+        HWND edit = reinterpret_cast<HWND>(SendMessageW(chooser.getTree()->getWindow(), TVM_GETEDITCONTROL, 0, 0));
+        SetWindowTextW(edit, name.c_str());
+        chooser.getTree()->commitLabelEdit();
+    }
+
+    // Posts a menu or key command and runs then once the chooser handled it.
+    static void command(ConfirmationDialog& chooser, UINT id, std::function<void()> then)
+    {
+        SendMessageW(chooser.getWindow(), WM_COMMAND, id, 0);
+        DialogDriver::after(0, std::move(then));
+    }
+
+    static void answer(DialogDriver& driver, int button, std::wstring* text = nullptr)
+    {
+        driver.onDialog([button, text](HWND box) {
+            if (text)
+                *text = DialogDriver::messageBoxText(box);
+            PostMessageW(box, WM_COMMAND, button, 0);
+        });
+    }
+
+    // The verification dialog runs by itself.
+    static void verification(DialogDriver& driver)
+    {
+        driver.onDialog([](HWND) {});
+    }
+
+    testspool::ScopedQueue queue_{testspool::uniqueQueueName(L"Chooser"), L"Vrelm Test Driver", L"LPT1:"};
+    testenv::FakeDestinationWorkflow workflow_;
+};
+
+TEST_F(ConfirmationDialogTest, PickFromHistoryWithANewNickname)
+{
+    prime(defaultName(), {L"Front desk", L"Back office"});
+    prime(L"Floor 2", {L"Copy room"});
+    settings().getSettingsKey().setString(L"CustomProfiles", L"Floor 2;;");
+    extension()->setDestination(L"Front desk");
+    ConfirmationDialog chooser(extension(), LumoraPrintingExtension::kModeSelectDestination);
+    DialogDriver driver;
+    Names rootChildren;
+    Names groupChildren;
+    std::wstring selectedAtStart;
+    std::wstring heading;
+    driver.onDialog([&](HWND dialog) {
+        TreeViewNode* root = chooser.getRootNode();
+        rootChildren = children(chooser, root);
+        groupChildren = children(chooser, child(chooser, root, L"Floor 2"));
+        selectedAtStart = chooser.getTree()->getNode(chooser.getTree()->getSelectedItem())->getText();
+        heading = DialogDriver::text(dialog, IDC_CHOOSER_HEADING);
+        select(chooser, child(chooser, root, L"Back office"));
+        DialogDriver::type(dialog, IDC_CHOOSER_NICKNAME, L"Back office, 2nd floor");
+        DialogDriver::click(dialog, IDOK);
+    });
+    verification(driver);
+    EXPECT_EQ(ConfirmationDialog::kResultChosen,
+              LumoraDialog::doModal(&chooser, nullptr, ConfirmationDialog::kTemplate, IDS_CHOOSER_HEADING_PRINT));
+    EXPECT_EQ((Names{L"Back office", L"Floor 2", L"Front desk"}), rootChildren);
+    EXPECT_EQ(Names{L"Copy room"}, groupChildren);
+    EXPECT_EQ(L"Front desk", selectedAtStart);
+    EXPECT_EQ(text(IDS_CHOOSER_HEADING_PRINT), heading);
+    EXPECT_EQ(L"Back office, 2nd floor", extension()->getDestination());
+    EXPECT_EQ((Names{L"Back office, 2nd floor", L"Front desk"}), stored(defaultName()));
+    EXPECT_EQ(Names{L"Copy room"}, stored(L"Floor 2"));
+    DWORD expanded = 7;
+    EXPECT_TRUE(settings().getSettingsKey().queryDword(L"SearchNodeExpanded", &expanded));
+    EXPECT_EQ(0u, expanded);
+}
+
+TEST_F(ConfirmationDialogTest, CustomProfilesListAddsEveryNamedGroupOnce)
+{
+    const struct {
+        const wchar_t* list;
+        Names groups;
+    } rows[] = {
+        {L"Floor 2;;Floor 3", {L"Floor 2", L"Floor 3"}},
+        {L"Floor 2", {L"Floor 2"}},
+        {L";", {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testenv::narrow(row.list));
+        SetUp();
+        prime(defaultName(), {L"Front desk"});
+        settings().getSettingsKey().setString(L"CustomProfiles", row.list);
+        ConfirmationDialog chooser(extension(), LumoraPrintingExtension::kModeSelectDestination);
+        DialogDriver driver;
+        Names groups;
+        driver.onDialog([&](HWND dialog) {
+            for (const std::wstring& name : children(chooser, chooser.getRootNode())) {
+                if (child(chooser, chooser.getRootNode(), name)->getKind() == ConfirmationDialog::Kind::kProfile)
+                    groups.push_back(name);
+            }
+            DialogDriver::click(dialog, IDCANCEL);
+        });
+        EXPECT_EQ(ConfirmationDialog::kResultCancelled,
+                  LumoraDialog::doModal(&chooser, nullptr, ConfirmationDialog::kTemplate, IDS_CHOOSER_HEADING_PRINT));
+        EXPECT_EQ(row.groups, groups);
+    }
+}
+
+// A printer renamed in the default profile keeps its new name: the
+// default profile's node has no data, and the name was saved only for
+// groups. The chooser is cancelled afterwards, so only the rename saves it.
+TEST_F(ConfirmationDialogTest, RenamedPrintersAndProfilesAreSaved)
+{
+    prime(defaultName(), {L"Front desk", L"Back office"});
+    prime(L"Floor 2", {L"Copy room"});
+    settings().getSettingsKey().setString(L"CustomProfiles", L"Floor 2;");
+    ConfirmationDialog chooser(extension(), LumoraPrintingExtension::kModeSelectDestination);
+    DialogDriver driver;
+    driver.onDialog([&](HWND dialog) {
+        TreeViewNode* root = chooser.getRootNode();
+        renameInPlace(chooser, child(chooser, root, L"Back office"), L"Reception");
+        renameInPlace(chooser, child(chooser, child(chooser, root, L"Floor 2"), L"Copy room"), L"Print room");
+        renameInPlace(chooser, child(chooser, root, L"Floor 2"), L"Annex");
+        // A name a sibling has is refused and changes nothing, for a
+        // printer as for a profile (which stays listed).
+        renameInPlace(chooser, child(chooser, root, L"Reception"), L"Front desk");
+        renameInPlace(chooser, child(chooser, root, L"Annex"), L"Front desk");
+        DialogDriver::click(dialog, IDCANCEL);
+    });
+    EXPECT_EQ(ConfirmationDialog::kResultCancelled,
+              LumoraDialog::doModal(&chooser, nullptr, ConfirmationDialog::kTemplate, IDS_CHOOSER_HEADING_PRINT));
+    EXPECT_EQ((Names{L"Front desk", L"Reception"}), stored(defaultName()));
+    EXPECT_EQ(Names{L"Print room"}, stored(L"Annex"));
+    EXPECT_FALSE(profileKeyExists(L"Floor 2"));
+    EXPECT_EQ(L"Annex;", customProfiles());
+}
+
+TEST_F(ConfirmationDialogTest, CopyMoveAndDeletePrintersAndProfiles)
+{
+    prime(defaultName(), {L"Front desk", L"Back office", L"Lobby"});
+    prime(L"Floor 2", {L"Copy room"});
+    settings().getSettingsKey().setString(L"CustomProfiles", L"Floor 2;");
+    ConfirmationDialog chooser(extension(), LumoraPrintingExtension::kModeSelectDestination);
+    DialogDriver driver;
+    Names afterCopy;
+    Names floor3;
+    Names afterDelete;
+    TreeViewNode* targetAfterDelete = reinterpret_cast<TreeViewNode*>(1);
+    driver.onDialog([&](HWND dialog) {
+        TreeViewNode* root = chooser.getRootNode();
+        // Copy "Front desk" into a new profile "Floor 3".
+        select(chooser, child(chooser, root, L"Front desk"));
+        command(chooser, ConfirmationDialog::kCopyToNewProfile, [&, dialog, root] {
+            afterCopy = stored(L"Floor 3");
+            // Move "Back office" into "Floor 2": the menu numbers the groups
+            // after the new-profile entry, in tree order.
+            select(chooser, child(chooser, root, L"Back office"));
+            EXPECT_EQ(child(chooser, root, L"Floor 2"),
+                      chooser.profileForMenuCommand(3502, ConfirmationDialog::kMoveToNewProfile));
+            command(chooser, 3502, [&, dialog, root] {
+                floor3 = children(chooser, child(chooser, root, L"Floor 3"));
+                // Delete "Lobby" (Yes), then a move by the menu has no target.
+                select(chooser, child(chooser, root, L"Lobby"));
+                command(chooser, MPrint::ConfirmDialogTreeViewControl::kDeletePrinter, [&, dialog, root] {
+                    afterDelete = children(chooser, root);
+                    targetAfterDelete = chooser.getMenuTarget();
+                    SendMessageW(dialog, WM_COMMAND, 3502, 0);
+                    // Delete profile "Floor 3" (Yes).
+                    select(chooser, child(chooser, root, L"Floor 3"));
+                    command(chooser, MPrint::ConfirmDialogTreeViewControl::kDeleteProfile,
+                            [dialog] { DialogDriver::click(dialog, IDCANCEL); });
+                });
+            });
+        });
+    });
+    driver.onDialog([](HWND box) {
+        DialogDriver::type(box, IDC_ENTER_TEXT, L"Floor 3");
+        DialogDriver::click(box, IDOK);
+    });
+    std::wstring deleteQuestion;
+    std::wstring profileQuestion;
+    answer(driver, IDYES, &deleteQuestion);
+    answer(driver, IDYES, &profileQuestion);
+    EXPECT_EQ(ConfirmationDialog::kResultCancelled,
+              LumoraDialog::doModal(&chooser, nullptr, ConfirmationDialog::kTemplate, IDS_CHOOSER_HEADING_PRINT));
+    EXPECT_EQ(Names{L"Front desk"}, afterCopy);
+    EXPECT_EQ(Names{L"Front desk"}, floor3);
+    EXPECT_EQ((Names{L"Floor 2", L"Floor 3", L"Front desk"}), afterDelete);
+    EXPECT_EQ(nullptr, targetAfterDelete);
+    EXPECT_EQ(uitext::format(extension(), IDS_REMOVE_PRINTER_FMT, L"Lobby"), deleteQuestion);
+    EXPECT_EQ(uitext::format(extension(), IDS_DELETE_PROFILE_FMT, L"Floor 3"), profileQuestion);
+    EXPECT_EQ(Names{L"Front desk"}, stored(defaultName()));
+    EXPECT_EQ((Names{L"Back office", L"Copy room"}), stored(L"Floor 2"));
+    EXPECT_FALSE(profileKeyExists(L"Floor 3"));
+    EXPECT_EQ(L"Floor 2;", customProfiles());
+}
+
+TEST_F(ConfirmationDialogTest, TypedAddressIsResolvedAndLandsInTheDefaultProfile)
+{
+    prime(L"Floor 2", {L"Copy room"});
+    settings().getSettingsKey().setString(L"CustomProfiles", L"Floor 2;");
+    settings().setCurrentProfileName(L"Floor 2");
+    MPrint::PrintPath device;
+    device.setStringAttribute(L"Address", L"10.0.0.7", true);
+    device.getDevice().setModelName("LaserJet");
+    workflow_.resolutions = {&device, &device};
+    ConfirmationDialog chooser(extension(), LumoraPrintingExtension::kModeSelectDestination);
+    DialogDriver driver;
+    Names manualChildren;
+    size_t uncommitted = 0;
+    driver.onDialog([&](HWND dialog) {
+        TreeViewNode* manual = chooser.getTree()->findChildByText(text(IDS_MANUAL_ENTRY_TITLE), chooser.getSearchRoot());
+        ASSERT_NE(nullptr, manual);
+        select(chooser, manual);
+        manualChildren = children(chooser, manual);
+        uncommitted = chooser.getUncommittedProfile()->getHistory()->size();
+        DialogDriver::click(dialog, IDOK);
+    });
+    driver.onDialog([](HWND box) {
+        DialogDriver::type(box, IDC_ENTER_TEXT, L"10.0.0.7");
+        DialogDriver::click(box, IDOK);
+    });
+    verification(driver);
+    EXPECT_EQ(ConfirmationDialog::kResultChosen,
+              LumoraDialog::doModal(&chooser, nullptr, ConfirmationDialog::kTemplate, IDS_CHOOSER_HEADING_PRINT));
+    EXPECT_EQ(Names{L"LaserJet (10.0.0.7)"}, manualChildren);
+    EXPECT_EQ(1u, uncommitted);
+    EXPECT_EQ(0u, chooser.getUncommittedProfile()->getHistory()->size());
+    EXPECT_EQ(L"LaserJet (10.0.0.7)", extension()->getDestination());
+    EXPECT_EQ(Names{L"LaserJet (10.0.0.7)"}, stored(defaultName()));
+    EXPECT_EQ(Names{L"Copy room"}, stored(L"Floor 2"));
+}
+
+TEST_F(ConfirmationDialogTest, HiddenAutomaticOkInModesTwoAndThree)
+{
+    const struct {
+        int mode;
+        DWORD prompt;
+    } rows[] = {
+        {LumoraPrintingExtension::kModeFirstJob, LumoraSettings::kPromptOnError},
+        {LumoraPrintingExtension::kModeRetargetPausedJob, LumoraSettings::kPromptAlways},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.mode);
+        SetUp();
+        prime(defaultName(), {L"Front desk", L"Back office"});
+        extension()->setDestination(L"Back office");
+        settings().setPromptMethod(static_cast<int>(row.prompt));
+        ConfirmationDialog chooser(extension(), row.mode);
+        DialogDriver driver;
+        bool everVisible = false;
+        driver.onDialog([&](HWND) { everVisible = IsWindowVisible(chooser.getWindow()) != FALSE; });
+        EXPECT_EQ(ConfirmationDialog::kResultChosen,
+                  LumoraDialog::doModal(&chooser, nullptr, ConfirmationDialog::kTemplate, IDS_CHOOSER_HEADING_PRINT));
+        EXPECT_TRUE(chooser.isAutoOK());
+        EXPECT_FALSE(everVisible);
+        EXPECT_EQ(1u, driver.dialogsSeen().size()); // the verification only
+        EXPECT_EQ(L"Back office", extension()->getDestination());
+        EXPECT_EQ((Names{L"Back office", L"Front desk"}), stored(defaultName()));
+    }
+    settings().setPromptMethod(LumoraSettings::kPromptAlways);
+}
+
+TEST_F(ConfirmationDialogTest, CancelAtEachStage)
+{
+    prime(defaultName(), {L"Front desk"});
+    {
+        SCOPED_TRACE("new profile cancelled, then the chooser in mode 1");
+        ConfirmationDialog chooser(extension(), LumoraPrintingExtension::kModeSelectDestination);
+        DialogDriver driver;
+        driver.onDialog([&](HWND dialog) {
+            command(chooser, ConfirmationDialog::kNewProfile, [dialog] { DialogDriver::click(dialog, IDCANCEL); });
+        });
+        driver.onDialog([](HWND box) {
+            DialogDriver::type(box, IDC_ENTER_TEXT, L"Annex");
+            DialogDriver::click(box, IDCANCEL);
+        });
+        EXPECT_EQ(ConfirmationDialog::kResultCancelled,
+                  LumoraDialog::doModal(&chooser, nullptr, ConfirmationDialog::kTemplate, IDS_CHOOSER_HEADING_PRINT));
+        EXPECT_FALSE(profileKeyExists(L"Annex"));
+        EXPECT_EQ(L"", customProfiles());
+    }
+    {
+        SCOPED_TRACE("verification cancelled: the chooser stays; in mode 2 it asks before it ends");
+        ConfirmationDialog chooser(extension(), LumoraPrintingExtension::kModeFirstJob);
+        std::atomic<HWND> verifyWindow{nullptr};
+        // Cancel pressed while the device's language is checked.
+        workflow_.duringPdl = [&verifyWindow] {
+            for (int i = 0; i < 400 && !verifyWindow; ++i)
+                Sleep(5);
+            auto* verify = static_cast<PrintPathVerifyDialog*>(DialogDriver::boundObject(verifyWindow));
+            if (!verify)
+                return;
+            PostMessageW(verifyWindow, WM_COMMAND, IDCANCEL, 0);
+            for (int i = 0; i < 400 && !verify->isCancelled(); ++i)
+                Sleep(5);
+        };
+        DialogDriver driver;
+        bool openAfterVerify = false;
+        bool openAfterNo = false;
+        driver.onDialog([&](HWND dialog) {
+            select(chooser, child(chooser, chooser.getRootNode(), L"Front desk"));
+            DialogDriver::click(dialog, IDOK);
+        });
+        driver.onDialog([&](HWND box) {
+            verifyWindow = box;
+            HWND dialog = chooser.getWindow();
+            DialogDriver::waitFor([box] { return !IsWindow(box); }, 5000, [&, dialog](bool) {
+                DialogDriver::after(50, [&, dialog] {
+                    openAfterVerify = IsWindowVisible(dialog) != FALSE;
+                    DialogDriver::click(dialog, IDCANCEL);
+                });
+            });
+        });
+        std::wstring question;
+        driver.onDialog([&](HWND box) {
+            question = DialogDriver::messageBoxText(box);
+            PostMessageW(box, WM_COMMAND, IDNO, 0);
+            HWND dialog = chooser.getWindow();
+            DialogDriver::after(50, [&, dialog] {
+                openAfterNo = IsWindowVisible(dialog) != FALSE;
+                DialogDriver::click(dialog, IDCANCEL);
+            });
+        });
+        answer(driver, IDYES);
+        EXPECT_EQ(ConfirmationDialog::kResultCancelled,
+                  LumoraDialog::doModal(&chooser, nullptr, ConfirmationDialog::kTemplate, IDS_CHOOSER_HEADING_PRINT));
+        EXPECT_TRUE(openAfterVerify);
+        EXPECT_TRUE(openAfterNo);
+        EXPECT_EQ(text(IDS_CONFIRM_CANCEL_PRINT), question);
+        EXPECT_EQ(4u, driver.dialogsSeen().size()); // no message after a cancelled verification
+        EXPECT_EQ(L"", extension()->getDestination());
+        workflow_.duringPdl = nullptr;
+    }
+}
+
+TEST_F(ConfirmationDialogTest, RightDoubleClickAsksForAFreshChooser)
+{
+    prime(defaultName(), {L"Front desk"});
+    ConfirmationDialog chooser(extension(), LumoraPrintingExtension::kModeFirstJob);
+    DialogDriver driver;
+    driver.onDialog([](HWND dialog) { PostMessageW(dialog, WM_RBUTTONDBLCLK, 0, MAKELPARAM(5, 5)); });
+    EXPECT_EQ(ConfirmationDialog::kResultShowAgain,
+              LumoraDialog::doModal(&chooser, nullptr, ConfirmationDialog::kTemplate, IDS_CHOOSER_HEADING_PRINT));
+    EXPECT_EQ(1u, driver.dialogsSeen().size()); // no question
+}
+
+} // namespace
