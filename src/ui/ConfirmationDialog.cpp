@@ -216,7 +216,7 @@ INT_PTR ConfirmationDialog::onInitDialog(WPARAM wParam, LPARAM lParam)
     ShowWindow(getDlgItem(IDC_CHOOSER_SECURE), SW_HIDE);
 
     HWND heading = getDlgItem(IDC_CHOOSER_HEADING);
-    if (HFONT link = linkFont_.create(heading, DerivedFont::kKeepWeight, true, 0)) {
+    if (HFONT link = linkFont_.createStyled(heading, FW_NORMAL, true, 0)) {
         SendMessageW(getDlgItem(IDC_CHOOSER_POLICY_LINK), WM_SETFONT, reinterpret_cast<WPARAM>(link), TRUE);
         SendMessageW(getDlgItem(IDC_CHOOSER_SETTINGS_LINK), WM_SETFONT, reinterpret_cast<WPARAM>(link), TRUE);
     }
@@ -226,7 +226,7 @@ INT_PTR ConfirmationDialog::onInitDialog(WPARAM wParam, LPARAM lParam)
     HDC screen = GetDC(nullptr);
     const LONG height = -MulDiv(10, GetDeviceCaps(screen, LOGPIXELSY), 72);
     ReleaseDC(nullptr, screen);
-    if (HFONT font = nicknameFont_.create(nickname, 700, false, height))
+    if (HFONT font = nicknameFont_.createStyled(nickname, 700, false, height))
         SendMessageW(nickname, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 
     ManagedPrintPolicy* rules = policy();

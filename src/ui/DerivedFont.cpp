@@ -23,3 +23,17 @@ void DerivedFont::reset()
         DeleteObject(font_);
     font_ = nullptr;
 }
+
+HFONT DerivedFont::createStyled(HWND control, LONG weight, bool underline, LONG height)
+{
+    LOGFONTW face = {};
+    if (!create(control, weight) || !GetObjectW(font_, sizeof(face), &face))
+        return nullptr;
+    face.lfUnderline = underline ? TRUE : FALSE;
+    if (height)
+        face.lfHeight = height;
+    HFONT styled = CreateFontIndirectW(&face);
+    reset();
+    font_ = styled;
+    return font_;
+}

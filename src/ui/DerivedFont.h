@@ -17,6 +17,9 @@ public:
     HFONT create(HWND control, LONG weight, LONG heightDelta = 0);
     HFONT get() const { return font_; }
     void reset();
+    // The same, then underlined when asked and, for a non-zero height, of
+    // that LOGFONT height.
+    HFONT createStyled(HWND control, LONG weight, bool underline, LONG height);
 
 private:
     HFONT font_ = nullptr;
