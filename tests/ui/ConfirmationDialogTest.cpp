@@ -319,7 +319,9 @@ TEST_F(ConfirmationDialogTest, TypedAddressIsResolvedAndLandsInTheDefaultProfile
     MPrint::PrintPath device;
     device.setStringAttribute(L"Address", L"10.0.0.7", true);
     device.getDevice().setModelName("LaserJet");
-    workflow_.resolutions = {&device, &device};
+    MPrint::PrintPath named(device);
+    named.setStringAttribute(L"DisplayString", L"LaserJet (10.0.0.7)", true);
+    workflow_.resolutions = {&device, &named};
     ConfirmationDialog chooser(extension(), LumoraPrintingExtension::kModeSelectDestination);
     DialogDriver driver;
     Names manualChildren;
@@ -364,13 +366,15 @@ TEST_F(ConfirmationDialogTest, HiddenAutomaticOkInModesTwoAndThree)
         settings().setPromptMethod(static_cast<int>(row.prompt));
         ConfirmationDialog chooser(extension(), row.mode);
         DialogDriver driver;
-        bool everVisible = false;
-        driver.onDialog([&](HWND) { everVisible = IsWindowVisible(chooser.getWindow()) != FALSE; });
+        // The hidden chooser activates too (its focus is set), then the
+        // verification; the chooser is shown at neither.
+        std::vector<bool> shown;
+        for (int box = 0; box < 2; ++box)
+            driver.onDialog([&](HWND) { shown.push_back(IsWindowVisible(chooser.getWindow()) != FALSE); });
         EXPECT_EQ(ConfirmationDialog::kResultChosen,
                   LumoraDialog::doModal(&chooser, nullptr, ConfirmationDialog::kTemplate, IDS_CHOOSER_HEADING_PRINT));
         EXPECT_TRUE(chooser.isAutoOK());
-        EXPECT_FALSE(everVisible);
-        EXPECT_EQ(1u, driver.dialogsSeen().size()); // the verification only
+        EXPECT_EQ((std::vector<bool>{false, false}), shown);
         EXPECT_EQ(L"Back office", extension()->getDestination());
         EXPECT_EQ((Names{L"Back office", L"Front desk"}), stored(defaultName()));
     }
