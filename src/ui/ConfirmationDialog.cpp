@@ -27,6 +27,7 @@
 #include "ui/OwnerDrawGroupBox.h"
 #include "ui/PrintPathVerifyDialog.h"
 #include "ui/PrinterGroupTreeViewNode.h"
+#include "ui/SearchResultsDialog.h"
 #include "ui/ProsumerButton.h"
 #include "ui/SettingsDialog.h"
 #include "ui/UiText.h"
@@ -1067,19 +1068,28 @@ void ConfirmationDialog::takeFoundPrinter(PrintPath* path, TreeViewNode* node)
         delete path;
 }
 
-INT_PTR ConfirmationDialog::runSearchDialog(TreeViewNode*, DiscoveryServiceIntf* service, PrintPath*& chosen)
+INT_PTR ConfirmationDialog::runSearchDialog(TreeViewNode* node, DiscoveryServiceIntf* service, PrintPath*& chosen)
 {
     chosen = nullptr;
-    if (!service || !IsEqualGUID(classIdOf(service), discoveryids::kUsbPrintKey))
+    if (!service || !node)
         return 0;
-    // The print key's service searches without a dialog: its first path.
-    PrintPathList found;
-    if (service->Search(getWindow(), getExtension() ? getExtension()->getDestinationContext() : nullptr, found,
-                        DiscoveryServiceIntf::kCapSearch) != 0 ||
-        found.empty())
+    if (IsEqualGUID(classIdOf(service), discoveryids::kUsbPrintKey)) {
+        // The print key's service searches without a dialog: its first path.
+        PrintPathList found;
+        if (service->Search(getWindow(), getExtension() ? getExtension()->getDestinationContext() : nullptr, found,
+                            DiscoveryServiceIntf::kCapSearch) != 0 ||
+            found.empty())
+            return 0;
+        chosen = found.front().release();
+        return 1;
+    }
+    // Managed lists need their own dialogs, which hand the service its list.
+    if (node->getKind() == Kind::kSchemeList ||
+        (service->GetSearchCapabilities() & DiscoveryServiceIntf::kCapManagedListDialog))
         return 0;
-    chosen = found.front().release();
-    return 1;
+    SearchResultsDialog search(getExtension(), service);
+    chosen = search.choose(getWindow(), node->getText());
+    return chosen ? 1 : 0;
 }
 
 GUID ConfirmationDialog::classIdOf(DiscoveryServiceIntf* service)
