@@ -28,6 +28,8 @@
 #include "ui/PrintPathVerifyDialog.h"
 #include "ui/PrinterGroupTreeViewNode.h"
 #include "ui/SearchResultsDialog.h"
+#include "ui/TcpSearchResultsDialog.h"
+#include "ui/UNCSearchResultsDialog.h"
 #include "ui/ProsumerButton.h"
 #include "ui/SettingsDialog.h"
 #include "ui/UiText.h"
@@ -1087,8 +1089,15 @@ INT_PTR ConfirmationDialog::runSearchDialog(TreeViewNode* node, DiscoveryService
     if (node->getKind() == Kind::kSchemeList ||
         (service->GetSearchCapabilities() & DiscoveryServiceIntf::kCapManagedListDialog))
         return 0;
-    SearchResultsDialog search(getExtension(), service);
-    chosen = search.choose(getWindow(), node->getText());
+    const GUID classId = classIdOf(service);
+    std::unique_ptr<SearchResultsDialog> search;
+    if (IsEqualGUID(classId, discoveryids::kTcpIp))
+        search = std::make_unique<TcpSearchResultsDialog>(getExtension(), service);
+    else if (IsEqualGUID(classId, discoveryids::kNetworkShares))
+        search = std::make_unique<UNCSearchResultsDialog>(getExtension(), service);
+    else
+        search = std::make_unique<SearchResultsDialog>(getExtension(), service);
+    chosen = search->choose(getWindow(), node->getText());
     return chosen ? 1 : 0;
 }
 
