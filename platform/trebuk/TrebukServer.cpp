@@ -12,7 +12,10 @@
 //     "OverallStatus"   DWORD  the request list's overall status after a call
 //     "ShortNextOids"   DWORD  1: next OIDs under the known prefixes come back
 //                              shortened, as older firmware sends them
-// An address without a key cannot be connected. Device table lines:
+// An address without a key is dialled when it is a loopback IPv4 literal: a
+// TCP connection to its port (a live emulated device's listener) connects,
+// with an empty device table; a refused port fails with the socket's error.
+// Any other address without a key cannot be connected. Device table lines:
 //   <oid> int <decimal>        type 1, 32 bits little-endian
 //   <oid> counter <decimal>    type 2
 //   <oid> text <bytes>         type 4; \xHH escapes give any byte
@@ -75,6 +78,51 @@ void record(const std::string& line)
     DWORD done = 0;
     WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
     CloseHandle(file);
+}
+
+// A TCP connect to a loopback port, bounded by 2 s.
+HRESULT dial(const std::wstring& address, DWORD port)
+{
+    const unsigned long ip = inet_addr(narrow(address.c_str()).c_str());
+    if (ip == INADDR_NONE || (ntohl(ip) >> 24) != 127 || port == 0 || port > 65535)
+        return kNotFound;
+    WSADATA data;
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0)
+        return E_FAIL;
+    HRESULT result = E_FAIL;
+    const SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s != INVALID_SOCKET) {
+        u_long nonBlocking = 1;
+        ioctlsocket(s, FIONBIO, &nonBlocking);
+        sockaddr_in to = {};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = ip;
+        to.sin_port = htons(static_cast<u_short>(port));
+        if (connect(s, reinterpret_cast<const sockaddr*>(&to), sizeof(to)) == 0) {
+            result = S_OK;
+        } else if (WSAGetLastError() == WSAEWOULDBLOCK) {
+            fd_set writable, failed;
+            FD_ZERO(&writable);
+            FD_ZERO(&failed);
+            FD_SET(s, &writable);
+            FD_SET(s, &failed);
+            timeval wait = {2, 0};
+            int error = 0;
+            int size = sizeof(error);
+            if (select(0, nullptr, &writable, &failed, &wait) <= 0)
+                result = HRESULT_FROM_WIN32(WSAETIMEDOUT);
+            else if (FD_ISSET(s, &writable) &&
+                     getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) == 0 && error == 0)
+                result = S_OK;
+            else
+                result = HRESULT_FROM_WIN32(error ? error : WSAECONNREFUSED);
+        } else {
+            result = HRESULT_FROM_WIN32(WSAGetLastError());
+        }
+        closesocket(s);
+    }
+    WSACleanup();
+    return result;
 }
 
 std::string number(unsigned long value, bool hex = false)
@@ -431,8 +479,15 @@ public:
             return E_POINTER;
         const std::wstring key = kDevicesKey + wideAddress;
         const std::wstring model = readText(HKEY_LOCAL_MACHINE, key, L"Model");
-        if (model.empty())
-            return kNotFound;
+        if (model.empty()) {
+            const HRESULT dialled = dial(wideAddress, port);
+            if (FAILED(dialled))
+                return dialled;
+            table_.clear();
+            deviceKey_ = key;
+            connected_ = true;
+            return S_OK;
+        }
         DWORD failures = 0;
         if (readDword(key, L"ConnectFailures", failures) && (failures == 0xFFFFFFFF || attempts_ <= failures)) {
             DWORD result = static_cast<DWORD>(E_FAIL);

@@ -1,6 +1,7 @@
 #include "bidi/DestinationVerifyFactory.h"
 
 #include "bidi/DestinationVerifyPING.h"
+#include "bidi/DestinationVerifyPML.h"
 #include "bidi/DestinationVerifyURL.h"
 
 #include <new>
@@ -12,6 +13,8 @@ DestinationVerify* DestinationVerifyFactory::Create(const Address& address, int 
         return new (std::nothrow) DestinationVerifyURL(address);
     case kPing:
         return new (std::nothrow) DestinationVerifyPING(address, port);
+    case kPml:
+        return new (std::nothrow) DestinationVerifyPML(address, port);
     default:
         return nullptr;
     }

@@ -1,15 +1,18 @@
 // Destination verification against real listeners on loopback: the TCP
-// check's port normalisation seen by which raw port of the device is
-// reached, refused ports, and the URL check against the emulated LEDM
-// device, a refused address and a server that never answers.
+// and port-server checks' port normalisation seen by which raw port of the
+// device is reached, refused ports, the address kind the port server is
+// given, and the URL check against the emulated LEDM device, a refused
+// address and a server that never answers.
 #include "bidi/DestinationVerifyFactory.h"
 #include "bidi/DestinationVerifyPING.h"
+#include "bidi/DestinationVerifyPML.h"
 #include "bidi/DestinationVerifyURL.h"
 
 #include "support/HttpTestServer.h"
 #include "support/LedmDevice.h"
 #include "support/RawPortDevice.h"
 #include "support/TestEnv.h"
+#include "support/TrebukStandIn.h"
 
 #include <gtest/gtest.h>
 
@@ -34,12 +37,16 @@ TEST(DestinationVerifyTest, FactoryMakesOneVerifierPerType)
     std::unique_ptr<DestinationVerify> ping(DestinationVerifyFactory::Create(address, 2, 2));
     ASSERT_NE(dynamic_cast<DestinationVerifyPING*>(ping.get()), nullptr);
     EXPECT_EQ(ping->getPort(), 2u) << "kept as stored; normalised when checked";
+    std::unique_ptr<DestinationVerify> pml(DestinationVerifyFactory::Create(address, 3, 3));
+    ASSERT_NE(dynamic_cast<DestinationVerifyPML*>(pml.get()), nullptr);
+    EXPECT_EQ(pml->getPort(), 3u);
     EXPECT_EQ(DestinationVerifyFactory::Create(address, 7, 9100), nullptr);
     EXPECT_EQ(DestinationVerifyFactory::Create(address, 0, 9100), nullptr);
 }
 
-TEST(DestinationVerifyTest, TcpCheckReachesTheNormalisedPort)
+TEST(DestinationVerifyTest, TcpAndPortServerChecksReachTheNormalisedPort)
 {
+    ASSERT_TRUE(testtrebuk::registerServer());
     testenv::RawPortDevice device({9100, 9101, 9102});
     ASSERT_TRUE(device.started());
     const std::wstring host = device.host();
@@ -48,14 +55,62 @@ TEST(DestinationVerifyTest, TcpCheckReachesTheNormalisedPort)
         unsigned short reached;
     } rows[] = {{0, 9100}, {1, 9100}, {2, 9101}, {3, 9101}, {9102, 9102}, {9100, 9100}};
     size_t expected[3] = {};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.stored);
-        EXPECT_TRUE(verify(host, DestinationVerifyFactory::kPing, row.stored));
-        ++expected[row.reached - 9100];
-        for (unsigned short port : {9100, 9101, 9102})
-            EXPECT_TRUE(device.waitFor(port, expected[port - 9100], 2000)) << port;
-        EXPECT_EQ(device.count(row.reached), expected[row.reached - 9100]);
+    for (int type : {DestinationVerifyFactory::kPing, DestinationVerifyFactory::kPml}) {
+        for (const Row& row : rows) {
+            SCOPED_TRACE(testing::Message() << "type " << type << ", port " << row.stored);
+            EXPECT_TRUE(verify(host, type, row.stored));
+            ++expected[row.reached - 9100];
+            for (unsigned short port : {9100, 9101, 9102})
+                EXPECT_TRUE(device.waitFor(port, expected[port - 9100], 2000)) << port;
+            EXPECT_EQ(device.count(row.reached), expected[row.reached - 9100]);
+        }
     }
+}
+
+TEST(DestinationVerifyTest, PortServerCheckAnswersForLiveDevicesOnly)
+{
+    ASSERT_TRUE(testtrebuk::registerServer());
+    testtrebuk::ScopedCallLog log;
+    testtrebuk::ScopedDevice known;
+    testenv::LedmDevice web;
+    ASSERT_TRUE(web.started());
+    testenv::RawPortDevice raw({9100});
+    ASSERT_TRUE(raw.started());
+    struct Row {
+        const char* name;
+        std::wstring address;
+        uint32_t port;
+        bool verified;
+        const char* kind; // passed to the server; null: the server is not asked
+        const char* reachedPort;
+    } rows[] = {
+        {"a device the server knows", known.address(), 3, true, "2", "9101"},
+        {"the web port of a live device", web.host(), 8080, true, "2", "8080"},
+        {"a refused port of a live device", raw.host(), 2, false, "2", "9101"},
+        {"an IPv6 literal", L"::1", 0, false, "2", "9100"},
+        {"a host name", L"printer.invalid", 0, false, "4", "9100"},
+        {"no address", L"", 0, false, nullptr, nullptr},
+        {"neither address nor name", L"bad host!", 0, false, nullptr, nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const size_t before = log.calls("connect").size();
+        EXPECT_EQ(verify(row.address, DestinationVerifyFactory::kPml, row.port), row.verified);
+        const auto connects = log.calls("connect");
+        if (!row.kind) {
+            EXPECT_EQ(connects.size(), before);
+            continue;
+        }
+        // A dead device fails after the server's two attempts, not five.
+        ASSERT_EQ(connects.size() - before, row.verified ? 1u : 2u);
+        const std::vector<std::string>& call = connects.back();
+        ASSERT_GE(call.size(), 4u);
+        EXPECT_EQ(call[0], "(null)") << "no port name";
+        EXPECT_EQ(call[1], row.kind);
+        EXPECT_EQ(call[2], testenv::narrow(row.address));
+        EXPECT_EQ(call[3], row.reachedPort);
+    }
+    EXPECT_EQ(log.count("disconnect"), 2u) << "each connection that answered is closed";
 }
 
 TEST(DestinationVerifyTest, TcpCheckFailsOnRefusedPortsAndBadAddresses)

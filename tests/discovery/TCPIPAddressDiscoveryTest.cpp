@@ -14,6 +14,7 @@
 #include "support/ResultWindow.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
+#include "support/TrebukStandIn.h"
 
 #include <gtest/gtest.h>
 
@@ -316,4 +317,53 @@ TEST(TCPIPAddressDiscoveryTest, WithoutTheBrowseModule)
     PrintPath path;
     EXPECT_EQ(service.ResolveName(nullptr, &path, 100), 9u);
     EXPECT_EQ(service.Resolve(nullptr, L"10.0.0.5", L"n", L"d", list), 0u) << "typed addresses still resolve";
+}
+
+TEST(TCPIPAddressDiscoveryTest, DeviceCheckAsksTheDeviceOnItsRawPort)
+{
+    ASSERT_TRUE(testtrebuk::registerServer());
+    testtrebuk::ScopedCallLog log;
+    testenv::RawPortDevice device({9100, 9101, 9102});
+    ASSERT_TRUE(device.started());
+    const std::wstring host = device.host();
+    const DWORD none = 0xFFFFFFFF;
+    struct Row {
+        const char* name;
+        std::wstring ip, hostName, wsd;
+        DWORD port;
+        uint32_t code;
+        const char* asked; // the port the server is asked for; null: no check
+    } rows[] = {
+        {"no port", host, L"", L"", none, 0, "9100"},
+        {"port 1", host, L"", L"", 1, 0, "9100"},
+        {"port 2", host, L"", L"", 2, 0, "9101"},
+        {"port 3 is the third raw port here", host, L"", L"", 3, 0, "9102"},
+        {"a port as it is", host, L"", L"", 9101, 0, "9101"},
+        {"nothing listens", host, L"", L"", 9103, TCPIPAddressDiscovery::kDeviceNotReachable, "9103"},
+        {"host name without an IP address", L"", L"printer.invalid", L"", none,
+         TCPIPAddressDiscovery::kDeviceNotReachable, "9100"},
+        {"WSD device", L"", L"", L"uuid:1234", 2, 0, nullptr},
+    };
+    TCPIPAddressDiscovery service;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        PrintPath path;
+        path.setStringAttribute(PrintPathAttr::IPAddress, row.ip, true);
+        path.setStringAttribute(PrintPathAttr::HostnameAddress, row.hostName, true);
+        path.setStringAttribute(PrintPathAttr::WSDAddress, row.wsd, true);
+        if (row.port != none)
+            path.setNumericAttribute(PrintPathAttr::Port, row.port, true);
+        const size_t before = log.calls("connect").size();
+        EXPECT_EQ(service.ValidateDevice(nullptr, &path), row.code);
+        const auto connects = log.calls("connect");
+        if (!row.asked) {
+            EXPECT_EQ(connects.size(), before);
+            continue;
+        }
+        ASSERT_GT(connects.size(), before);
+        ASSERT_GE(connects.back().size(), 4u);
+        EXPECT_EQ(connects.back()[2], testenv::narrow(row.ip.empty() ? row.hostName : row.ip));
+        EXPECT_EQ(connects.back()[3], row.asked);
+    }
+    EXPECT_EQ(service.ValidateDevice(nullptr, nullptr), 3u);
 }
