@@ -1,8 +1,8 @@
 #include "discovery/AutoCreatedPortDiscovery.h"
 
+#include "bidi/CurrentDestination.h"
 #include "destination/PrintPathAttr.h"
 #include "discovery/DiscoveryClassIds.h"
-#include "discovery/DiscoveryHost.h"
 #include "discovery/UNCPathDiscovery.h"
 #include "shared/PrinterPort.h"
 
@@ -38,8 +38,10 @@ uint32_t AutoCreatedPortDiscovery::Resolve(HWND owner, const std::wstring& addre
                                            const std::wstring& displayString, PrintPathList& list)
 {
     int type = kPortUnresolved;
-    std::wstring printer;
-    if (!IsAutoCreatedPort(address, type) || !DiscoveryHost::current().getCurrentPrinterName(printer))
+    if (!IsAutoCreatedPort(address, type))
+        return kNotApplicable;
+    const std::wstring printer = currentDestinationPrinterName();
+    if (printer.empty())
         return kNotApplicable;
     wchar_t computer[kComputerNameCapacity] = {};
     DWORD length = kComputerNameCapacity;

@@ -1,5 +1,6 @@
 #include "discovery/TCPIPAddressDiscovery.h"
 
+#include "bidi/CurrentDestination.h"
 #include "bidi/DestinationVerifyFactory.h"
 #include "core/ProcAddress.h"
 #include "core/RegistryKey.h"
@@ -9,7 +10,6 @@
 #include "destination/Address.h"
 #include "destination/PrintPathAttr.h"
 #include "discovery/DiscoveryClassIds.h"
-#include "discovery/DiscoveryHost.h"
 #include "discovery/PrintPathText.h"
 #include "shared/PrinterData.h"
 #include "shared/PrinterPort.h"
@@ -289,8 +289,7 @@ void TCPIPAddressDiscovery::fillResolved(Run& run, const tcpbrowse::PrinterRecor
 
 void TCPIPAddressDiscovery::stamp(PrintPath& path, const std::wstring& address)
 {
-    std::wstring printer;
-    if (DiscoveryHost::current().getCurrentPrinterName(printer) && DiscoveryHost::current().isJobDeliveryEnabled(printer, path))
+    if (isJobDeliveryDestination(currentDestinationPrinterName(), path))
         path.setNumericAttribute(PrintPathAttr::JobDelivery, 1, true);
     path.setStringAttribute(PrintPathAttr::Address, address, true);
     path.setDiscoveryId(discoveryids::kTcpIp);
@@ -354,8 +353,8 @@ uint32_t TCPIPAddressDiscovery::Resolve(HWND, const std::wstring& address, const
             if (port > 65535)
                 return kNotApplicable;
         } else if (colon != std::wstring::npos) {
-            std::wstring printer;
-            host = DiscoveryHost::current().getCurrentPrinterName(printer) ? getNovellSnmpAddress(printer) : std::wstring();
+            const std::wstring printer = currentDestinationPrinterName();
+            host = printer.empty() ? std::wstring() : getNovellSnmpAddress(printer);
         }
     }
     if (community.empty())
@@ -380,9 +379,8 @@ uint32_t TCPIPAddressDiscovery::Resolve(HWND, const std::wstring& address, const
 
     const std::wstring typed = host;
     {
-        std::wstring printer;
-        const bool hasJob = DiscoveryHost::current().getCurrentPrinterName(printer);
-        PrinterPort asPort(hasJob ? printer.c_str() : nullptr, host.c_str());
+        const std::wstring printer = currentDestinationPrinterName();
+        PrinterPort asPort(printer.empty() ? nullptr : printer.c_str(), host.c_str());
         std::wstring portAddress;
         if (!host.empty() && asPort.getPortAddress(portAddress)) {
             if (asPort.getPortType() == kPortHostName) {

@@ -3,6 +3,7 @@
 #include "bidi/SNMPCommunityName.h"
 #include "bidi/CurrentDestination.h"
 #include "bidi/PolicySource.h"
+#include "bidi/UNCBidiConnectionHelper.h"
 #include "core/COMWrapper.h"
 #include "core/ComponentRegistry.h"
 #include "core/SettingsKeys.h"
@@ -15,7 +16,6 @@
 #include "shared/SpoolerNames.h"
 #include "destination/TargetHistoryList.h"
 #include "extension/KRVProperties.h"
-#include "extension/LumoraDiscoveryHost.h"
 #include "extension/ManagedPrintPolicy.h"
 #include "extension/ModuleEntry.h"
 #include "shared/SpoolerQueries.h"
@@ -49,12 +49,46 @@ const SuffixRow kHelpSuffixes[] = {
     {0x19, L"RU"}, {0x1B, L"SK"}, {0x1D, L"SV"}, {0x1E, L"TH"}, {0x1F, L"TR"},
 };
 
+// The resource module's vendor port name, the name of the Waypost port.
+constexpr UINT kVendorPortNameId = 1;
+
 // The device connections' view of the job's queue.
 std::wstring currentDestinationPrinter()
 {
     const LumoraPrintingExtension* extension = LumoraPrintingExtension::current();
     const MPrint::DestinationContext* context = extension ? extension->getDestinationContext() : nullptr;
     return context ? context->getPrinterName() : std::wstring();
+}
+
+// The discovery services' view of a queue's job delivery settings for a path.
+bool jobDeliveryEnabled(const std::wstring& printerName, MPrint::PrintPath& path)
+{
+    return JobDeliverySettings(printerName.c_str(), &path).isJobDeliveryEnabled();
+}
+
+// What the UNC bidi helper records as the local queue's current port when
+// the queue's jobs go to the path by job delivery: the queue's vendor port
+// name (its own data, else the policy's), else the resource module's.
+std::wstring jobDeliveryCurrentPort(const std::wstring& localQueue, MPrint::PrintPath& path)
+{
+    LumoraPrintingExtension* extension = LumoraPrintingExtension::current();
+    ScopedPrinter printer;
+    std::wstring name = localQueue;
+    // OpenPrinterW may write the handle even when it fails; trust it only on success.
+    HANDLE handle = nullptr;
+    if (!extension || !OpenPrinterW(name.data(), &handle, nullptr))
+        return {};
+    printer.reset(handle);
+    if (!extension->isJobDeliveryDestination(nullptr, printer.get(), &path, nullptr))
+        return {};
+    std::wstring vendorPort;
+    bool fromPrinter = false;
+    MPrint::ManagedPrintPolicy* policy = MPrint::ManagedPrintPolicy::instance();
+    if (policy && policy->getPrinterOrPolicyString(printer.get(), L"VendorPortName", vendorPort, fromPrinter) &&
+        !vendorPort.empty())
+        return vendorPort;
+    LumoraSettings* settings = extension->getSettings();
+    return settings ? settings->getResourceLoader().loadString(kVendorPortNameId) : std::wstring();
 }
 
 // The device code's view of the managed print policy.
@@ -74,10 +108,11 @@ LumoraPrintingExtension* LumoraPrintingExtension::instance()
     if (!extension)
         return nullptr;
     MPrint::setCurrentPrinterNameSource(&currentDestinationPrinter);
+    MPrint::setJobDeliverySource(&jobDeliveryEnabled);
+    MPrint::UNCBidiConnectionHelper::setCurrentPortSource(&jobDeliveryCurrentPort);
     MPrint::setPolicyBoolSource(&managedPolicyBool);
     // Published before init, as the prompt thread reaches it through instance().
     g_extension = extension;
-    LumoraDiscoveryHost::install();
     try {
         extension->init();
     } catch (...) {
@@ -96,10 +131,8 @@ LumoraPrintingExtension::LumoraPrintingExtension() = default;
 
 LumoraPrintingExtension::~LumoraPrintingExtension()
 {
-    if (g_extension == this) {
+    if (g_extension == this)
         g_extension = nullptr;
-        LumoraDiscoveryHost::uninstall();
-    }
     destinationContext_.reset();
     if (discoveryManager_) {
         discoveryManager_->Stop();
@@ -277,9 +310,6 @@ void LumoraPrintingExtension::migrateOldProfiles(RegistryKey& historyKey)
 }
 
 namespace {
-
-// The resource module's vendor port name, the name of the Waypost port.
-constexpr UINT kVendorPortNameId = 1;
 
 // LocalPortType of a local port's print path: which attribute names the port.
 const wchar_t* localPortAttribute(DWORD type)

@@ -8,9 +8,9 @@
 #include "core/SettingsKeys.h"
 #include "destination/PrintPathAttr.h"
 #include "discovery/DiscoveryClassIds.h"
-#include "discovery/DiscoveryHost.h"
 #include "support/PrivateCurrentUser.h"
 #include "support/RawPortDevice.h"
+#include "support/ScopedCurrentJob.h"
 #include "support/ResultWindow.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
@@ -38,29 +38,6 @@ public:
 
 private:
     testenv::TempDir dir_;
-};
-
-// A current job on a queue, whose job delivery is on or off.
-class JobHost : public MPrint::DiscoveryHost {
-public:
-    JobHost(std::wstring printer, bool delivery) : printer_(std::move(printer)), delivery_(delivery)
-    {
-        MPrint::DiscoveryHost::set(this);
-    }
-    ~JobHost() override { MPrint::DiscoveryHost::set(nullptr); }
-    bool getCurrentPrinterName(std::wstring& name) override
-    {
-        name = printer_;
-        return true;
-    }
-    bool isJobDeliveryEnabled(const std::wstring& printer, const PrintPath&) override
-    {
-        return delivery_ && printer == printer_;
-    }
-
-private:
-    std::wstring printer_;
-    bool delivery_;
 };
 
 std::wstring attr(const PrintPath& path, const wchar_t* name)
@@ -161,7 +138,7 @@ TEST(TCPIPAddressDiscoveryTest, CurrentJobMarksDeliveryAndAnswersIppAddresses)
         EXPECT_EQ(service.Resolve(nullptr, L"ipp://10.0.0.9:631/q", L"n", L"d", list), 3u)
             << "no current job: no host for an ipp text";
     }
-    JobHost job(queue.name(), true);
+    testenv::ScopedCurrentJob job(queue.name(), true);
     {
         PrintPathList list;
         EXPECT_EQ(service.Resolve(nullptr, L"ipp://10.0.0.9:631/q", L"n", L"d", list), 3u)

@@ -4,14 +4,20 @@
 #include "extension/LumoraPrintingExtension.h"
 
 #include "bidi/CurrentDestination.h"
+#include "bidi/TrebukBidiConnection.h"
+#include "bidi/UNCBidiConnectionHelper.h"
 #include "core/ComponentRegistry.h"
 #include "core/SettingsKeys.h"
+#include "destination/PrintPathAttr.h"
+#include "discovery/TCPIPAddressDiscovery.h"
 #include "extension/KRVProperties.h"
 #include "extension/ManagedPrintPolicy.h"
 #include "support/FakeDiscoveryService.h"
 #include "support/PrivateCurrentUser.h"
 #include "support/TestEnv.h"
+#include "support/QueueData.h"
 #include "support/TestSpooler.h"
+#include "support/TrebukStandIn.h"
 
 #include <gtest/gtest.h>
 
@@ -327,6 +333,75 @@ TEST_F(LumoraPrintingExtensionTest, DiscoveryServicesRunForTheExtensionsLifetime
     EXPECT_EQ(nullptr, ComponentRegistry::getContext()); // no dangling settings
     EXPECT_EQ(0, fakes::liveFakeServices());
     ComponentRegistry::unregisterComponent(service);
+}
+
+// The layers below learn from the extension whether the job's queue
+// delivers its jobs to a path: the TCP/IP address stamp marks such a path,
+// and the UNC helper names the queue's vendor port as its current port.
+TEST_F(LumoraPrintingExtensionTest, JobDeliveryOfTheJobsQueueReachesTheLayersBelow)
+{
+    testspool::ScopedQueue queue(testspool::uniqueQueueName(L"Lumo Delivery"));
+    ASSERT_EQ(DWORD{ERROR_SUCCESS}, queue.error());
+    LumoraPrintingExtension* extension = create();
+    ASSERT_NE(nullptr, extension);
+    ASSERT_TRUE(extension->createDestinationContext(queue.name()));
+
+    auto stamped = [] {
+        MPrint::TCPIPAddressDiscovery service;
+        PrintPathList list;
+        EXPECT_EQ(0u, service.Resolve(nullptr, L"10.0.0.5", L"n", L"d", list));
+        return list.size() == 1 ? list.front()->getNumericAttribute(PrintPathAttr::JobDelivery) : 0u;
+    };
+    EXPECT_EQ(0xFFFFFFFFu, stamped()) << "the queue does not deliver";
+    // A static queue's own switch decides for any path.
+    ASSERT_EQ(DWORD{ERROR_SUCCESS}, queue.setDword(L"", L"StaticMode", 1));
+    ASSERT_EQ(DWORD{ERROR_SUCCESS}, queue.setDword(L"", L"JobDelivery", 1));
+    EXPECT_EQ(1u, stamped());
+    ASSERT_EQ(DWORD{ERROR_SUCCESS}, queue.setDword(L"", L"JobDelivery", 0));
+    EXPECT_EQ(0xFFFFFFFFu, stamped());
+    ASSERT_EQ(DWORD{ERROR_SUCCESS}, queue.setDword(L"", L"StaticMode", 0));
+
+    ASSERT_TRUE(testtrebuk::registerServer());
+    testtrebuk::ScopedDevice device;
+    const std::wstring resourcePort = extension->getSettings()->getResourceLoader().loadString(1);
+    ASSERT_FALSE(resourcePort.empty());
+    struct Row {
+        const char* name;
+        bool delivers;        // the path's own switch
+        bool fromSheet;       // the device-property sheet asks
+        const wchar_t* vendorPort; // the queue's "VendorPortName"; null: absent
+        std::wstring currentPort;
+    } rows[] = {
+        {"a job-delivery path: the queue's vendor port", true, false, L"Waypost 7", L"Waypost 7"},
+        {"without a vendor port: the resource module's", true, false, nullptr, resourcePort},
+        {"an empty vendor port counts as none", true, false, L"", resourcePort},
+        {"not a job-delivery path: the shared queue", false, false, L"Waypost 7", L"\\\\PC7\\Laser"},
+        {"from the property sheet: the shared queue", true, true, L"Waypost 7", L"\\\\PC7\\Laser"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScopedPrinter printer = testspool::openQueue(queue.name());
+        DeletePrinterDataW(printer.get(), const_cast<wchar_t*>(L"VendorPortName"));
+        if (row.vendorPort) {
+            ASSERT_EQ(DWORD{ERROR_SUCCESS}, queue.setString(L"", L"VendorPortName", row.vendorPort));
+        }
+        MPrint::PrintPath path;
+        path.setStringAttribute(L"DeviceConfigAddress", device.address(), true);
+        path.setStringAttribute(L"LocalPrinterName", queue.name(), true);
+        if (row.delivers)
+            path.setNumericAttribute(PrintPathAttr::JobDelivery, 1, true);
+        if (row.fromSheet)
+            path.setNumericAttribute(L"UNCDevPropCall", 1, true);
+        bool connected = false;
+        MPrint::UNCBidiConnectionHelper helper;
+        std::unique_ptr<MPrint::TrebukBidiConnection> connection(
+            helper.setBIDIHelperValues(&path, L"\\\\PC7\\Laser", L"PORT7", &connected));
+        ASSERT_TRUE(connected);
+        const testspool::DataValues data = testspool::enumDataValues(printer.get(), L"PrinterDriverData");
+        ASSERT_TRUE(data.count(L"BIDICurrentPort"));
+        EXPECT_EQ(testspool::textBytes(row.currentPort), data.at(L"BIDICurrentPort").second);
+    }
+    destroy(extension);
 }
 
 TEST_F(LumoraPrintingExtensionTest, MigrationRunsOnceAcrossInitialisations)

@@ -1,34 +1,38 @@
 #include "support/ScopedCurrentJob.h"
 
-#include "discovery/DiscoveryHost.h"
+#include "bidi/CurrentDestination.h"
 
 namespace testenv {
 
 namespace {
 
-class JobHost : public MPrint::DiscoveryHost {
-public:
-    std::wstring printer;
-    bool getCurrentPrinterName(std::wstring& name) override
-    {
-        name = printer;
-        return true;
-    }
-};
+std::wstring g_printer;
+bool g_delivery = false;
 
-JobHost host;
+std::wstring currentPrinter()
+{
+    return g_printer;
+}
+
+bool delivers(const std::wstring& printer, MPrint::PrintPath&)
+{
+    return g_delivery && printer == g_printer;
+}
 
 } // namespace
 
-ScopedCurrentJob::ScopedCurrentJob(const std::wstring& printerName)
+ScopedCurrentJob::ScopedCurrentJob(const std::wstring& printerName, bool jobDelivery)
 {
-    host.printer = printerName;
-    MPrint::DiscoveryHost::set(&host);
+    g_printer = printerName;
+    g_delivery = jobDelivery;
+    MPrint::setCurrentPrinterNameSource(&currentPrinter);
+    MPrint::setJobDeliverySource(&delivers);
 }
 
 ScopedCurrentJob::~ScopedCurrentJob()
 {
-    MPrint::DiscoveryHost::set(nullptr);
+    MPrint::setCurrentPrinterNameSource(nullptr);
+    MPrint::setJobDeliverySource(nullptr);
 }
 
 } // namespace testenv
