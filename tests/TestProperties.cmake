@@ -29,5 +29,7 @@ set_tests_properties(PrintDriverTest PrinterPortTest PROPERTIES RESOURCE_LOCK cl
 # key, which the resolver's test removes as a whole.
 set_tests_properties(PortResolverTest PortStandInsTest TrebukBidiConnectionTest SNMPCommunityNameTest
                      PROPERTIES RESOURCE_LOCK shared_io)
+# The Trebuk connection's port lookups would also see a cluster node.
+set_tests_properties(TrebukBidiConnectionTest PROPERTIES RESOURCE_LOCK "shared_io;cluster_node")
 # Job-control tickets: the monitor's pipe host, and "JCTPath" in the machine's settings key.
 set_tests_properties(JCTRetrieverTest PROPERTIES RESOURCE_LOCK "qzkrvmon_pipe;policy_settings")

@@ -7,15 +7,20 @@
 
 #include "bidi/DeviceCharset.h"
 #include "bidi/SNMPCommunityName.h"
+#include "VagantUIExtension/DeviceConfigurator.h"
+#include "destination/Device.h"
+#include "destination/PdlInfo.h"
 #include "core/COMWrapper.h"
 #include "support/PortStandIns.h"
 #include "support/PrivateCurrentUser.h"
+#include "support/ScopedTcpPort.h"
 #include "support/TestSpooler.h"
 #include "support/TrebukFixture.h"
 #include "support/TrebukStandIn.h"
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -58,7 +63,7 @@ TEST_F(TrebukFixture, BatchIsAnsweredFromTheDeviceTable)
 
     auto batch = requests({
         "1.3.6.1.2.1.25.3.2.1.3.1",         // text
-        "1.3.6.1.2.1.43.15.1.1.3.1.1",      // integer
+        "1.3.6.1.2.1.43.15.1.1.2.1.1",      // integer
         "1.3.6.1.4.1.11.2.3.9.4.2.1.1.3.0", // text behind a two-byte length
         "1.3.6.1.4.1.11.2.3.9.4.2.1.1.3.1", // octets with leading control bytes
         "1.3.6.1.4.1.11.2.3.9.4.2.1.1.3.2", // an integer of two bytes only
@@ -171,7 +176,7 @@ TEST_F(TrebukFixture, GetNextWalksAColumnAndRepairsShortenedOids)
     testtrebuk::ScopedDevice device;
     TrebukBidiConnection connection(nullptr);
     ASSERT_TRUE(connection.Connect(L"Office", device.address().c_str(), MPrint::BidiAddressIp, 9100));
-    const std::string column = "1.3.6.1.2.1.43.15.1.1.2.1.";
+    const std::string column = "1.3.6.1.2.1.43.15.1.1.5.1.";
     BidiRequest walker(column.substr(0, column.size() - 1).c_str());
     std::vector<std::string> seen;
     for (int round = 0; round < 10; ++round) {
@@ -180,7 +185,7 @@ TEST_F(TrebukFixture, GetNextWalksAColumnAndRepairsShortenedOids)
         seen.push_back(walker.value.text);
     }
     EXPECT_EQ((std::vector<std::string>{"PCL XL", "PCL 5e", "PostScript"}), seen);
-    EXPECT_EQ("1.3.6.1.2.1.43.15.1.1.3.1.1", walker.oid);
+    EXPECT_EQ("1.3.6.1.4.1.11.2.3.9.1.1.7.0", walker.oid);
 
     // Past the table's end nothing is answered and the OID stays.
     BidiRequest last("1.3.6.1.4.1.99");
@@ -284,6 +289,50 @@ TEST_F(TrebukFixture, OpenResolvesTheQueuePortPublishesItsCommunityAndRetargets)
     testports::ScopedSharedIOPort refused(port + L"X", {0x4, 0, L"", 0, L"", static_cast<DWORD>(E_FAIL)});
     TrebukBidiConnection unresolved(other.name().c_str());
     EXPECT_FALSE(unresolved.Open());
+}
+
+// The device's interpreter table as the configurator walks it: a family,
+// a level and a description column.
+TEST_F(TrebukFixture, InterpreterTableAnswersTheConfiguratorsWalk)
+{
+    testtrebuk::ScopedDevice device;
+    TrebukBidiConnection connection(nullptr);
+    ASSERT_TRUE(connection.Connect(L"Office", device.address().c_str(), MPrint::BidiAddressIp, 9100));
+    MPrint::Device found;
+    MPrint::DeviceConfigurator configurator;
+    ASSERT_TRUE(configurator.QueryInterpreters(&connection, found));
+    const PdlInfo expected[] = {{47, "PCL XL", "3.0"}, {3, "PCL 5e", "5.0"}, {6, "PostScript", "3.0"}};
+    ASSERT_EQ(std::size(expected), static_cast<size_t>(found.pdlEnd() - found.pdlBegin()));
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        const PdlInfo& pdl = *found.pdlBegin()[i];
+        EXPECT_TRUE(pdl == expected[i]) << pdl.getFamily() << " " << pdl.getDescription() << " " << pdl.getVersion();
+    }
+}
+
+// A queue on an indexed raw port (9101 to 9108) hands the server its port's
+// community as "*<community>"; any other port hands none.
+TEST_F(TrebukFixture, IndexedRawPortsGiveTheServerTheirCommunity)
+{
+    ASSERT_NE(testspool::control(), nullptr);
+    testtrebuk::ScopedDevice device;
+    const struct {
+        DWORD number;
+        const char* settings;
+    } rows[] = {{9100, "(null)"}, {9101, "*site-9101"}, {9104, "*site-9104"}, {9108, "*site-9108"}, {9109, "(null)"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.number);
+        const std::wstring portName = L"IP_" + testspool::uniqueTcpAddress();
+        testspool::ScopedTcpPort tcp(portName, L"", testspool::uniqueTcpAddress(), row.number,
+                                     L"site-" + std::to_wstring(row.number));
+        ASSERT_EQ(0u, tcp.status());
+        testspool::ScopedQueue queue(testspool::uniqueQueueName(L"Trebuk Raw"), L"Vrelm Test Driver", portName);
+        ASSERT_EQ(DWORD{ERROR_SUCCESS}, queue.error());
+        TrebukBidiConnection connection(queue.name().c_str());
+        ASSERT_TRUE(connection.Connect(nullptr, device.address().c_str(), MPrint::BidiAddressIp, 9100));
+        const auto settings = log_.calls("settings");
+        ASSERT_FALSE(settings.empty());
+        EXPECT_EQ(row.settings, settings.back()[0]);
+    }
 }
 
 // Open initialises COM and calls Connect, which needs it too: one

@@ -2,62 +2,20 @@
 // (written by the stand-in monitors themselves), and terminal-server and
 // Citrix client ports followed to the client machine's printer.
 #include "destination/Address.h"
-#include "shared/PortData1.h"
 #include "shared/PrinterPort.h"
 #include "support/PortStandIns.h"
 #include "support/PrivateCurrentUser.h"
+#include "support/ScopedTcpPort.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
 #include <gtest/gtest.h>
 
 using testspool::ScopedQueue;
+using testspool::ScopedTcpPort;
+using testspool::kStandardTcpMonitor;
 
 namespace {
-
-constexpr wchar_t kStandardTcp[] = L"Standard TCP/IP Port";
-
-std::wstring uniqueAddress()
-{
-    const DWORD id = GetCurrentProcessId();
-    static LONG counter = 0;
-    return L"10." + std::to_wstring((id >> 8) & 0xFF) + L"." + std::to_wstring(id & 0xFF) + L"." +
-           std::to_wstring(InterlockedIncrement(&counter) & 0xFF);
-}
-
-// A Standard TCP/IP port created through the monitor's own "AddPort", so
-// that its key is whatever the monitor writes; removed with the scope.
-class ScopedTcpPort {
-public:
-    ScopedTcpPort(const std::wstring& name, const std::wstring& host, const std::wstring& ip, DWORD number,
-                  const std::wstring& community = L"public")
-        : name_(name)
-    {
-        PORT_DATA_1 data{};
-        wcsncpy(data.sztPortName, name.c_str(), 63);
-        data.dwVersion = 1;
-        data.dwProtocol = PROTOCOL_RAWTCP_TYPE;
-        data.cbSize = sizeof(data);
-        wcsncpy(data.sztHostAddress, host.c_str(), 48);
-        wcsncpy(data.sztIPAddress, ip.c_str(), 15);
-        wcsncpy(data.sztSNMPCommunity, community.c_str(), 32);
-        data.dwPortNumber = number;
-        HANDLE xcv = nullptr;
-        PRINTER_DEFAULTSW admin{nullptr, nullptr, SERVER_ACCESS_ADMINISTER};
-        const std::wstring object = std::wstring(L",XcvMonitor ") + kStandardTcp;
-        if (!OpenPrinterW(const_cast<wchar_t*>(object.c_str()), &xcv, &admin))
-            return;
-        DWORD needed = 0;
-        XcvDataW(xcv, L"AddPort", reinterpret_cast<BYTE*>(&data), sizeof(data), nullptr, 0, &needed, &status_);
-        ClosePrinter(xcv);
-    }
-    ~ScopedTcpPort() { testspool::control()->removePort(kStandardTcp, name_.c_str()); }
-    DWORD status() const { return status_; }
-
-private:
-    std::wstring name_;
-    DWORD status_ = 0xFFFFFFFF;
-};
 
 // Ports of a monitor built into the spooler (no "Driver" DLL), each with a
 // description of its own, as session ports are listed.
@@ -196,8 +154,8 @@ TEST(PrinterPort, AddressesFromTheStandardTcpMonitorsPortKeys)
         bool indexedRaw;
     } rows[] = {
         {"host name only", L"printer-" + std::to_wstring(GetCurrentProcessId()), L"", 9101, L"", kPortHostName, true},
-        {"address only", L"", uniqueAddress(), 9108, L"", kPortIP, true},
-        {"both: the host name wins", L"lobby-printer", uniqueAddress(), 9100, L"lobby-printer", kPortHostName, false},
+        {"address only", L"", testspool::uniqueTcpAddress(), 9108, L"", kPortIP, true},
+        {"both: the host name wins", L"lobby-printer", testspool::uniqueTcpAddress(), 9100, L"lobby-printer", kPortHostName, false},
         {"an IPv6 host name", L"fe80::" + std::to_wstring(GetCurrentProcessId() % 9999), L"", 9109, L"", kPortIP,
          false},
     };
@@ -205,7 +163,7 @@ TEST(PrinterPort, AddressesFromTheStandardTcpMonitorsPortKeys)
         SCOPED_TRACE(row.name);
         if (row.address.empty())
             row.address = row.host.empty() ? row.ip : row.host;
-        const std::wstring portName = L"IP_" + uniqueAddress();
+        const std::wstring portName = L"IP_" + testspool::uniqueTcpAddress();
         ScopedTcpPort tcp(portName, row.host, row.ip, row.number, L"site-" + std::to_wstring(row.number));
         ASSERT_EQ(tcp.status(), 0u);
         ScopedQueue queue(testspool::uniqueQueueName(L"Tcp"), L"Vrelm Test Driver", portName);
@@ -220,7 +178,7 @@ TEST(PrinterPort, AddressesFromTheStandardTcpMonitorsPortKeys)
         EXPECT_EQ(port.getPortNumber(), static_cast<int>(row.number));
         EXPECT_EQ(port.isIndexedRawPort(), row.indexedRaw);
         EXPECT_TRUE(port.getPortDescription(text));
-        EXPECT_EQ(text, kStandardTcp);
+        EXPECT_EQ(text, kStandardTcpMonitor);
         EXPECT_EQ(port.getSNMPCommunity(), L"site-" + std::to_wstring(row.number));
         // reset keeps the community it read.
         port.reset(L"LPT1:");
@@ -236,7 +194,7 @@ TEST(PrinterPort, ServerQueuesFallBackToTheLocalRegistryAndFindTheMonitorByItsDr
 {
     ASSERT_NE(testspool::control(), nullptr);
     const std::wstring server = L"\\\\PS" + std::to_wstring(GetCurrentProcessId());
-    const std::wstring address = uniqueAddress();
+    const std::wstring address = testspool::uniqueTcpAddress();
     const std::wstring portName = L"IP_" + address;
     ScopedTcpPort tcp(portName, L"", address, 9102);
     ASSERT_EQ(tcp.status(), 0u);
@@ -268,7 +226,7 @@ TEST(PrinterPort, ServerQueuesFallBackToTheLocalRegistryAndFindTheMonitorByItsDr
     EXPECT_EQ(port.getPortNumber(), 9102);
     EXPECT_EQ(port.getServerName(), server);
     ASSERT_TRUE(port.getPortDescription(text));
-    EXPECT_EQ(text, kStandardTcp);
+    EXPECT_EQ(text, kStandardTcpMonitor);
     ASSERT_TRUE(port.getMonitorName(text));
     EXPECT_EQ(text, dll);
 }
