@@ -17,7 +17,14 @@
 #include "VagantUIExtension/UNCFeatureAccessor.h"
 #include "core/ComponentIntf.h"
 #include "discovery/DiscoveryClassIds.h"
+#include "discovery/AutoCreatedPortDiscovery.h"
 #include "discovery/DiscoveryServiceIntf.h"
+#include "discovery/IPXSPXAddressDiscovery.h"
+#include "discovery/JobDeliveryAddressDiscovery.h"
+#include "discovery/LocalPortDiscovery.h"
+#include "discovery/PreconfiguredDiscovery.h"
+#include "discovery/TCPIPAddressDiscovery.h"
+#include "discovery/UNCPathDiscovery.h"
 #include "extension/ManagedPrintPolicy.h"
 #include "support/PrivateCurrentUser.h"
 
@@ -51,7 +58,6 @@ bool is(const MPrint::ComponentIntf* component)
 TEST(ComponentRegistrationTableTest, FifteenComponentsInTheirOrder)
 {
     using Check = bool (*)(const MPrint::ComponentIntf*);
-    const Check service = is<MPrint::DiscoveryServiceIntf>;
     struct Row {
         GUID classId;
         uint32_t category;
@@ -60,21 +66,21 @@ TEST(ComponentRegistrationTableTest, FifteenComponentsInTheirOrder)
         uint32_t descriptionId;
         Check made;
     } rows[] = {
-        {discoveryids::kJobDelivery, 1, 0, 0, 0, service},
-        {discoveryids::kNetworkShares, 1, 1, 32, 106, service},
-        {discoveryids::kTcpIp, 1, 0, 35, 109, service},
+        {discoveryids::kJobDelivery, 1, 0, 0, 0, is<MPrint::JobDeliveryAddressDiscovery>},
+        {discoveryids::kNetworkShares, 1, 1, 32, 106, is<MPrint::UNCPathDiscovery>},
+        {discoveryids::kTcpIp, 1, 0, 35, 109, is<MPrint::TCPIPAddressDiscovery>},
         {discoveryids::kTcpIpFeatureAccessor, 3, 0, 0, 0, is<MPrint::TCPIPFeatureAccessor>},
         {discoveryids::kSnmpConfigurator, 2, 0, 0, 0, is<MPrint::SNMPConfigurator>},
         {discoveryids::kUncFeatureAccessor, 3, 0, 0, 0, is<MPrint::UNCFeatureAccessor>},
-        {discoveryids::kPreconfigured, 1, 0, 0, 0, service},
-        {discoveryids::kLocalPorts, 1, 1, 34, 108, service},
+        {discoveryids::kPreconfigured, 1, 0, 0, 0, is<MPrint::PreconfiguredDiscovery>},
+        {discoveryids::kLocalPorts, 1, 1, 34, 108, is<MPrint::LocalPortDiscovery>},
         {discoveryids::kLocalPortConfigurator, 2, 0, 0, 0, is<MPrint::LocalPortConfigurator>},
         {discoveryids::kUncConfigurator, 2, 0, 0, 0, is<MPrint::UNCConfigurator>},
-        {discoveryids::kIpxSpx, 1, 0, 0, 0, service},
+        {discoveryids::kIpxSpx, 1, 0, 0, 0, is<MPrint::IPXSPXAddressDiscovery>},
         {discoveryids::kIpxSpxConfigurator, 2, 0, 0, 0, is<MPrint::IPXSPXConfigurator>},
         {discoveryids::kIpxSpxFeatureAccessor, 3, 0, 0, 0, is<MPrint::IPXSPXFeatureAccessor>},
         {discoveryids::kLocalPortFeatureAccessor, 3, 0, 0, 0, is<MPrint::LocalPortFeatureAccessor>},
-        {discoveryids::kAutoCreatedPorts, 1, 0, 0, 0, service},
+        {discoveryids::kAutoCreatedPorts, 1, 0, 0, 0, is<MPrint::AutoCreatedPortDiscovery>},
     };
     size_t count = 0;
     const ComponentDescriptor* table = componenttable::descriptors(count);
