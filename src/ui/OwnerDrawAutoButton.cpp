@@ -73,7 +73,19 @@ bool OwnerDrawAutoButton::drawFrame(const DRAWITEMSTRUCT* drawItem, const RECT& 
         state |= DFCS_PUSHED;
     if (drawItem->itemState & ODS_DISABLED)
         state |= DFCS_INACTIVE;
-    RECT frame = box;
-    DrawFrameControl(drawItem->hDC, &frame, DFC_BUTTON, state);
+    HDC hdc = drawItem->hDC;
+    const DWORD layout = GetLayout(hdc);
+    if (layout == GDI_ERROR || !(layout & LAYOUT_RTL)) {
+        RECT frame = box;
+        DrawFrameControl(hdc, &frame, DFC_BUTTON, state);
+        return true;
+    }
+    // A mark drawn into a mirrored DC comes out shifted and clipped: draw it
+    // unmirrored where the mirror puts the box, at the item's far edge.
+    const LONG span = drawItem->rcItem.left + drawItem->rcItem.right;
+    RECT frame = {span - box.right, box.top, span - box.left, box.bottom};
+    SetLayout(hdc, layout & ~LAYOUT_RTL);
+    DrawFrameControl(hdc, &frame, DFC_BUTTON, state);
+    SetLayout(hdc, layout);
     return true;
 }

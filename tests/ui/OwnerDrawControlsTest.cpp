@@ -295,3 +295,33 @@ TEST(DrawingHelpers, BackgroundAndHeaderBandColours)
 }
 
 } // namespace
+
+// In a mirrored (right-to-left) dialog the box sits at the right edge and is
+// drawn whole: the same mark as left-to-right, moved, not clipped or shifted.
+TEST(OwnerDrawAutoButtonDraw, MirroredLayoutDrawsTheWholeMarkAtTheRight)
+{
+    HWND window = textWindow(L"Always");
+    constexpr int kWidth = 64;
+    for (UINT kind : {OwnerDrawAutoButton::kRadioButton, OwnerDrawAutoButton::kCheckBox}) {
+        for (bool checked : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "kind " << kind << " checked " << checked);
+            Canvas ltr(kWidth, 24);
+            Canvas rtl(kWidth, 24);
+            ASSERT_NE(GDI_ERROR, SetLayout(rtl.dc(), LAYOUT_RTL));
+            for (Canvas* canvas : {&ltr, &rtl}) {
+                OwnerDrawAutoButton button(window, 1033, kind);
+                button.setChecked(checked);
+                const DRAWITEMSTRUCT plain = canvas->item(window, 0);
+                ASSERT_TRUE(button.draw(0, &plain));
+            }
+            EXPECT_EQ(DWORD{LAYOUT_RTL}, GetLayout(rtl.dc()));
+            const int size = kind == OwnerDrawAutoButton::kCheckBox ? 14 : 12;
+            int differing = 0;
+            for (int y = 0; y < size; ++y)
+                for (int x = 0; x < size; ++x)
+                    differing += ltr.at(x, y) != rtl.at(kWidth - size + x, y);
+            EXPECT_EQ(0, differing);
+        }
+    }
+    DestroyWindow(window);
+}

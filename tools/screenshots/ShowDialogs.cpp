@@ -19,9 +19,11 @@
 #include "ui/ConfirmationDialog.h"
 #include "ui/EnterTextDialog.h"
 #include "ui/LumoraDialog.h"
+#include "ui/MakePermanantDialog.h"
 #include "ui/OwnerDrawAutoButton.h"
 #include "ui/OwnerDrawBitmap.h"
 #include "ui/OwnerDrawGroupBox.h"
+#include "ui/PrintPathVerifyDialog.h"
 #include "ui/PrinterStatusDialog.h"
 #include "ui/ProsumerButton.h"
 #include "ui/SettingsDialog.h"
@@ -128,6 +130,17 @@ void CALLBACK captureTimer(HWND, UINT, UINT_PTR timer, DWORD)
         return;
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW | RDW_ALLCHILDREN);
     GdiFlush();
+    // Wine hands a window's drawing to the X server when its thread next
+    // waits for messages, not at once: wait so, or parts drawn last (an
+    // owner-drawn button) are missing from the screen.
+    for (const DWORD end = GetTickCount() + 300; GetTickCount() < end;) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
     const std::wstring path = g_folder + L"\\" + g_name + L".bmp";
     if (!capture(window, path))
         fwprintf(stderr, L"could not write %ls\n", path.c_str());
@@ -318,6 +331,26 @@ public:
     }
 };
 
+// The verification and make-permanent dialogs as themselves, stopped at a
+// step the user watches: their workers would change the spooler.
+template <class Dialog>
+class StepShot : public Dialog {
+public:
+    StepShot(LumoraPrintingExtension* extension, MPrint::PrintPath* path, LPARAM status)
+        : Dialog(extension, path), status_(status)
+    {
+    }
+    void runWorker() override
+    {
+        this->setStatusText(status_);
+        WaitForSingleObject(g_release, 10000);
+        this->finishWorker(PrinterStatusDialog::kSucceeded);
+    }
+
+private:
+    LPARAM status_;
+};
+
 struct Shot {
     const wchar_t* name;
     UINT templateId;
@@ -355,6 +388,7 @@ int wmain(int argc, wchar_t** argv)
     // Dialogs with classes of their own run as themselves; the others as
     // previews of their templates.
     const std::wstring details = printerDetails();
+    const std::wstring creating = format(IDS_CREATING_PRINTER_FMT, L"Office printer");
     auto preview = [extension](std::vector<Sample> samples) {
         return [extension, samples]() -> LumoraDialog* { return new PreviewDialog(extension, samples); };
     };
@@ -383,6 +417,15 @@ int wmain(int argc, wchar_t** argv)
                    format(IDS_MODEL_FMT, L"QZ ColorJet 880") + L"\n" + format(IDS_COMMENT_FMT, L"Design studio, A3")}})},
         {L"printer-status", IDD_PRINTER_STATUS, IDS_VERIFYING_PRINTER,
          [extension, &printer]() -> LumoraDialog* { return new StatusShot(extension, &printer); }},
+        {L"verify", IDD_PRINTER_STATUS, IDS_VERIFYING_PRINTER,
+         [extension, &printer]() -> LumoraDialog* {
+             return new StepShot<PrintPathVerifyDialog>(extension, &printer, IDS_BIDI_READING);
+         }},
+        {L"make-permanent", IDD_PRINTER_STATUS, IDS_CHOOSER_MAKE_PERMANENT,
+         [extension, &printer, &creating]() -> LumoraDialog* {
+             return new StepShot<MakePermanantDialog>(extension, &printer,
+                                                      reinterpret_cast<LPARAM>(creating.c_str()));
+         }},
         {L"connect-unc", IDD_CONNECT_UNC, 0, preview({{IDC_CONNECT_PATH, L"\\\\print01\\print$"}})},
         {L"enter-text", IDD_ENTER_TEXT, MAKELPARAM(IDS_NAME, IDS_PROFILE_NAME_LABEL),
          [extension]() -> LumoraDialog* { return new EnterTextDialog(extension, IDS_NEW_PROFILE, L"Branch office"); }},
