@@ -13,7 +13,8 @@ set_tests_properties(MonitorChannelTest MonitorPipeHostTest PrinterSettingsTest 
 # would otherwise be fetched by another test process too.
 set_tests_properties(ManagedPrintPolicyTest ManagedPrintPolicyLoadTest ManagedPrintPolicyParserTest
                      LumoraSettingsTest LumoraPrintingExtensionTest LXESingletonTest JobSettingsTest
-                     PortForDestinationTest
+                     PortForDestinationTest PrintPathVerificationTest DeviceConfigurationTest
+                     PrinterFeaturesApplicatorTest
                      PROPERTIES RESOURCE_LOCK policy_settings)
 # The discovery services manager loads the managed print policy when it
 # creates its services (the history resolves older entries through it).

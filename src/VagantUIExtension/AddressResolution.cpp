@@ -1,6 +1,7 @@
 #include "VagantUIExtension/AddressResolution.h"
 
 #include "VagantUIExtension/DiscoveryServicesManager.h"
+#include "core/WaitCursor.h"
 #include "discovery/DiscoveryServiceIntf.h"
 
 MPrint::PrintPath* resolveAddressThroughServices(HWND parent, const std::wstring& address,
@@ -24,8 +25,6 @@ MPrint::PrintPath* resolveAddressThroughServices(HWND parent, const std::wstring
 MPrint::PrintPath* findPrintPathForAddress(HWND parent, const std::wstring& address, const std::wstring& nickname,
                                            const std::wstring& displayString)
 {
-    const HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    MPrint::PrintPath* found = resolveAddressThroughServices(parent, address, nickname, displayString);
-    SetCursor(previous);
-    return found;
+    WaitCursor wait;
+    return resolveAddressThroughServices(parent, address, nickname, displayString);
 }

@@ -353,11 +353,7 @@ DWORD LumoraPrintingExtension::choosePort(const std::wstring& queueName, MPrint:
         if (!openPrinterWithAccess(queueName, &handle, PRINTER_ACCESS_USE))
             return ERROR_SUCCESS;
         const ScopedPrinter printer(handle);
-        GlobalBlock<BYTE> info;
-        const bool read = getPrinterAlloc(printer.get(), 5, info.receive());
-        const auto* level5 = reinterpret_cast<const PRINTER_INFO_5W*>(info.get());
-        if (read && level5 && level5->pPortName)
-            portName = level5->pPortName;
+        portName = getPrinterPortName(printer.get());
         return ERROR_SUCCESS;
     }
 

@@ -1,16 +1,53 @@
 // Free functions that check and find destinations for the managed printing
 // core. They run on the caller's thread and use the process's printing
-// extension (its settings) when one exists.
+// extension (its settings, its discovery services) when one exists.
 #pragma once
 
+#include "core/Win32.h"
 #include "destination/PrintPath.h"
 
+#include <string>
+
 namespace MPrint {
+
+// validateDevice results besides the services' own codes.
+inline constexpr DWORD kDeviceValid = 0;
+inline constexpr DWORD kNoUsableService = 10;
+inline constexpr DWORD kShareAccessRefused = 14; // access denied or logon failure at the share
+
+// verifyDevicePDL results.
+enum PdlCheck : DWORD { kPdlNotChecked = 0, kPdlAccepted = 1, kPdlRefused = 2 };
 
 // The first entry of the profile's target history whose display string is
 // exactly the destination (case-sensitive). A non-empty profile is made the
 // current one first. The caller owns the path; null without a hit or
 // without a printing extension. The stored history is not changed.
 PrintPath* findPrintPathInHistory(const wchar_t* destination, const wchar_t* profile);
+
+// 0 when validation is switched off for the path or its device is
+// configured externally; 10 without a printing extension or a running
+// service of the path's discovery id; else that service's ValidateDevice.
+DWORD validateDevice(HWND parent, PrintPath* path);
+
+// Asks the user to connect to a share refused for the address: 1 when
+// confirmed. Installed by the dialogs; none installed answers "not confirmed".
+using ShareConnectPrompt = int (*)(HWND owner, const std::wstring& address);
+void setShareConnectPrompt(ShareConnectPrompt prompt);
+
+// validateDevice, asking for a share connection and validating again while
+// the share refuses access and the user confirms. True when the final status
+// is 0; false for a null path (status untouched).
+bool validateDeviceWithPrompt(HWND parent, PrintPath* path, DWORD& status);
+
+// The device's languages against the "VerifyPDL" text of the queue's driver;
+// a mismatch is put to the user as the device verify level says, and a
+// consent is remembered on the path for that driver text. Where no box may
+// be shown (in the spooler, for an auto-created queue) an error refuses and
+// a question accepts, and neither is remembered.
+DWORD verifyDevicePDL(HWND parent, PrintPath* path, const std::wstring& printerName);
+
+// True for an empty model and for one that begins with one of the maker's
+// model prefixes (case-sensitive).
+bool isQZModel(const std::string& model);
 
 } // namespace MPrint

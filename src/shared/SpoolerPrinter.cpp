@@ -47,12 +47,7 @@ const std::wstring& SpoolerPrinter::getDescription()
         return description_;
     if (dataText_.empty() && printer_) {
         // The printer-data value named after the queue's port.
-        std::wstring port;
-        BYTE* raw = nullptr;
-        const bool ok = getPrinterAlloc(printer_, 5, &raw);
-        GlobalBlock<PRINTER_INFO_5W> five(reinterpret_cast<PRINTER_INFO_5W*>(raw));
-        if (ok && five->pPortName)
-            port = five->pPortName;
+        const std::wstring port = getPrinterPortName(printer_);
         std::wstring text;
         if (readPrinterDataText(printer_, nullptr, port.c_str(), text, 520) == ERROR_SUCCESS && !text.empty() &&
             text[0] != L' ')

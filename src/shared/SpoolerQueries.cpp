@@ -64,6 +64,15 @@ std::wstring getPrinterName(HANDLE printer)
     return name ? name : L"";
 }
 
+std::wstring getPrinterPortName(HANDLE printer)
+{
+    GlobalBlock<BYTE> info;
+    if (!printer || !getPrinterAlloc(printer, 5, info.receive()))
+        return {};
+    const wchar_t* port = reinterpret_cast<const PRINTER_INFO_5W*>(info.get())->pPortName;
+    return port ? port : L"";
+}
+
 bool getPrinterDword(HANDLE printer, const wchar_t* name, DWORD& value)
 {
     DWORD type = 0, needed = 0, read = 0;

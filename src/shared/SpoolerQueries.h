@@ -13,6 +13,8 @@
 bool getPrinterAlloc(HANDLE printer, DWORD level, BYTE** info);
 // The queue's name from its level-1 information; empty when that fails.
 std::wstring getPrinterName(HANDLE printer);
+// The queue's port name(s) from its level-5 information; empty when that fails.
+std::wstring getPrinterPortName(HANDLE printer);
 // A printer-data number: true only for a value of exactly four bytes, so a
 // shorter or longer value never passes for one. *value is untouched on false.
 bool getPrinterDword(HANDLE printer, const wchar_t* name, DWORD& value);

@@ -1,5 +1,9 @@
 #include "ui/DestinationWorkflow.h"
 
+#include "VagantUIExtension/AddressResolution.h"
+#include "extension/DeviceConfiguration.h"
+#include "extension/PrintPathVerification.h"
+
 #include <atomic>
 
 namespace MPrint {
@@ -18,25 +22,24 @@ T unavailable(T answer)
 
 } // namespace
 
-bool DestinationWorkflow::validateDeviceWithPrompt(PrintPath*, HWND, DWORD& resultCode)
+bool DestinationWorkflow::validateDeviceWithPrompt(PrintPath* path, HWND owner, DWORD& resultCode)
 {
-    resultCode = ERROR_CALL_NOT_IMPLEMENTED;
-    return unavailable(false);
+    return MPrint::validateDeviceWithPrompt(owner, path, resultCode);
 }
 
-bool DestinationWorkflow::checkDeviceConfiguration(PrintPath*)
+bool DestinationWorkflow::checkDeviceConfiguration(PrintPath* path)
 {
-    return unavailable(false);
+    return MPrint::checkDeviceConfiguration(path);
 }
 
-DWORD DestinationWorkflow::verifyDevicePDL(HWND, PrintPath*, const std::wstring&)
+DWORD DestinationWorkflow::verifyDevicePDL(HWND owner, PrintPath* path, const std::wstring& printerName)
 {
-    return unavailable<DWORD>(0);
+    return MPrint::verifyDevicePDL(owner, path, printerName);
 }
 
-DWORD DestinationWorkflow::configureDeviceForPrintPath(HWND, const std::wstring&, PrintPath*)
+DWORD DestinationWorkflow::configureDeviceForPrintPath(HWND owner, const std::wstring& printerName, PrintPath* path)
 {
-    return unavailable<DWORD>(0);
+    return MPrint::configureDeviceForPrintPath(owner, printerName, path);
 }
 
 bool DestinationWorkflow::applyPrintPathToPrinter(DestinationContext*, PrintPath*, DWORD&)
@@ -49,10 +52,10 @@ bool DestinationWorkflow::applyDestinationToPrinter(DestinationContext*, const s
     return unavailable(false);
 }
 
-PrintPath* DestinationWorkflow::findPrintPathForAddress(HWND, const std::wstring&, const std::wstring&,
-                                                        const std::wstring&)
+PrintPath* DestinationWorkflow::findPrintPathForAddress(HWND owner, const std::wstring& address,
+                                                        const std::wstring& nickname, const std::wstring& displayString)
 {
-    return unavailable<PrintPath*>(nullptr);
+    return ::findPrintPathForAddress(owner, address, nickname, displayString);
 }
 
 bool DestinationWorkflow::storeQueueCommunity(HANDLE, const std::wstring&, const std::wstring&)

@@ -2,8 +2,8 @@
 // call: validate, check, verify and configure a device for a queue, apply a
 // print path or a port to the queue, resolve an address into a print path,
 // store a queue's SNMP community, read its job delivery setting. The
-// process has one set; until the core provides its own, every operation
-// answers failure (ERROR_CALL_NOT_IMPLEMENTED) and resolves nothing.
+// process has one set; the default runs the core's own operations where
+// they exist, and the others answer failure (ERROR_CALL_NOT_IMPLEMENTED).
 #pragma once
 
 #include "core/Win32.h"

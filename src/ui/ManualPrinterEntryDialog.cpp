@@ -1,5 +1,6 @@
 #include "ui/ManualPrinterEntryDialog.h"
 
+#include "core/WaitCursor.h"
 #include "destination/PrintPath.h"
 #include "extension/LumoraPrintingExtension.h"
 #include "ui/DestinationWorkflow.h"
@@ -8,22 +9,6 @@
 #include "ui/resources/StringIds.h"
 
 namespace MPrint {
-
-namespace {
-
-// The wait cursor while the devices are asked; the previous one returns.
-class WaitCursor {
-public:
-    WaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
-    ~WaitCursor() { SetCursor(previous_); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    HCURSOR previous_;
-};
-
-} // namespace
 
 ManualPrinterEntryDialog::ManualPrinterEntryDialog(LumoraPrintingExtension* extension, UINT titleStringId,
                                                    const wchar_t* initialText)

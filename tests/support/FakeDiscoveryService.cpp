@@ -4,6 +4,7 @@
 #include "destination/PrintPathAttr.h"
 #include "support/TestEnv.h"
 
+#include <algorithm>
 #include <map>
 
 namespace fakes {
@@ -131,6 +132,15 @@ uint32_t FakeDiscoveryService::Start()
         return config_.startCode;
     started_ = true;
     return 0;
+}
+
+uint32_t FakeDiscoveryService::ValidateDevice(HWND, MPrint::PrintPath*)
+{
+    log("ValidateDevice");
+    const std::vector<uint32_t>& codes = config_.validateCodes;
+    if (codes.empty())
+        return 0;
+    return codes[std::min(validations_++, codes.size() - 1)];
 }
 
 uint32_t FakeDiscoveryService::IsRunning()

@@ -20,6 +20,8 @@ struct FakeServiceConfig {
     // When set, an address it refuses answers 3 with no path.
     std::function<bool(const std::wstring& address)> accepts = nullptr;
     int searchResults = 0;      // paths Search reports through AddResult
+    // ValidateDevice's answers in turn; the last one repeats (none: 0).
+    std::vector<uint32_t> validateCodes = {};
 };
 
 class FakeDiscoveryService : public MPrint::DiscoveryServiceIntf {
@@ -37,7 +39,7 @@ public:
     uint32_t Start() override;
     uint32_t IsRunning() override;
     uint32_t Stop() override;
-    uint32_t ValidateDevice(HWND, MPrint::PrintPath*) override { return 0; }
+    uint32_t ValidateDevice(HWND, MPrint::PrintPath*) override;
 
     const GUID& classId() const { return classId_; }
     using DiscoveryServiceIntf::getContext;
@@ -50,6 +52,7 @@ private:
     FakeServiceConfig config_;
     bool enabled_ = false;
     bool started_ = false;
+    size_t validations_ = 0;
 };
 
 // Behaviour of the services the registry creates for this class id.
