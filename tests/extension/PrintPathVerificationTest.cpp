@@ -5,7 +5,10 @@
 // answered by script, and the maker's model prefixes.
 #include "extension/PrintPathVerification.h"
 
+#include "extension/DeviceConfiguration.h"
+
 #include "VagantUIExtension/AddressResolution.h"
+#include "VagantUIExtension/ComponentRegistrationTable.h"
 #include "core/ComponentRegistry.h"
 #include "destination/PrintPathAttr.h"
 #include "destination/PrinterSettings.h"
@@ -16,6 +19,7 @@
 #include "support/PolicyTestEnv.h"
 #include "support/QueueData.h"
 #include "support/TestEnv.h"
+#include "support/TrebukStandIn.h"
 #include "support/UiTestEnv.h"
 
 #include <gtest/gtest.h>
@@ -176,7 +180,7 @@ TEST_F(ValidationTest, RefusedShareAsksToConnectAndValidatesAgain)
 
 TEST_F(ValidationTest, DeviceAtALoopbackAddressResolvesAndValidates)
 {
-    testenv::Winsock sockets;
+    ASSERT_EQ(linkComponentRegistrations, 1) << "the module's discovery services";
     testenv::LedmDevice device;
     ASSERT_TRUE(device.started());
     std::unique_ptr<PrintPath> path(findPrintPathForAddress(nullptr, device.host(), device.host(), device.host()));
@@ -187,6 +191,70 @@ TEST_F(ValidationTest, DeviceAtALoopbackAddressResolvesAndValidates)
     DWORD status = 0xBDBDBDBD;
     EXPECT_TRUE(MPrint::validateDeviceWithPrompt(nullptr, path.get(), status));
     EXPECT_EQ(0u, status);
+}
+
+DWORD queueDword(const std::wstring& queue, const wchar_t* name)
+{
+    PrinterSettings settings(queue.c_str(), PRINTER_ACCESS_USE);
+    DWORD value = 0xFFFFFFFF;
+    settings.getDword(name, value);
+    return value;
+}
+
+// A path for each kind of device at a loopback address, as the user would
+// type it: resolved, validated, configured by its own configurator, then its
+// languages checked against a driver that makes PCL 5 and PCL 6.
+TEST(DeviceVerification, EachKindOfDeviceAtALoopbackAddress)
+{
+    ASSERT_EQ(linkComponentRegistrations, 1) << "the module's services and configurators";
+    ASSERT_TRUE(testtrebuk::registerServer());
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    {
+        testenv::UiTestEnv env;
+        testspool::DriverQueue queue(L"Device Verification");
+        ASSERT_TRUE(queue.ready());
+        ASSERT_TRUE(queue.setVerifyPdl(std::wstring(L"PCL5 PCL6")));
+        ASSERT_TRUE(env.extension()->createDestinationContext(queue.name()));
+        env.extension()->getSettings()->setDeviceVerifyLevel(0);
+        testtrebuk::DeviceScript laserScript;
+        laserScript.model = L"office-laser";
+        testtrebuk::ScopedDevice laser(laserScript);
+        testenv::LedmDevice ledm;
+        ASSERT_TRUE(ledm.started());
+
+        struct Row {
+            const char* name;
+            std::wstring address;
+            std::string model;
+            bool configured;
+            DWORD deviceVerify; // the queue's "LumoDeviceVerify"
+            DWORD pdl;
+        } rows[] = {
+            {"a laser served by the port server", laser.address(), "QZ Ardelle 4020", true, 1, 1},
+            {"an LEDM device of another maker", ledm.host(), "Vrelm Office MFP 4200", true, 0, 1},
+            {"nothing listens", testenv::LedmDevice::unusedHost(), "", false, 1, 2},
+        };
+        for (const Row& row : rows) {
+            SCOPED_TRACE(row.name);
+            std::unique_ptr<PrintPath> path(findPrintPathForAddress(nullptr, row.address, row.address, row.address));
+            ASSERT_NE(nullptr, path);
+            DWORD status = 0xBDBDBDBD;
+            EXPECT_TRUE(MPrint::validateDeviceWithPrompt(nullptr, path.get(), status));
+            EXPECT_EQ(0u, status);
+
+            EXPECT_EQ(row.deviceVerify == 1, MPrint::checkDeviceConfiguration(path.get()));
+            EXPECT_EQ(row.configured, path->isDeviceConfigured());
+            EXPECT_EQ(0u, path->getDevice().getModelName().find(row.model)) << path->getDevice().getModelName();
+            EXPECT_EQ(row.deviceVerify, queueDword(queue.name(), L"LumoDeviceVerify"));
+
+            // A device that told nothing gets the error box; OK refuses it.
+            testenv::DialogDriver driver(4000);
+            driver.onDialog([](HWND box) { testenv::DialogDriver::click(box, IDOK); });
+            EXPECT_EQ(row.pdl, MPrint::verifyDevicePDL(nullptr, path.get(), queue.name()));
+            EXPECT_EQ(row.pdl == 2 ? 1u : 0u, driver.dialogsSeen().size());
+        }
+    }
+    CoUninitialize();
 }
 
 // One interpreter of a device.

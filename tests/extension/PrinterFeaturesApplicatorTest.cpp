@@ -38,6 +38,7 @@ protected:
         ASSERT_TRUE(hkcu_.isActive());
         testenv::clearPolicyState();
         ASSERT_EQ(DWORD{ERROR_SUCCESS}, queue_.error());
+        arrangePolicy();
         extension_ = LumoraPrintingExtension::instance();
         ASSERT_NE(nullptr, extension_);
         settings_ = std::make_unique<PrinterSettings>(queue_.name().c_str(), PRINTER_ALL_ACCESS);
@@ -49,6 +50,9 @@ protected:
         delete LumoraPrintingExtension::current();
         testenv::clearPolicyState();
     }
+
+    // Before the extension reads it.
+    virtual void arrangePolicy() {}
 
     DWORD dword(const wchar_t* name)
     {
@@ -187,17 +191,23 @@ TEST_F(PrinterFeaturesApplicatorTest, ColourStateKeepsThePreviousInItsHighWord)
     }
 }
 
-TEST_F(PrinterFeaturesApplicatorTest, ManagedDefaultsAndServicesTabFromAServerPolicy)
+class ServerPolicyTest : public PrinterFeaturesApplicatorTest {
+protected:
+    void arrangePolicy() override
+    {
+        ASSERT_FALSE(testenv::policyLocalAddress().empty()) << "the computer name must resolve";
+        policy_ = testenv::makeServerPolicyInForce(dir_.file(L"policy.xml"));
+        ASSERT_TRUE(policy_.isOpen());
+    }
+
+    testenv::Winsock sockets_;
+    testenv::TempDir dir_;
+    RegistryKey policy_{HKEY_CURRENT_USER, L"", RegistryKey::kRead};
+};
+
+TEST_F(ServerPolicyTest, ManagedDefaultsAndServicesTab)
 {
-    testenv::TempDir dir;
-    ASSERT_FALSE(testenv::policyLocalAddress().empty()) << "the computer name must resolve";
-    RegistryKey policy = testenv::makeServerPolicyInForce(dir.file(L"policy.xml"));
-    ASSERT_TRUE(policy.isOpen());
-    // The policy is read once: start again with it in force.
-    delete LumoraPrintingExtension::current();
-    if (MPrint::ManagedPrintPolicy::hasInstance())
-        delete MPrint::ManagedPrintPolicy::instance();
-    extension_ = LumoraPrintingExtension::instance();
+    RegistryKey& policy = policy_;
     MPrint::ManagedPrintPolicy* managed = MPrint::ManagedPrintPolicy::instance();
     ASSERT_TRUE(managed->hasPolicy());
     policy.setDword(L"DuplexDefault", 1);
@@ -207,6 +217,7 @@ TEST_F(PrinterFeaturesApplicatorTest, ManagedDefaultsAndServicesTabFromAServerPo
     policy.setDword(L"OrderSupplies", 1);
     settings_->setDword(L"ManagedEconomode", 0);
     settings_->setDword(L"LumoOnlineDiag", 0);
+    settings_->setDword(L"LumoServicesTab", 1);
 
     PrintPath path;
     EXPECT_TRUE(applicator(&path, managed).applyManagedFeatures());
