@@ -14,7 +14,8 @@ set_tests_properties(MonitorChannelTest MonitorPipeHostTest PrinterSettingsTest 
 set_tests_properties(ManagedPrintPolicyTest ManagedPrintPolicyLoadTest ManagedPrintPolicyParserTest
                      LumoraSettingsTest LumoraPrintingExtensionTest LXESingletonTest JobSettingsTest
                      PortForDestinationTest PrintPathVerificationTest DeviceConfigurationTest
-                     PrinterFeaturesApplicatorTest
+                     PrinterFeaturesApplicatorTest PrintTimePromptTest PausedJobRetargetTest DocumentEventsTest
+                     PrintRoadTest JobAccountingTest
                      PROPERTIES RESOURCE_LOCK policy_settings)
 # The discovery services manager loads the managed print policy when it
 # creates its services (the history resolves older entries through it).

@@ -8,6 +8,8 @@
 // to the file named by VRELM104_LOG as
 //     open SPACE <printer> TAB <destination> TAB <handle or 0>
 //     close SPACE <handle> TAB <result>
+//     track SPACE <printer> TAB <job id>
+// TrackPausedJob only records the job it was handed.
 #include <windows.h>
 
 #include <cstdio>
@@ -132,6 +134,12 @@ BOOL WINAPI CloseHostedDeviceStatus(UINT_PTR handle)
     CloseHandle(watch->thread);
     CloseHandle(watch->stop);
     delete watch;
+    return TRUE;
+}
+
+BOOL WINAPI TrackPausedJob(LPCWSTR printer, DWORD jobId)
+{
+    logLine(std::wstring(L"track ") + (printer ? printer : L"") + L"\t" + std::to_wstring(jobId));
     return TRUE;
 }
 

@@ -14,6 +14,9 @@ namespace MPrint {
 class PrinterDataValues;
 }
 
+// The maker's port monitor, which the module's commands mostly address.
+inline constexpr wchar_t kKeravinMonitorName[] = L"QZ Keravin Print Monitor";
+
 class MonitorChannel {
 public:
     explicit MonitorChannel(const wchar_t* monitorName);

@@ -11,7 +11,17 @@
 #include "destination/HistoryMigration.h"
 #include "destination/PrintPathAttr.h"
 #include "discovery/DiscoveryClassIds.h"
+#include "destination/MonitorChannel.h"
+#include "extension/DocPrompt.h"
 #include "extension/JobDeliverySettings.h"
+#include "extension/MsgWaitThread.h"
+#include "extension/PrintPathVerification.h"
+#include "extension/PrintTimeDialogs.h"
+#include "extension/Rundll32Launch.h"
+#include "extension/RunApplicationPolicy.h"
+// The verification and configuration steps of a re-targeted job, through the
+// seam the dialogs use (it depends on core only).
+#include "ui/DestinationWorkflow.h"
 #include "shared/PortClient.h"
 #include "shared/SpoolerNames.h"
 #include "destination/TargetHistoryList.h"
@@ -24,6 +34,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <cwctype>
 #include <memory>
 #include <new>
 #include <vector>
@@ -442,4 +453,226 @@ bool LumoraPrintingExtension::isJobDeliveryDestination(const wchar_t* printerNam
     if (tested)
         *tested = true;
     return enabled;
+}
+
+void LumoraPrintingExtension::replaceDestinationContext(const std::wstring& printerName, const wchar_t* documentName)
+{
+    destinationContext_ = std::make_unique<MPrint::DestinationContext>(printerName, documentName);
+}
+
+bool LumoraPrintingExtension::promptsOnThread(DWORD major, DWORD minor, const std::wstring& hostPath)
+{
+    static const wchar_t* const kHosts[] = {L"notepad.exe", L"regedit.exe", L"kodakimg.exe", L"hh.exe",
+                                            L"winhlp32.exe", L"pbrush.exe",  L"mspaint.exe",  L"write.exe",
+                                            L"wordpad.exe", L"outlook.exe", L"iexplore.exe"};
+    if (major != 5 || minor != 0)
+        return false;
+    std::wstring lower = hostPath;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](wchar_t c) { return towlower(c); });
+    return std::any_of(std::begin(kHosts), std::end(kHosts),
+                       [&lower](const wchar_t* host) { return lower.find(host) != std::wstring::npos; });
+}
+
+INT_PTR LumoraPrintingExtension::promptAtPrint(HWND parent, const wchar_t* printerName, bool* cancelled)
+{
+    setMode(kModePromptAtPrint);
+    if (printerName)
+        replaceDestinationContext(printerName, nullptr);
+    requestFreeDVTs();
+
+    OSVERSIONINFOW version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    wchar_t host[512] = {};
+    if (GetVersionExW(&version) && GetModuleFileNameW(nullptr, host, 511) &&
+        promptsOnThread(version.dwMajorVersion, version.dwMinorVersion, host)) {
+        auto* work = new DocPrompt(parent, 10);
+        MsgWaitThread thread(work); // owns the work item
+        if (thread.start())
+            thread.join(INFINITE);
+        if (work->result() == 2 && cancelled)
+            *cancelled = true;
+        return 1;
+    }
+    const INT_PTR result = showPrompt(parent, 10);
+    if (result == 2 && cancelled)
+        *cancelled = true;
+    return result;
+}
+
+INT_PTR LumoraPrintingExtension::selectDestination(HWND parent, const wchar_t* printerName)
+{
+    setMode(kModeSelectDestination);
+    if (printerName)
+        replaceDestinationContext(printerName, nullptr);
+    requestFreeDVTs();
+    return showPrompt(parent, 11);
+}
+
+INT_PTR LumoraPrintingExtension::promptFirstJob(HWND, HANDLE printer, const DOCINFOW* documentInfo)
+{
+    setMode(kModeFirstJob);
+    readNewInstallFlag(printer);
+    if (!documentInfo)
+        return 1;
+    const std::wstring printerName = getPrinterName(printer);
+    if (printerName.empty())
+        return 1;
+    replaceDestinationContext(printerName, documentInfo->lpszDocName);
+    const INT_PTR result = showPrompt(nullptr, reinterpret_cast<LPARAM>(documentInfo->lpszDocName));
+    if (result == 2)
+        setDestinationChanged(false);
+    else if (settings_ && settings_->getPromptMethod() == 1)
+        setProcessProperty(krv::kFirstJob, GetTickCount());
+    else if (getProcessProperty(krv::kFirstJob) != 0)
+        deleteProcessProperty(krv::kFirstJob);
+    return result;
+}
+
+INT_PTR LumoraPrintingExtension::prompt(HWND parent, LPARAM parameter)
+{
+    return showPrompt(parent, parameter);
+}
+
+INT_PTR LumoraPrintingExtension::showPrompt(HWND, LPARAM parameter)
+{
+    if (ModuleEntry::inSpooler())
+        return 2;
+    INT_PTR result = 2;
+    do {
+        result = PrintTimeDialogs::current().confirm(*this, mode_, GetActiveWindow(), parameter);
+    } while (result == 4);
+    if (result == 1 && !destination_.empty()) {
+        RegistryKey key(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess, true);
+        key.setString(L"CurrentAddress", destination_);
+    }
+    return result;
+}
+
+bool LumoraPrintingExtension::requestFreeDVTs()
+{
+    if (deleteProcessProperty(krv::kFreeDVTs) == 0)
+        return false;
+    MonitorChannel channel(kKeravinMonitorName);
+    if (!channel.openMonitor())
+        return false;
+    DWORD needed = 0;
+    const bool sent = channel.xcvData(L"FreeDVTs", nullptr, 0, nullptr, 0, &needed);
+    channel.close();
+    return sent;
+}
+
+bool LumoraPrintingExtension::resumeCommandLine(const std::wstring& moduleFile, const std::wstring& printerName,
+                                                DWORD pausedJobId, DWORD previousJobId,
+                                                const std::wstring& destination, const std::wstring& profile,
+                                                std::wstring& line)
+{
+    std::wstring text = rundll::commandLine(moduleFile, L"ResumePrintJob");
+    text += L" /pausedJobId=" + std::to_wstring(static_cast<LONG>(pausedJobId)) +
+            L" /previousJobId=" + std::to_wstring(static_cast<LONG>(previousJobId)) + L" /printer=";
+    if (!rundll::appendQuoted(text, printerName))
+        return false;
+    text += L" /dest=";
+    if (!rundll::appendQuoted(text, destination))
+        return false;
+    text += L" /profile=";
+    if (!rundll::appendQuoted(text, profile))
+        return false;
+    line = std::move(text);
+    return true;
+}
+
+bool LumoraPrintingExtension::makePermanentCommandLine(const std::wstring& moduleFile, const std::wstring& printerName,
+                                                       std::wstring& line)
+{
+    std::wstring text = rundll::commandLine(moduleFile, L"MakePermanent") + L"  /printer=";
+    if (!rundll::appendQuoted(text, printerName))
+        return false;
+    line = std::move(text);
+    return true;
+}
+
+namespace {
+
+// The queue's own name from its level-5 record; empty when it cannot be read.
+std::wstring levelFivePrinterName(HANDLE printer)
+{
+    GlobalBlock<BYTE> info;
+    if (!printer || !getPrinterAlloc(printer, 5, info.receive()))
+        return {};
+    const wchar_t* name = reinterpret_cast<const PRINTER_INFO_5W*>(info.get())->pPrinterName;
+    return name ? name : L"";
+}
+
+} // namespace
+
+bool LumoraPrintingExtension::launchResumePrintJob(HANDLE printer, DWORD pausedJobId, DWORD previousJobId)
+{
+    const std::wstring printerName = levelFivePrinterName(printer);
+    if (printerName.empty() || !RunApplicationPolicy().ensurePolicy(L"VRELM101.DLL"))
+        return false;
+    std::wstring line;
+    const std::wstring profile = settings_ ? settings_->getCurrentProfile() : std::wstring();
+    if (!resumeCommandLine(rundll::moduleFileName(), printerName, pausedJobId, previousJobId, destination_, profile,
+                           line)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    return rundll::start(line, nullptr);
+}
+
+bool LumoraPrintingExtension::launchMakePermanent(HANDLE printer)
+{
+    const std::wstring printerName = levelFivePrinterName(printer);
+    if (printerName.empty() || !RunApplicationPolicy().ensurePolicy(L"VRELM101.DLL"))
+        return false;
+    std::wstring line;
+    if (!makePermanentCommandLine(rundll::moduleFileName(), printerName, line)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    return rundll::start(line, nullptr);
+}
+
+int LumoraPrintingExtension::retargetPausedJob(HWND parent, const wchar_t* printerName, const wchar_t* destination,
+                                               const wchar_t* profile, DWORD jobId)
+{
+    setMode(kModeRetargetPausedJob);
+    HANDLE opened = nullptr;
+    if (!printerName || !destination || !openPrinterWithAccess(printerName, &opened, PRINTER_ACCESS_USE))
+        return 2;
+    ScopedPrinter printer(opened);
+    GlobalBlock<BYTE> job;
+    if (!getJobAlloc(printer.get(), jobId, 1, job.receive()))
+        return 2;
+    const JOB_INFO_1W* info = reinterpret_cast<const JOB_INFO_1W*>(job.get());
+    replaceDestinationContext(printerName, info->pDocument);
+    setDestination(destination);
+
+    int result = 2;
+    std::unique_ptr<MPrint::PrintPath> path(MPrint::findPrintPathInHistory(destination, profile));
+    if (path) {
+        MPrint::DestinationWorkflow& workflow = MPrint::DestinationWorkflow::current();
+        DWORD code = 0;
+        DWORD value = 0;
+        if (workflow.validateDeviceWithPrompt(path.get(), parent, code) &&
+            workflow.checkDeviceConfiguration(path.get()) &&
+            workflow.verifyDevicePDL(parent, path.get(), printerName) == 1 &&
+            workflow.configureDeviceForPrintPath(parent, printerName, path.get()) == 1 &&
+            workflow.applyPrintPathToPrinter(destinationContext_.get(), path.get(), value))
+            result = 1;
+    }
+    SetJobW(printer.get(), jobId, 0, nullptr, result == 1 ? JOB_CONTROL_RESUME : JOB_CONTROL_DELETE);
+    return result;
+}
+
+int LumoraPrintingExtension::makePermanent(HWND parent, const wchar_t* printerName)
+{
+    setMode(kModeMakePermanent);
+    replaceDestinationContext(printerName ? printerName : L"", nullptr);
+    const std::wstring profile = settings_ ? settings_->getCurrentProfile() : std::wstring();
+    std::unique_ptr<MPrint::PrintPath> path(
+        MPrint::findPrintPathInHistory(destination_.c_str(), profile.empty() ? nullptr : profile.c_str()));
+    if (!path)
+        return 2;
+    return PrintTimeDialogs::current().makePrinterPermanent(*this, path.get(), parent) ? 1 : 2;
 }

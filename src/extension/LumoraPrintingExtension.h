@@ -60,6 +60,48 @@ public:
     bool isMakePermanentRequested() const { return makePermanentRequested_; }
     void setMakePermanentRequested(bool requested) { makePermanentRequested_ = requested; }
 
+    // Print-time prompts. Each sets its mode; promptAtPrint and
+    // selectDestination put a context for the printer (when named) in place
+    // and first let the monitor free its cached device tickets. The out flag
+    // of promptAtPrint is set (never cleared) when the prompt gave 2; on a
+    // host that prompts on a thread of its own the result is then 1.
+    INT_PTR promptAtPrint(HWND parent, const wchar_t* printerName, bool* cancelled);
+    INT_PTR selectDestination(HWND parent, const wchar_t* printerName);
+    // 1 without a prompt (no document information, or the queue's name
+    // cannot be read); otherwise the prompt's result for the document.
+    INT_PTR promptFirstJob(HWND parent, HANDLE printer, const DOCINFOW* documentInfo);
+    INT_PTR prompt(HWND parent, LPARAM parameter);
+    // The chooser's result (2 in the spooler or without a chooser), shown
+    // again while it answers 4; a confirmed, non-empty destination text is
+    // saved as "CurrentAddress".
+    INT_PTR showPrompt(HWND parent, LPARAM parameter);
+    // Sends "FreeDVTs" to the port monitor once "QZFreeDVTs" was set; true
+    // when the monitor took it.
+    bool requestFreeDVTs();
+    // Windows 2000 and a host file name that holds one of the listed programs.
+    static bool promptsOnThread(DWORD major, DWORD minor, const std::wstring& hostPath);
+
+    // rundll32 launches of ResumePrintJob and MakePermanent for the queue
+    // (named by its level-5 record); true once the process was created. False,
+    // and nothing started, when the run-application policy refuses or a value
+    // cannot be carried on the command line.
+    bool launchResumePrintJob(HANDLE printer, DWORD pausedJobId, DWORD previousJobId);
+    bool launchMakePermanent(HANDLE printer);
+    // The command lines of those launches; false when a value holds a double quote.
+    static bool resumeCommandLine(const std::wstring& moduleFile, const std::wstring& printerName, DWORD pausedJobId,
+                                  DWORD previousJobId, const std::wstring& destination, const std::wstring& profile,
+                                  std::wstring& line);
+    static bool makePermanentCommandLine(const std::wstring& moduleFile, const std::wstring& printerName,
+                                         std::wstring& line);
+    // Points the queue at the destination of the profile's history and
+    // resumes the paused job: 1. Otherwise 2, and the job is deleted once it
+    // was read (left paused when the queue or the job cannot be read).
+    int retargetPausedJob(HWND parent, const wchar_t* printerName, const wchar_t* destination, const wchar_t* profile,
+                          DWORD jobId);
+    // Makes the destination text of the current profile's history a queue
+    // of its own: 1 when that succeeded, else 2 (also when not in the history).
+    int makePermanent(HWND parent, const wchar_t* printerName);
+
     // The port a destination's print path needs on this machine, found or
     // created through the port client: 0 (the name may still be empty: no
     // port applies), 87 without a print path, 1796 for a discovery service
@@ -99,6 +141,8 @@ protected:
     void setMode(int mode) { mode_ = mode; }
 
 private:
+    // A fresh context for the printer in place of the current one.
+    void replaceDestinationContext(const std::wstring& printerName, const wchar_t* documentName);
     DWORD choosePort(const std::wstring& queueName, MPrint::PrintPath& path, std::wstring& portName, bool& created);
 
     // Started first, ended last: the discovery services use sockets until

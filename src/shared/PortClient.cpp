@@ -17,7 +17,7 @@ namespace MPrint {
 
 namespace {
 
-constexpr wchar_t kKeravinMonitor[] = L"QZ Keravin Print Monitor";
+constexpr const wchar_t* kKeravinMonitor = kKeravinMonitorName;
 constexpr wchar_t kStandardTcp[] = L"Standard TCP/IP Port";
 constexpr wchar_t kMakerTcp[] = L"QZ Standard TCP/IP Port";
 constexpr wchar_t kMakerIpx[] = L"QZ Standard IPX/SPX Port";

@@ -85,6 +85,24 @@ bool getPrinterDword(HANDLE printer, const wchar_t* name, DWORD& value)
     return true;
 }
 
+bool getJobAlloc(HANDLE printer, DWORD jobId, DWORD level, BYTE** info)
+{
+    if (!printer || !info || (level != 1 && level != 2))
+        return false;
+    DWORD needed = 0;
+    if (GetJobW(printer, jobId, level, nullptr, 0, &needed) || GetLastError() != ERROR_INSUFFICIENT_BUFFER ||
+        needed == 0)
+        return false;
+    const DWORD size = needed + (level == 1 ? 4096 : 8192);
+    if (size < needed)
+        return false;
+    GlobalBlock<BYTE> block(static_cast<BYTE*>(GlobalAlloc(GPTR, size)));
+    if (!block || !GetJobW(printer, jobId, level, block.get(), size, &needed))
+        return false;
+    *info = block.release();
+    return true;
+}
+
 bool getPrinterDriverAlloc(HANDLE printer, DWORD level, BYTE** info)
 {
     return queryIntoBlock(info, [&](BYTE* buffer, DWORD size, DWORD* needed) {

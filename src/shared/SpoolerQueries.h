@@ -18,6 +18,10 @@ std::wstring getPrinterPortName(HANDLE printer);
 // A printer-data number: true only for a value of exactly four bytes, so a
 // shorter or longer value never passes for one. *value is untouched on false.
 bool getPrinterDword(HANDLE printer, const wchar_t* name, DWORD& value);
+// GetJobW at level 1 or 2 into a block of the need plus 4096 (level 1) or
+// 8192 (level 2) bytes, so the job may grow between the calls; the block
+// is left in *info only on success. False when the job is gone.
+bool getJobAlloc(HANDLE printer, DWORD jobId, DWORD level, BYTE** info);
 // The same for GetPrinterDriverW of the current environment.
 bool getPrinterDriverAlloc(HANDLE printer, DWORD level, BYTE** info);
 // Every job of the queue at the level, or null (no handle, no jobs, failure;

@@ -46,6 +46,10 @@ public:
     std::vector<std::string> calls(const std::string& function) const;
 };
 
+// A job's JOB_STATUS_* bits through the handle; kJobGone when the queue no longer has it.
+inline constexpr DWORD kJobGone = ~0u;
+DWORD jobStatus(HANDLE printer, DWORD jobId);
+
 // VRELM_SPOOLER_RIGHTS=user for this process (and children started meanwhile).
 class ScopedUserRights {
 public:

@@ -1,0 +1,32 @@
+#include "extension/PrintTimeDialogs.h"
+
+#include <atomic>
+
+namespace {
+
+PrintTimeDialogs g_none;
+std::atomic<PrintTimeDialogs*> g_current{nullptr};
+
+} // namespace
+
+INT_PTR PrintTimeDialogs::confirm(LumoraPrintingExtension&, int, HWND, LPARAM)
+{
+    return 2;
+}
+
+bool PrintTimeDialogs::makePrinterPermanent(LumoraPrintingExtension&, MPrint::PrintPath*, HWND)
+{
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return false;
+}
+
+PrintTimeDialogs& PrintTimeDialogs::current()
+{
+    PrintTimeDialogs* dialogs = g_current.load();
+    return dialogs ? *dialogs : g_none;
+}
+
+void PrintTimeDialogs::set(PrintTimeDialogs* dialogs)
+{
+    g_current = dialogs;
+}

@@ -1,0 +1,170 @@
+#include "extension/RundllEntries.h"
+
+#include "core/ScopedHandle.h"
+#include "extension/KRVProperties.h"
+#include "extension/LXESingleton.h"
+#include "extension/LumoraPrintingExtension.h"
+#include "extension/Rundll32Launch.h"
+#include "shared/SpoolerQueries.h"
+
+#include <cwchar>
+#include <cstdlib>
+
+namespace rundll {
+
+namespace {
+
+bool numberSwitch(const std::wstring& line, const wchar_t* name, DWORD& value)
+{
+    const size_t at = line.find(name);
+    if (at == std::wstring::npos)
+        return false;
+    value = static_cast<DWORD>(_wtol(line.c_str() + at + wcslen(name)));
+    return true;
+}
+
+// JOB_STATUS_DELETED or _DELETING, or not readable: the job is gone or going.
+bool isJobLeaving(HANDLE printer, DWORD jobId)
+{
+    GlobalBlock<BYTE> info;
+    if (!getJobAlloc(printer, jobId, 1, info.receive()))
+        return true;
+    return (reinterpret_cast<const JOB_INFO_1W*>(info.get())->Status & (JOB_STATUS_DELETED | JOB_STATUS_DELETING)) != 0;
+}
+
+// The queue's last job whose id is below the paused one; false when none is left.
+bool earlierJob(HANDLE printer, DWORD pausedJobId, DWORD& jobId)
+{
+    DWORD count = 0;
+    GlobalBlock<BYTE> jobs(enumJobsAlloc(printer, 3, &count));
+    if (!jobs)
+        return false;
+    const JOB_INFO_3* list = reinterpret_cast<const JOB_INFO_3*>(jobs.get());
+    for (DWORD i = count; i > 0; --i) {
+        if (list[i - 1].JobId < pausedJobId) {
+            jobId = list[i - 1].JobId;
+            return true;
+        }
+    }
+    return false;
+}
+
+void trackPausedJob(const std::wstring& printer, DWORD jobId)
+{
+    using TrackFn = BOOL(WINAPI*)(LPCWSTR, DWORD);
+    const std::wstring path = moduleDirectory(moduleFileName()) + L"vrelm104.DLL";
+    ScopedModule module(LoadLibraryW(path.c_str()));
+    if (!module)
+        return;
+    auto track = reinterpret_cast<TrackFn>(reinterpret_cast<void*>(GetProcAddress(module.get(), "TrackPausedJob")));
+    if (track)
+        track(printer.c_str(), jobId);
+}
+
+} // namespace
+
+bool quotedSwitch(const std::wstring& line, const wchar_t* name, std::wstring& value)
+{
+    const std::wstring opening = std::wstring(name) + L"\"";
+    const size_t at = line.find(opening);
+    if (at == std::wstring::npos)
+        return false;
+    const size_t begin = at + opening.size();
+    const size_t end = line.find(L'"', begin);
+    if (end == std::wstring::npos)
+        return false;
+    value = line.substr(begin, end - begin);
+    return true;
+}
+
+std::wstring firstQuotedText(const std::wstring& line)
+{
+    const size_t first = line.find(L'"');
+    if (first == std::wstring::npos)
+        return {};
+    const size_t second = line.find(L'"', first + 1);
+    if (second == std::wstring::npos)
+        return {};
+    return line.substr(first + 1, second - first - 1);
+}
+
+bool parseResumeArguments(const wchar_t* line, ResumeArguments& arguments)
+{
+    if (!line)
+        return false;
+    const std::wstring text = line;
+    ResumeArguments parsed;
+    if (!numberSwitch(text, L"/pausedJobId=", parsed.pausedJobId) ||
+        !numberSwitch(text, L"/previousJobId=", parsed.previousJobId) ||
+        !quotedSwitch(text, L"/printer=", parsed.printer) || !quotedSwitch(text, L"/dest=", parsed.destination) ||
+        !quotedSwitch(text, L"/profile=", parsed.profile) || parsed.printer.empty())
+        return false;
+    arguments = std::move(parsed);
+    return true;
+}
+
+void waitForEarlierJobs(HANDLE printer, DWORD pausedJobId, DWORD previousJobId, const Sleeper& sleep)
+{
+    DWORD previous = previousJobId;
+    bool looked = false; // at this job already: sleep before looking again
+    for (;;) {
+        if (looked)
+            sleep(kEarlierJobPollMs);
+        if (!isJobLeaving(printer, previous)) {
+            looked = true;
+            continue;
+        }
+        DWORD next = 0;
+        if (!earlierJob(printer, pausedJobId, next))
+            return;
+        looked = next == previous;
+        previous = next;
+    }
+}
+
+void resumePrintJob(HWND owner, const wchar_t* commandLine, const Sleeper& sleep)
+{
+    ResumeArguments arguments;
+    if (!parseResumeArguments(commandLine, arguments))
+        return;
+    HANDLE opened = nullptr;
+    if (!openPrinterWithAccess(arguments.printer, &opened, PRINTER_ACCESS_USE))
+        return;
+    bool present = false;
+    {
+        ScopedPrinter printer(opened);
+        GlobalBlock<BYTE> paused;
+        if (!getJobAlloc(printer.get(), arguments.pausedJobId, 1, paused.receive()))
+            return;
+        waitForEarlierJobs(printer.get(), arguments.pausedJobId, arguments.previousJobId, sleep);
+        present = getJobAlloc(printer.get(), arguments.pausedJobId, 1, paused.receive());
+    }
+    if (!present)
+        return;
+    LumoraPrintingExtension* extension = LXESingleton::acquire();
+    if (!extension)
+        return;
+    setProcessProperty(krv::kUIOpen, GetCurrentProcessId());
+    const int result = extension->retargetPausedJob(owner, arguments.printer.c_str(), arguments.destination.c_str(),
+                                                    arguments.profile.c_str(), arguments.pausedJobId);
+    if (result == 1)
+        trackPausedJob(arguments.printer, arguments.pausedJobId);
+    deleteProcessProperty(krv::kUIOpen);
+    LXESingleton::release(extension);
+}
+
+void makePermanent(HWND owner, const wchar_t* commandLine)
+{
+    std::wstring printer;
+    if (!commandLine || !quotedSwitch(commandLine, L"/printer=", printer) || printer.empty())
+        return;
+    LumoraPrintingExtension* extension = LXESingleton::acquire();
+    if (!extension)
+        return;
+    setProcessProperty(krv::kUIOpen, GetCurrentProcessId());
+    extension->makePermanent(owner, printer.c_str());
+    deleteProcessProperty(krv::kUIOpen);
+    LXESingleton::release(extension);
+}
+
+} // namespace rundll

@@ -1,0 +1,58 @@
+#include "ui/PrintTimeDialogsUI.h"
+
+#include "core/RegistryKey.h"
+#include "core/ResourceLoader.h"
+#include "core/SettingsKeys.h"
+#include "destination/PrintPath.h"
+#include "destination/PrintPathAttr.h"
+#include "destination/PrinterSettings.h"
+#include "extension/KRVProperties.h"
+#include "ui/LumoraDialog.h"
+#include "ui/MakePermanantDialog.h"
+#include "ui/UiText.h"
+#include "ui/resources/PrinterStatusDialogIds.h"
+#include "ui/resources/StringIds.h"
+
+namespace {
+
+constexpr wchar_t kMakePermanentInstance[] = L"MakePermanentInstance";
+
+} // namespace
+
+bool PrintTimeDialogsUI::makePrinterPermanent(LumoraPrintingExtension& extension, MPrint::PrintPath* path,
+                                              HWND parent)
+{
+    MakePermanantDialog dialog(&extension, path);
+    // The queue the dialog creates; a path without a nickname still names
+    // its destination in the failure message.
+    const std::wstring queueName = MakePermanantDialog::queueNameFor(path);
+    const std::wstring name =
+        !queueName.empty() || !path ? queueName : path->getStringAttribute(PrintPathAttr::DisplayString);
+
+    RegistryKey settings(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess, true);
+    settings.setDword(kMakePermanentInstance, 1);
+    setProcessProperty(krv::kUpdateNowProtectedMode, 1);
+
+    const INT_PTR result = LumoraDialog::doModal(&dialog, parent, IDD_PRINTER_STATUS, 0);
+    bool made = false;
+    if (result == 1) {
+        showMessageBox(parent, uitext::format(&extension, IDS_ADDED_FMT, name).c_str(),
+                       uitext::load(&extension, IDS_PRODUCT_NAME).c_str(), MB_ICONINFORMATION | MB_SETFOREGROUND);
+        made = true;
+    } else {
+        std::wstring text = uitext::format(&extension, IDS_ADD_FAILED_FMT, name);
+        const MPrint::ResourceLoader* strings = uitext::loader(&extension);
+        const std::wstring reason = uitext::systemMessage(static_cast<DWORD>(dialog.getResult()),
+                                                          strings ? strings->getLanguage() : 0, L"");
+        if (!reason.empty())
+            text += L"\n\n" + reason;
+        showMessageBox(parent, text.c_str(), uitext::load(&extension, IDS_ERROR_CAPTION).c_str(),
+                       MB_ICONHAND | MB_SETFOREGROUND);
+    }
+
+    deleteProcessProperty(krv::kUpdateNowProtectedMode);
+    settings.deleteValue(kMakePermanentInstance);
+    if (!queueName.empty())
+        PrinterSettings(queueName.c_str(), PRINTER_ALL_ACCESS).deleteValue(L"LumoUpdateNow");
+    return made;
+}

@@ -1,0 +1,16 @@
+// The dialogs of the print-time road that the printing core opens: the
+// make-permanent status dialog with its outcome message (the chooser joins
+// them once it is built). The module installs one set for its process.
+#pragma once
+
+#include "extension/PrintTimeDialogs.h"
+
+class PrintTimeDialogsUI : public PrintTimeDialogs {
+public:
+    // Runs the make-permanent status dialog (template 105) for the path and
+    // reports its outcome in a message box. While it runs, the per-user
+    // "MakePermanentInstance" and the process's "LumoUpdateNowProtectedMode"
+    // are set; afterwards the new queue's "LumoUpdateNow" is removed. Messages
+    // and removal use the name the dialog gives the queue.
+    bool makePrinterPermanent(LumoraPrintingExtension& extension, MPrint::PrintPath* path, HWND parent) override;
+};
