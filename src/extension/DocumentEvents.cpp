@@ -12,6 +12,7 @@
 #include "extension/ModuleEntry.h"
 #include "shared/SpoolerQueries.h"
 
+#include <cstring>
 #include <cwchar>
 
 namespace LumoraUI {

@@ -4,6 +4,7 @@
 // exceptions after a document-properties sheet, the rapid-print window,
 // the record road of device-context and end-of-document events, and input
 // the driver may get wrong.
+#include "access/MonitorAccess.h"
 #include "extension/DocumentEvents.h"
 
 #include "core/RegistryKey.h"
@@ -233,6 +234,7 @@ TEST_F(DocumentEventsTest, StaticModeQueueIsNeitherPromptedNorChanged)
 
 TEST_F(DocumentEventsTest, RecordsFollowTheJobFromDeviceContextToEndOfDocument)
 {
+    ASSERT_TRUE(qzmon::registerStandInMonitors());
     testspool::ScopedCallLog log;
     auto sent = [&log] { return log.calls("XcvDataW").size(); };
     // Nothing reported for the process yet: no record.

@@ -1,6 +1,7 @@
 // Job accounting: the block built from the monitor's reply (golden bytes,
 // with the reply's own printer name or the job's), replies whose offsets
 // point outside them, and the exchange with the monitor stand-in.
+#include "access/MonitorAccess.h"
 #include "extension/JobAccounting.h"
 
 #include "extension/JobInfoRecord.h"
@@ -162,6 +163,7 @@ protected:
 
 TEST_F(JobAccountingExchangeTest, MonitorReplyBecomesTheCallersBlock)
 {
+    ASSERT_TRUE(qzmon::registerStandInMonitors());
     testspool::ScopedQueue queue(testspool::uniqueQueueName(L"Accounting"));
     ASSERT_EQ(DWORD{ERROR_SUCCESS}, queue.error());
     const std::string name = testenv::narrow(queue.name());

@@ -2,6 +2,7 @@
 // chooser, how its answers come back (shown again on 4, the destination
 // saved on a confirmation), the first-job marker, the monitor's ticket
 // release, and the prompt thread that keeps its work item until it ended.
+#include "access/MonitorAccess.h"
 #include "extension/LumoraPrintingExtension.h"
 
 #include "core/SettingsKeys.h"
@@ -202,6 +203,7 @@ TEST_F(PrintTimePromptTest, FirstJobPromptKeepsItsMarkerByPromptMethod)
 
 TEST_F(PrintTimePromptTest, MonitorFreesItsTicketsOnlyAfterTheMarker)
 {
+    ASSERT_TRUE(qzmon::registerStandInMonitors());
     testspool::ScopedCallLog log;
     deleteProcessProperty(krv::kFreeDVTs);
     EXPECT_FALSE(extension_->requestFreeDVTs());
