@@ -62,15 +62,6 @@ std::vector<std::string> ScopedCallLog::calls(const std::string& function) const
     return found;
 }
 
-DWORD jobStatus(HANDLE printer, DWORD jobId)
-{
-    JOB_INFO_1W info[8] = {}; // room for the strings
-    DWORD needed = 0;
-    if (!GetJobW(printer, jobId, 1, reinterpret_cast<BYTE*>(info), sizeof(info), &needed))
-        return kJobGone;
-    return info[0].Status;
-}
-
 ScopedUserRights::ScopedUserRights()
 {
     SetEnvironmentVariableW(L"VRELM_SPOOLER_RIGHTS", L"user");

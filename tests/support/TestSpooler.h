@@ -47,8 +47,17 @@ public:
 };
 
 // A job's JOB_STATUS_* bits through the handle; kJobGone when the queue no longer has it.
+// Inline: the support library itself imports nothing from the spooler, so a
+// test that never calls it loads winspool.drv only by its own LoadLibrary.
 inline constexpr DWORD kJobGone = ~0u;
-DWORD jobStatus(HANDLE printer, DWORD jobId);
+inline DWORD jobStatus(HANDLE printer, DWORD jobId)
+{
+    JOB_INFO_1W info[8] = {}; // room for the strings
+    DWORD needed = 0;
+    if (!GetJobW(printer, jobId, 1, reinterpret_cast<BYTE*>(info), sizeof(info), &needed))
+        return kJobGone;
+    return info[0].Status;
+}
 
 // VRELM_SPOOLER_RIGHTS=user for this process (and children started meanwhile).
 class ScopedUserRights {
