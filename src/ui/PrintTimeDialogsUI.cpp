@@ -7,6 +7,7 @@
 #include "destination/PrintPathAttr.h"
 #include "destination/PrinterSettings.h"
 #include "extension/KRVProperties.h"
+#include "ui/ConfirmationDialog.h"
 #include "ui/LumoraDialog.h"
 #include "ui/MakePermanantDialog.h"
 #include "ui/UiText.h"
@@ -18,6 +19,12 @@ namespace {
 constexpr wchar_t kMakePermanentInstance[] = L"MakePermanentInstance";
 
 } // namespace
+
+INT_PTR PrintTimeDialogsUI::confirm(LumoraPrintingExtension& extension, int mode, HWND owner, LPARAM parameter)
+{
+    MPrint::ConfirmationDialog dialog(&extension, static_cast<DWORD>(mode));
+    return LumoraDialog::doModal(&dialog, owner, MPrint::ConfirmationDialog::kTemplate, parameter);
+}
 
 bool PrintTimeDialogsUI::makePrinterPermanent(LumoraPrintingExtension& extension, MPrint::PrintPath* path,
                                               HWND parent)

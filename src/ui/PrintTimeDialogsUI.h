@@ -1,12 +1,14 @@
 // The dialogs of the print-time road that the printing core opens: the
-// make-permanent status dialog with its outcome message (the chooser joins
-// them once it is built). The module installs one set for its process.
+// destination chooser and the make-permanent status dialog with its outcome
+// message. The module installs one set for its process.
 #pragma once
 
 #include "extension/PrintTimeDialogs.h"
 
 class PrintTimeDialogsUI : public PrintTimeDialogs {
 public:
+    // The chooser (template 102), created for the call and deleted after it.
+    INT_PTR confirm(LumoraPrintingExtension& extension, int mode, HWND owner, LPARAM parameter) override;
     // Runs the make-permanent status dialog (template 105) for the path and
     // reports its outcome in a message box. While it runs, the per-user
     // "MakePermanentInstance" and the process's "LumoUpdateNowProtectedMode"
