@@ -21,7 +21,7 @@
 #include "extension/RunApplicationPolicy.h"
 // The verification and configuration steps of a re-targeted job, through the
 // seam the dialogs use (it depends on core only).
-#include "ui/DestinationWorkflow.h"
+#include "extension/DestinationWorkflow.h"
 #include "shared/PortClient.h"
 #include "shared/SpoolerNames.h"
 #include "destination/TargetHistoryList.h"

@@ -7,7 +7,7 @@
 #include "destination/PrinterDataValues.h"
 #include "extension/LumoraPrintingExtension.h"
 #include "shared/SpoolerQueries.h"
-#include "ui/DestinationWorkflow.h"
+#include "extension/DestinationWorkflow.h"
 #include "ui/UiText.h"
 #include "ui/resources/StringIds.h"
 

@@ -3,7 +3,7 @@
 #include "core/WaitCursor.h"
 #include "destination/PrintPath.h"
 #include "extension/LumoraPrintingExtension.h"
-#include "ui/DestinationWorkflow.h"
+#include "extension/DestinationWorkflow.h"
 #include "ui/UiText.h"
 #include "ui/resources/EnterTextDialogIds.h"
 #include "ui/resources/StringIds.h"

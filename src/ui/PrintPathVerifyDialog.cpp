@@ -3,7 +3,7 @@
 #include "destination/PrintPath.h"
 #include "extension/LumoraPrintingExtension.h"
 #include "shared/SpoolerQueries.h"
-#include "ui/DestinationWorkflow.h"
+#include "extension/DestinationWorkflow.h"
 #include "ui/resources/StringIds.h"
 
 namespace {

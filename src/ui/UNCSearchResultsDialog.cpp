@@ -3,7 +3,7 @@
 #include "destination/PrintPathAttr.h"
 #include "discovery/DiscoveryServiceIntf.h"
 #include "extension/LumoraPrintingExtension.h"
-#include "ui/DestinationWorkflow.h"
+#include "extension/DestinationWorkflow.h"
 #include "ui/ProsumerButton.h"
 #include "ui/UiText.h"
 #include "ui/resources/StringIds.h"

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "destination/PrintPath.h"
-#include "ui/DestinationWorkflow.h"
+#include "extension/DestinationWorkflow.h"
 
 #include <atomic>
 #include <functional>

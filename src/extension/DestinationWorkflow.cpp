@@ -1,4 +1,4 @@
-#include "ui/DestinationWorkflow.h"
+#include "extension/DestinationWorkflow.h"
 
 #include "VagantUIExtension/AddressResolution.h"
 #include "extension/DeviceConfiguration.h"
