@@ -1,6 +1,7 @@
 #include "VagantUIExtension/FeatureAccessor.h"
 
 #include "VagantUIExtension/DeviceConfigurator.h"
+#include "core/HexDigit.h"
 
 #include <cwchar>
 
@@ -61,7 +62,11 @@ bool jobStorageFound(const BidiRequest* requests)
         memory.oid.find(kQueries[kMemory].expected) != std::string::npos && DeviceConfigurator::isInteger(memory)
             ? memory.value.integer / 1024
             : 0;
-    const std::string& model = requests[kModelText].value.text;
+    // After a walk the slot may hold whatever object came next: only the model's own answer counts.
+    const BidiRequest& modelAnswer = requests[kModelText];
+    const std::string model = answeredAt(modelAnswer, kModelText) && DeviceConfigurator::isText(modelAnswer)
+                                  ? modelAnswer.value.text
+                                  : std::string();
     const bool ramDiskRefused = !model.empty() && model.find("qz color Ardelle 2210") != std::string::npos;
     for (int i = kDisk1; i <= kDisk3; ++i) {
         const BidiRequest& disk = requests[i];
@@ -75,17 +80,6 @@ bool jobStorageFound(const BidiRequest* requests)
     return false;
 }
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // An inkjet's device id tells its duplex unit in the status field: the
 // seventh character after ";S:" as a hex digit, bit 8 set (9 excepted).
 // Anything unreadable keeps the earlier decision.
@@ -96,7 +90,7 @@ bool duplexFromDeviceId(const std::string& id, bool earlier)
     const size_t status = id.find(";S:");
     if (status == std::string::npos || status + 7 >= id.size())
         return earlier;
-    const int digit = hexDigit(id[status + 7]);
+    const int digit = hexDigitValue(static_cast<unsigned char>(id[status + 7]));
     if (digit < 0)
         return earlier;
     return (digit & 8) != 0 && digit != 9;

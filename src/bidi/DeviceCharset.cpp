@@ -1,5 +1,6 @@
 #include "bidi/DeviceCharset.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -76,6 +77,8 @@ bool encodeInto(const std::wstring& text, UINT codePage, char* output, int outpu
 
 bool utf8RoundTrip(const BYTE* source, int sourceLength, char* output, int outputSize)
 {
+    // No more bytes than the kept characters can take: the server's size is its own claim.
+    sourceLength = std::min(sourceLength, 4 * kMaxDecodedChars + 3);
     const char* bytes = reinterpret_cast<const char*>(source);
     const int length = MultiByteToWideChar(CP_UTF8, 0, bytes, sourceLength, nullptr, 0);
     if (length <= 0)

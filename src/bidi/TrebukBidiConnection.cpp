@@ -287,8 +287,11 @@ void TrebukBidiConnection::repairNextOid(BidiRequest& request, DWORD index)
     TaskMem<wchar_t> nextOid;
     if (FAILED(requestList_->GetNextOid(index, nextOid.receive())) || !nextOid.get())
         return;
+    // An OID is short: a server text without its end is read no further than this.
+    constexpr size_t kMaxOidChars = 1024;
     std::string next;
-    if (!convertString(std::wstring(nextOid.get()), next, CP_UTF8) || next.empty())
+    if (!convertString(std::wstring(nextOid.get(), wcsnlen(nextOid.get(), kMaxOidChars)), next, CP_UTF8) ||
+        next.empty())
         return;
     static const char* const kPrefixes[] = {"1.3.6.1.4.1.11.2.3.9.4.2.", "1.3.6.1.2.1.43", "1.3.6.1.2.1.25"};
     if (next.size() < request.oid.size()) {

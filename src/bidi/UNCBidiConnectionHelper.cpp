@@ -1,5 +1,6 @@
 #include "bidi/UNCBidiConnectionHelper.h"
 
+#include "bidi/BidiPrinterConnectionIntf.h"
 #include "bidi/CurrentDestination.h"
 #include "bidi/TrebukBidiConnection.h"
 #include "core/ScopedHandle.h"
@@ -27,7 +28,6 @@ constexpr wchar_t kOverride[] = L"BIDIDeviceAddressOverride";
 constexpr wchar_t kBidiPort[] = L"BidiPort";
 constexpr wchar_t kTrebukPortInfo[] = L"TrebukPortInfo";
 constexpr wchar_t kTrebukPort[] = L"TrebukPort";
-constexpr DWORD kKindIp = 2, kKindHostName = 4, kKindIpx = 8;
 constexpr DWORD kNone = 0xFFFFFFFF;  // a numeric attribute the path does not hold
 
 std::atomic<UNCBidiConnectionHelper::CurrentPortSource> currentPortSource{nullptr};
@@ -129,16 +129,16 @@ void search(PrintPath& path, const wchar_t* sharedQueue, const std::wstring& unc
             switch (port.getPortType()) {
             case kPortHostName:
                 found.type = UNCBidiConnectionHelper::kTcpIp;
-                found.kind = kKindHostName;
+                found.kind = BidiAddressHostName;
                 break;
             case kPortIP:
                 found.type = UNCBidiConnectionHelper::kTcpIp;
-                found.kind = kKindIp;
+                found.kind = BidiAddressIp;
                 break;
             case kPortIPX:
                 found.type = UNCBidiConnectionHelper::kIpx;
-                found.kind = kKindIpx;
-                path.setNumericAttribute(kTrebukPortInfo, kKindIpx, true);
+                found.kind = BidiAddressIpx;
+                path.setNumericAttribute(kTrebukPortInfo, BidiAddressIpx, true);
                 path.setNumericAttribute(kTrebukPort, found.port, true);
                 break;
             case kPortWSD:
@@ -210,15 +210,15 @@ bool UNCBidiConnectionHelper::resolveAddress(const std::wstring& text, std::wstr
         name = text.substr(1, close - 1);
         if (close + 1 < text.size() && (text[close + 1] != L':' || !parsePort(text.substr(close + 2), number)))
             return false;
-        kind = kKindIp;
+        kind = BidiAddressIp;
     } else if (text.find(L':') != text.rfind(L':')) {
-        kind = kKindIp;  // an IPv6 literal without a port
+        kind = BidiAddressIp;  // an IPv6 literal without a port
     } else {
         const size_t colon = text.find(L':');
         name = text.substr(0, colon);
         if (name.empty() || (colon != std::wstring::npos && !parsePort(text.substr(colon + 1), number)))
             return false;
-        kind = PrinterPort::isNumericAddress(name) ? kKindIp : kKindHostName;
+        kind = PrinterPort::isNumericAddress(name) ? BidiAddressIp : BidiAddressHostName;
     }
     host = name;
     port = number;

@@ -4,6 +4,7 @@
 #include "core/COMWrapper.h"
 #include "core/ComGuids.h"
 #include "core/ComVariant.h"
+#include "core/HexDigit.h"
 #include "tickets/XMLTicket.h"
 
 #include <wrl/client.h>
@@ -21,15 +22,11 @@ bool equalsIgnoringCase(const std::wstring& text, const wchar_t* expected)
     return _wcsicmp(text.c_str(), expected) == 0;
 }
 
-BYTE hexValue(wchar_t c)
+// A character that is no digit counts as 0.
+int hexValue(wchar_t c)
 {
-    if (c >= L'0' && c <= L'9')
-        return static_cast<BYTE>(c - L'0');
-    if (c >= L'A' && c <= L'F')
-        return static_cast<BYTE>(c - L'A' + 10);
-    if (c >= L'a' && c <= L'f')
-        return static_cast<BYTE>(c - L'a' + 10);
-    return 0;
+    const int value = hexDigitValue(c);
+    return value < 0 ? 0 : value;
 }
 
 bool stringAttribute(IXMLDOMElement* element, const wchar_t* name, std::wstring& value)

@@ -1,6 +1,7 @@
 #include "discovery/IPXSPXAddressDiscovery.h"
 
 #include "core/AsciiCase.h"
+#include "core/HexDigit.h"
 #include "core/ScopedHandle.h"
 #include "core/Socket.h"
 #include "core/TraceLine.h"
@@ -21,21 +22,10 @@ constexpr size_t kNetworkDigits = 8;
 constexpr size_t kNodeDigits = 12;
 constexpr size_t kNormalisedLength = kNetworkDigits + 1 + kNodeDigits;
 
-int hexValue(wchar_t c)
-{
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    return -1;
-}
-
 bool isHex(const std::wstring& text)
 {
     for (wchar_t c : text)
-        if (hexValue(c) < 0)
+        if (hexDigitValue(c) < 0)
             return false;
     return true;
 }
@@ -44,7 +34,7 @@ bool isHex(const std::wstring& text)
 void readHexBytes(const std::wstring& text, size_t at, size_t count, char* out)
 {
     for (size_t i = 0; i < count; ++i)
-        out[i] = static_cast<char>(hexValue(text[at + 2 * i]) << 4 | hexValue(text[at + 2 * i + 1]));
+        out[i] = static_cast<char>(hexDigitValue(text[at + 2 * i]) << 4 | hexDigitValue(text[at + 2 * i + 1]));
 }
 
 } // namespace

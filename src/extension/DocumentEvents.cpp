@@ -258,7 +258,8 @@ bool recordDeviceContextEvent(HDC deviceContext, HANDLE printer, DWORD kind)
         GlobalBlock<BYTE> info;
         if (getJobAlloc(printer, job, 2, info.receive())) {
             const DEVMODEW* mode = reinterpret_cast<const JOB_INFO_2W*>(info.get())->pDevMode;
-            if (mode && mode->dmDuplex != DMDUP_SIMPLEX)
+            if (mode && mode->dmSize >= offsetof(DEVMODEW, dmDuplex) + sizeof(mode->dmDuplex) &&
+                mode->dmDuplex != DMDUP_SIMPLEX)
                 record.setU32(16, 1);
         }
     }

@@ -15,6 +15,8 @@ constexpr DWORD kBlockMagic = 0xF32AA23F;
 constexpr DWORD kBlockVersion = 0x10000;
 constexpr DWORD kBlockStrings = 56;
 constexpr DWORD kReplyFixedPart = 64;
+// A job's accounting texts take a few kilobytes; a larger size the monitor asks for is refused, not allocated.
+constexpr DWORD kMaxReply = 64 * 1024;
 
 DWORD readU32(const BYTE* bytes, DWORD offset)
 {
@@ -92,7 +94,7 @@ bool parseAccountingReply(const BYTE* reply, DWORD size, AccountingReply& parsed
     ULONGLONG own = 0;
     std::memcpy(&own, reply + 56, sizeof(own));
     if (own != 0) {
-        if (!readText(reply, size, static_cast<DWORD>(own), result.printer))
+        if (!readText(reply, size, own, result.printer))
             return false;
         result.hasPrinter = true;
     } else {
@@ -144,7 +146,8 @@ bool getJobAccountingInfo(DWORD jobId, const char* printerName, void** block)
     JobInfoRecord request(JobInfoRecord::kAccountingRequest);
     request.setU32(8, jobId);
     DWORD needed = 0;
-    if (request.send(nullptr, &needed) != ERROR_INSUFFICIENT_BUFFER || needed < kReplyFixedPart)
+    if (request.send(nullptr, &needed) != ERROR_INSUFFICIENT_BUFFER || needed < kReplyFixedPart ||
+        needed > kMaxReply)
         return false;
     std::vector<BYTE> reply(needed, 0);
     DWORD size = needed;

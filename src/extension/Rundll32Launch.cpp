@@ -38,13 +38,14 @@ bool appendQuoted(std::wstring& line, const std::wstring& text)
 
 bool start(const std::wstring& commandLine, const wchar_t* directory)
 {
+    // The child outlives the printing application's call: it inherits none
+    // of the application's handles.
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
-    GetStartupInfoW(&startup);
     PROCESS_INFORMATION process = {};
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(L'\0');
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, directory, &startup, &process))
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, directory, &startup, &process))
         return false;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);

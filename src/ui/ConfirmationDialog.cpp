@@ -16,6 +16,7 @@
 #include "discovery/ManagedPortDiscovery.h"
 #include "extension/CachedFileReader.h"
 #include "extension/LumoraPrintingExtension.h"
+#include "extension/ModuleEntry.h"
 #include "extension/ManagedPrintPolicy.h"
 #include "VagantUIExtension/DiscoveryServicesManager.h"
 #include "ui/CustomDrawTreeViewNode.h"
@@ -1381,18 +1382,15 @@ INT_PTR ConfirmationDialog::onMouse(UINT message, WPARAM wParam, LPARAM lParam)
 
 bool ConfirmationDialog::getVersionString(std::wstring& out)
 {
-    HMODULE module = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCWSTR>(&g_lastShownError), &module))
-        return false;
-    wchar_t path[513] = {};
+    wchar_t path[MAX_PATH + 1] = {};
+    const DWORD length = GetModuleFileNameW(ModuleEntry::moduleHandle(), path, MAX_PATH + 1);
     VS_FIXEDFILEINFO fixed = {};
-    if (!GetModuleFileNameW(module, path, 512) || !getFileVersionInfoFixed(path, fixed))
+    // A cut path would name another file.
+    if (length == 0 || length > MAX_PATH || !getFileVersionInfoFixed(path, fixed))
         return false;
-    const VS_FIXEDFILEINFO* info = &fixed;
     wchar_t text[64] = {};
-    wsprintfW(text, L"Ver %d.%d.%d.%d", HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),
-              HIWORD(info->dwFileVersionLS), LOWORD(info->dwFileVersionLS));
+    wsprintfW(text, L"Ver %d.%d.%d.%d", HIWORD(fixed.dwFileVersionMS), LOWORD(fixed.dwFileVersionMS),
+              HIWORD(fixed.dwFileVersionLS), LOWORD(fixed.dwFileVersionLS));
     out = text;
     return true;
 }

@@ -137,6 +137,8 @@ TEST(AccountingBlock, RepliesThatPointOutsideThemselvesAreRefused)
         {"document past the end", with([&](auto& b) { put64(b, documentField, 0x7FFFFFFFull); }), size},
         {"document at an odd offset", with([&](auto& b) { put64(b, documentField, 41); }), size},
         {"own printer name past the end", with([&](auto& b) { put64(b, 56, size + 2); }), size},
+        {"own printer name offset wrapping to the start", with([&](auto& b) { put64(b, 56, 0x100000000ull + 64); }),
+         size},
         {"own printer name without its terminator", good, size - 2},
     };
     for (const Row& row : rows) {
