@@ -41,19 +41,6 @@ bool isPrinterMarker(HANDLE printer, const wchar_t* name)
     return getPrinterProcessProperty(printer, nullptr, name) == processId();
 }
 
-// The extension for the scope of one event.
-class ExtensionHold {
-public:
-    ExtensionHold() : extension_(LXESingleton::acquire()) {}
-    ~ExtensionHold() { LXESingleton::release(extension_); }
-    ExtensionHold(const ExtensionHold&) = delete;
-    ExtensionHold& operator=(const ExtensionHold&) = delete;
-    LumoraPrintingExtension* get() const { return extension_; }
-
-private:
-    LumoraPrintingExtension* extension_;
-};
-
 bool policyString(HANDLE printer, const wchar_t* name)
 {
     MPrint::ManagedPrintPolicy* policy = MPrint::ManagedPrintPolicy::instance();

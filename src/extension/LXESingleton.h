@@ -42,3 +42,16 @@ private:
     CONDITION_VARIABLE ready_ = CONDITION_VARIABLE_INIT; // signalled when state_ returns to idle
     CRITICAL_SECTION* lock_ = nullptr;             // a GlobalAlloc block the object owns
 };
+
+// The extension held for the scope of one call; null when there is none.
+class ExtensionHold {
+public:
+    ExtensionHold() : extension_(LXESingleton::acquire()) {}
+    ~ExtensionHold() { LXESingleton::release(extension_); }
+    ExtensionHold(const ExtensionHold&) = delete;
+    ExtensionHold& operator=(const ExtensionHold&) = delete;
+    LumoraPrintingExtension* get() const { return extension_; }
+
+private:
+    LumoraPrintingExtension* extension_;
+};

@@ -741,3 +741,14 @@ HKEY PrinterPort::openRestrictedUserPresetKey(HANDLE printer, bool create, DWORD
         *disposition = created;
     return key.release();
 }
+
+bool isAutoCreatedPortPrinter(HANDLE printer)
+{
+    if (!printer)
+        return false;
+    PrinterPort port(printer, nullptr);
+    port.setResolveClientPorts(false);
+    std::wstring address;
+    port.getPortAddress(address);
+    return port.getPortType() == kPortCitrixClient || port.getPortType() == kPortTerminalServer;
+}

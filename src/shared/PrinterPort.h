@@ -114,3 +114,7 @@ private:
     bool allowAddressSplit_ = true;
     bool resolveClientPorts_ = true;
 };
+
+// The printer prints to an auto-created client port (a terminal-server or
+// Citrix client port); false for a null handle.
+bool isAutoCreatedPortPrinter(HANDLE printer);

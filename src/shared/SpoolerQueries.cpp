@@ -190,3 +190,17 @@ bool openPrinterWithAccess(const std::wstring& printerName, HANDLE* printer, ACC
     PRINTER_DEFAULTSW defaults{nullptr, nullptr, access};
     return OpenPrinterW(const_cast<wchar_t*>(printerName.c_str()), printer, &defaults) != FALSE;
 }
+
+bool setDefaultDevMode(HANDLE printer)
+{
+    const LONG size = DocumentPropertiesW(nullptr, printer, nullptr, nullptr, nullptr, 0);
+    if (size <= 0)
+        return false; // an error, not a size
+    GlobalBlock<DEVMODEW> mode(static_cast<DEVMODEW*>(GlobalAlloc(GPTR, static_cast<SIZE_T>(size))));
+    if (!mode || DocumentPropertiesW(nullptr, printer, nullptr, mode.get(), nullptr, DM_OUT_BUFFER) <= 0 ||
+        DocumentPropertiesW(nullptr, printer, nullptr, mode.get(), mode.get(),
+                            DM_IN_BUFFER | DM_IN_PROMPT | DM_OUT_BUFFER) <= 0)
+        return false;
+    PRINTER_INFO_8W info = {mode.get()};
+    return SetPrinterW(printer, 8, reinterpret_cast<BYTE*>(&info), 0) != FALSE;
+}

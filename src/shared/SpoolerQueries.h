@@ -47,3 +47,8 @@ DWORD getLastJobId(HANDLE printer, const wchar_t* printerName, DWORD* jobId);
 // OpenPrinterW with no data type and no device mode; the caller closes the
 // handle with ClosePrinter.
 bool openPrinterWithAccess(const std::wstring& printerName, HANDLE* printer, ACCESS_MASK access);
+// The queue's default device mode, as its driver completes it: its size,
+// the current one, then the driver's answer to it (DM_IN_BUFFER |
+// DM_IN_PROMPT | DM_OUT_BUFFER) set as the queue's (level 8). False when
+// the driver gives no size or refuses a step.
+bool setDefaultDevMode(HANDLE printer);

@@ -41,7 +41,9 @@ TEST(ModuleImage, LoadsAndNeedsNoRuntimeDlls)
         EXPECT_EQ(std::string::npos, name.find("libgcc"));
         EXPECT_EQ(std::string::npos, name.find("winpthread"));
     }
-    EXPECT_NE(nullptr, GetProcAddress(module, "InstallMonitor"));
+    for (const char* name : {"InstallMonitor", "PrinterEventInitPre", "PrinterEventInitPost", "PrinterEventRefresh",
+                             "PrinterEventDelete", "DriverEventInit", "DriverEventDelete"})
+        EXPECT_NE(nullptr, GetProcAddress(module, name)) << name;
     // Test-only probes never reach the product.
     EXPECT_EQ(nullptr, GetProcAddress(module, "ProbeHostFlags"));
     FreeLibrary(module);
