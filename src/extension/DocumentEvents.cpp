@@ -10,6 +10,7 @@
 #include "extension/LumoraPrintingExtension.h"
 #include "extension/ManagedPrintPolicy.h"
 #include "extension/ModuleEntry.h"
+#include "shared/PrinterPort.h"
 #include "shared/SpoolerQueries.h"
 
 #include <cstring>
@@ -231,7 +232,9 @@ bool isEventExtensionSupported(HANDLE printer, DWORD* remote)
         }
     }
     DWORD staticMode = 0;
-    return !(getPrinterDword(printer, L"StaticMode", staticMode) && staticMode != 0);
+    if (getPrinterDword(printer, L"StaticMode", staticMode) && staticMode != 0)
+        return false;
+    return !isAutoCreatedPortPrinter(printer);
 }
 
 bool recordDeviceContextEvent(HDC deviceContext, HANDLE printer, DWORD kind)

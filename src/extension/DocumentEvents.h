@@ -21,8 +21,9 @@ int documentEvent(HANDLE printer, HDC deviceContext, int event, ULONG inputSize,
 // prompt asked for at print time).
 int documentEventHook(HANDLE printer, HDC deviceContext, int event, ULONG inputSize, const void* input, int* result);
 
-// True unless the queue is a connection to a remote server (*remote = 1 then)
-// or in static mode; a null handle takes the extension.
+// True unless the queue is a connection to a remote server (*remote = 1 then),
+// in static mode or on an auto-created client port; a null handle takes the
+// extension.
 bool isEventExtensionSupported(HANDLE printer, DWORD* remote);
 // A device-context or page record for the job this process last reported.
 bool recordDeviceContextEvent(HDC deviceContext, HANDLE printer, DWORD kind);

@@ -63,6 +63,12 @@ void StaticModeSteps::launchUpdateStaticModePrinter(const PROPSHEETUI_INFO*, LPA
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
 }
 
+bool StaticModeSteps::setupAutoCreatedClientPort(HANDLE, std::wstring&)
+{
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return false;
+}
+
 StaticModeSteps& StaticModeSteps::current()
 {
     StaticModeSteps* steps = g_current.load();

@@ -1,7 +1,8 @@
 // The printing extension's steps that the install events and the property
 // sheets take on a queue in static mode: the "LumoUpdateNow" marker, the
-// verification of the queue's device, the port change by address and the
-// rundll32 launch of the static-mode update. The process has one set; the
+// verification of the queue's device, the port change by address, the
+// rundll32 launch of the static-mode update and the set-up of an
+// auto-created client port. The process has one set; the
 // default keeps the marker itself and answers the other steps as not done
 // (ERROR_CALL_NOT_IMPLEMENTED) until the extension supplies them.
 #pragma once
@@ -34,6 +35,10 @@ public:
                                          const std::wstring& address, bool changePortOnly);
     // Starts rundll32's UpdateStaticModePrinter for the sheet's printer when its update is due.
     virtual void launchUpdateStaticModePrinter(const PROPSHEETUI_INFO* sheet, LPARAM lParam);
+
+    // The client side of an auto-created printer connection; true with the
+    // port's name when a port was set up.
+    virtual bool setupAutoCreatedClientPort(HANDLE printer, std::wstring& port);
 
     static StaticModeSteps& current();
     // Replaces the process's set (null: back to the default); not owned.

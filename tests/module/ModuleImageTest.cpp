@@ -42,7 +42,10 @@ TEST(ModuleImage, LoadsAndNeedsNoRuntimeDlls)
         EXPECT_EQ(std::string::npos, name.find("winpthread"));
     }
     for (const char* name : {"InstallMonitor", "PrinterEventInitPre", "PrinterEventInitPost", "PrinterEventRefresh",
-                             "PrinterEventDelete", "DriverEventInit", "DriverEventDelete"})
+                             "PrinterEventDelete", "DriverEventInit", "DriverEventDelete", "DocPropSheetInit",
+                             "DocPropSheetDestroy", "DevPropSheetInit", "DevPropSheetDestroy", "CommonUIProp",
+                             "QZDrvDocumentPropertySheets", "QZDrvDevicePropertySheetsPre",
+                             "QZDrvDevicePropertySheetsPost"})
         EXPECT_NE(nullptr, GetProcAddress(module, name)) << name;
     // Test-only probes never reach the product.
     EXPECT_EQ(nullptr, GetProcAddress(module, "ProbeHostFlags"));
