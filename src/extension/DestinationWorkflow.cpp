@@ -2,6 +2,7 @@
 
 #include "VagantUIExtension/AddressResolution.h"
 #include "extension/DeviceConfiguration.h"
+#include "extension/LumoraPrintingExtension.h"
 #include "extension/PrintPathVerification.h"
 
 #include <atomic>
@@ -42,14 +43,18 @@ DWORD DestinationWorkflow::configureDeviceForPrintPath(HWND owner, const std::ws
     return MPrint::configureDeviceForPrintPath(owner, printerName, path);
 }
 
-bool DestinationWorkflow::applyPrintPathToPrinter(DestinationContext*, PrintPath*, DWORD&)
+bool DestinationWorkflow::applyPrintPathToPrinter(DestinationContext* context, PrintPath* path, DWORD& value)
 {
-    return unavailable(false);
+    value = 0;
+    LumoraPrintingExtension* extension = LumoraPrintingExtension::instance();
+    std::wstring port;
+    return extension && extension->applyPrintPathToPrinter(context, path, port);
 }
 
-bool DestinationWorkflow::applyDestinationToPrinter(DestinationContext*, const std::wstring&)
+bool DestinationWorkflow::applyDestinationToPrinter(DestinationContext* context, const std::wstring& portName)
 {
-    return unavailable(false);
+    LumoraPrintingExtension* extension = LumoraPrintingExtension::instance();
+    return extension && extension->applyDestinationToPrinter(context, portName);
 }
 
 PrintPath* DestinationWorkflow::findPrintPathForAddress(HWND owner, const std::wstring& address,

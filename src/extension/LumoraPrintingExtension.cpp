@@ -12,6 +12,7 @@
 #include "destination/PrintPathAttr.h"
 #include "discovery/DiscoveryClassIds.h"
 #include "destination/MonitorChannel.h"
+#include "extension/DestinationApply.h"
 #include "extension/DocPrompt.h"
 #include "extension/JobDeliverySettings.h"
 #include "extension/MsgWaitThread.h"
@@ -350,6 +351,58 @@ DWORD LumoraPrintingExtension::makePortRecord(MPrint::DestinationContext* contex
         path->setNumericAttribute(PrintPathAttr::NewPortCreated, 1, false);
     destination_ = path->getStringAttribute(PrintPathAttr::DisplayString);
     return result;
+}
+
+bool LumoraPrintingExtension::applyDestinationToPrinter(MPrint::DestinationContext* context,
+                                                        const std::wstring& portName)
+{
+    return MPrint::DestinationApply(newInstall_).apply(context, portName);
+}
+
+bool LumoraPrintingExtension::applyPrintPathToPrinter(MPrint::DestinationContext* context, MPrint::PrintPath* path,
+                                                      std::wstring& portName)
+{
+    if (!context || !path)
+        return false;
+    // The context works on the caller's path for the call and keeps a copy.
+    const bool own = context->getPrintPath() == path;
+    if (!own)
+        context->setPrintPath(path);
+    bool applied = false;
+    try {
+        applied = makePortRecord(context, portName) == 0 && !portName.empty() &&
+                  applyDestinationToPrinter(context, portName);
+    } catch (...) {
+        if (!own)
+            context->detachPrintPath();
+        throw;
+    }
+    if (!own) {
+        context->detachPrintPath();
+        context->setPrintPath(new MPrint::PrintPath(*path));
+    }
+    return applied;
+}
+
+bool LumoraPrintingExtension::recordPortModel(HANDLE printer, const std::wstring& printerName,
+                                              const std::wstring& portName, const std::wstring& model)
+{
+    return MPrint::DestinationApply::recordPortModel(printer, printerName, portName, model);
+}
+
+void LumoraPrintingExtension::refreshJobControlTicket(const std::wstring& printerName, MPrint::PrintPath* path)
+{
+    MPrint::DestinationApply::refreshJobControlTicket(printerName, path);
+}
+
+bool LumoraPrintingExtension::updateNowMarker(int operation, HANDLE printer, DWORD& value, bool& protectedMode)
+{
+    return MPrint::DestinationApply::updateNowMarker(operation, printer, value, protectedMode);
+}
+
+bool LumoraPrintingExtension::isUpdateNowProtectedMode()
+{
+    return MPrint::DestinationApply::isUpdateNowProtectedMode();
 }
 
 DWORD LumoraPrintingExtension::choosePort(const std::wstring& queueName, MPrint::PrintPath& path,

@@ -109,6 +109,19 @@ public:
     // error. A created port sets the path's "NewPortCreated"; the path's
     // "DisplayString" becomes the destination text whatever the result.
     DWORD makePortRecord(MPrint::DestinationContext* context, std::wstring& portName);
+    // Points the context's queue at the port and brings its device data up
+    // to date (DestinationApply); true when the queue uses the port afterwards.
+    bool applyDestinationToPrinter(MPrint::DestinationContext* context, const std::wstring& portName);
+    // makePortRecord and applyDestinationToPrinter for a path the caller
+    // keeps; the context is left with a copy of it.
+    bool applyPrintPathToPrinter(MPrint::DestinationContext* context, MPrint::PrintPath* path,
+                                 std::wstring& portName);
+    static bool recordPortModel(HANDLE printer, const std::wstring& printerName, const std::wstring& portName,
+                                const std::wstring& model);
+    static void refreshJobControlTicket(const std::wstring& printerName, MPrint::PrintPath* path);
+    // Operation 0 sets, 1 reads, 2 deletes the queue's "LumoUpdateNow".
+    static bool updateNowMarker(int operation, HANDLE printer, DWORD& value, bool& protectedMode);
+    static bool isUpdateNowProtectedMode();
     // The queue's job delivery settings, completed by the path (or, without
     // one and outside static mode, by the history entry whose display string
     // is exactly the destination text), switch job delivery on. tested (may
