@@ -1,7 +1,14 @@
 // Jobs, kept under the stand-in's own key "Jobs\<id>" so that every process
 // sees one job list. A job asked to be deleted while it is still spooling or
 // printing stays in the list with JOB_STATUS_DELETING until that ends.
+// Bytes written to a job go to its spool file. A job on a Standard TCP/IP
+// port that is ready to print (spooled, not paused) is sent to the port's
+// host on its raw port when it is resumed or its document ends, then leaves
+// the queue; a failed send leaves it with JOB_STATUS_ERROR.
 #include "Spooler.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
 
 #include <algorithm>
 
@@ -72,6 +79,166 @@ DWORD finish(const wchar_t* function, std::initializer_list<std::wstring> args, 
     logCall(function, args, error);
     SetLastError(error);
     return error;
+}
+
+constexpr wchar_t kRawPortsPath[] =
+    L"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\Standard TCP/IP Port\\Ports\\";
+constexpr DWORD kProtocolRaw = 1;
+constexpr DWORD kDeliveryTimeoutMs = 5000;
+
+struct RawTarget {
+    std::wstring host;
+    DWORD port = 9100;
+    std::wstring spoolFile;
+};
+
+// Caller holds the SpoolLock. A local job that may print now, on a queue
+// whose (first) port is a raw Standard TCP/IP port.
+bool rawTargetOf(const JobInfo& job, RawTarget& target)
+{
+    if (job.status & (JOB_STATUS_PAUSED | JOB_STATUS_DELETING | kJobBusy | JOB_STATUS_ERROR))
+        return false;
+    QueueRef ref;
+    QueueInfo queue;
+    if (!splitPrinterName(job.printer, ref) || !ref.server.empty() || !readQueue(ref, queue))
+        return false;
+    const std::wstring port = queue.port.substr(0, queue.port.find(L','));
+    RegKey key;
+    if (port.empty() || port.find(L'\\') != std::wstring::npos ||
+        key.open(HKEY_LOCAL_MACHINE, kRawPortsPath + port) != ERROR_SUCCESS)
+        return false;
+    if (key.readDword(L"Protocol", kProtocolRaw) != kProtocolRaw)
+        return false;
+    target.host = key.readString(L"IPAddress");
+    if (target.host.empty())
+        target.host = key.readString(L"HostName");
+    target.port = key.readDword(L"PortNumber", 9100);
+    target.spoolFile = job.spoolFile;
+    return !target.host.empty() && target.port > 0 && target.port <= 65535;
+}
+
+// Connects within the time-out; INVALID_SOCKET on failure.
+SOCKET connectRaw(const RawTarget& target)
+{
+    ADDRINFOW hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    ADDRINFOW* found = nullptr;
+    if (GetAddrInfoW(target.host.c_str(), std::to_wstring(target.port).c_str(), &hints, &found) != 0 || !found)
+        return INVALID_SOCKET;
+    SOCKET s = socket(found->ai_family, found->ai_socktype, found->ai_protocol);
+    bool connected = false;
+    if (s != INVALID_SOCKET) {
+        u_long nonBlocking = 1;
+        ioctlsocket(s, FIONBIO, &nonBlocking);
+        if (connect(s, found->ai_addr, static_cast<int>(found->ai_addrlen)) == 0) {
+            connected = true;
+        } else if (WSAGetLastError() == WSAEWOULDBLOCK) {
+            fd_set writable, failed;
+            FD_ZERO(&writable);
+            FD_ZERO(&failed);
+            FD_SET(s, &writable);
+            FD_SET(s, &failed);
+            timeval wait{static_cast<long>(kDeliveryTimeoutMs / 1000), 0};
+            connected = select(0, nullptr, &writable, &failed, &wait) > 0 && FD_ISSET(s, &writable);
+        }
+        nonBlocking = 0;
+        ioctlsocket(s, FIONBIO, &nonBlocking);
+        const DWORD timeout = kDeliveryTimeoutMs;
+        setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout), sizeof(timeout));
+    }
+    FreeAddrInfoW(found);
+    if (!connected && s != INVALID_SOCKET) {
+        closesocket(s);
+        s = INVALID_SOCKET;
+    }
+    return s;
+}
+
+// Sends the spool file (none: an empty job) in pieces; no lock is held.
+DWORD sendRaw(const RawTarget& target, DWORD& sent)
+{
+    sent = 0;
+    WSADATA data;
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0)
+        return ERROR_NETWORK_UNREACHABLE;
+    DWORD error = ERROR_SUCCESS;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    if (!target.spoolFile.empty())
+        file = CreateFileW(target.spoolFile.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    SOCKET s = connectRaw(target);
+    if (s == INVALID_SOCKET) {
+        error = ERROR_NETWORK_UNREACHABLE;
+    } else if (file != INVALID_HANDLE_VALUE) {
+        std::vector<char> piece(64 * 1024);
+        DWORD read = 0;
+        while (error == ERROR_SUCCESS && ReadFile(file, piece.data(), static_cast<DWORD>(piece.size()), &read,
+                                                  nullptr) && read > 0) {
+            for (DWORD done = 0; done < read;) {
+                const int n = send(s, piece.data() + done, static_cast<int>(read - done), 0);
+                if (n <= 0) {
+                    error = ERROR_WRITE_FAULT;
+                    break;
+                }
+                done += static_cast<DWORD>(n);
+                sent += static_cast<DWORD>(n);
+            }
+        }
+    }
+    if (s != INVALID_SOCKET) {
+        shutdown(s, SD_SEND);
+        closesocket(s);
+    }
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    WSACleanup();
+    return error;
+}
+
+// Call without the SpoolLock: the send happens outside it.
+void deliverWhenReady(DWORD id)
+{
+    RawTarget target;
+    {
+        SpoolLock lock;
+        JobInfo job;
+        if (!lock.held() || !readJob(id, job) || !rawTargetOf(job, target))
+            return;
+        RegKey key;
+        if (key.open(HKEY_LOCAL_MACHINE, jobPath(id), KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
+            return;
+        key.writeDword(L"Status", job.status | JOB_STATUS_PRINTING);
+    }
+    DWORD sent = 0;
+    const DWORD error = sendRaw(target, sent);
+    SpoolLock lock;
+    if (lock.held()) {
+        if (error == ERROR_SUCCESS)
+            setJobStatus(id, JOB_STATUS_PRINTED | JOB_STATUS_DELETING, JOB_STATUS_PRINTING);
+        else
+            setJobStatus(id, JOB_STATUS_ERROR, JOB_STATUS_PRINTING);
+    }
+    finish(L"DeliverJob", {numberText(id), target.host + L":" + numberText(target.port), numberText(sent)}, error);
+}
+
+// SetJobW's work under the lock; the Win32 code.
+DWORD setJob(const PrinterHandle& handle, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD Command);
+
+// Appends to the job's spool file; the caller holds no lock.
+DWORD appendToSpoolFile(const std::wstring& path, const void* data, DWORD size)
+{
+    if (path.empty() || size == 0)
+        return ERROR_SUCCESS;
+    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return GetLastError();
+    DWORD written = 0;
+    const bool ok = WriteFile(file, data, size, &written, nullptr) && written == size;
+    const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+    CloseHandle(file);
+    return ok ? ERROR_SUCCESS : (error ? error : DWORD{ERROR_WRITE_FAULT});
 }
 
 DWORD addToJob(DWORD id, const wchar_t* value, DWORD amount)
@@ -337,6 +504,10 @@ DWORD WINAPI StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo)
         finish(L"StartDocPrinterW", {queue, document}, error);
         return 0;
     }
+    const std::wstring dir = spoolDirectory();
+    RegKey key;
+    if (!dir.empty() && key.open(HKEY_LOCAL_MACHINE, jobPath(id), KEY_WRITE) == ERROR_SUCCESS)
+        key.writeString(L"SpoolFile", dir + L"\\" + std::to_wstring(id) + L".SPL");
     handle->docJob = id;
     finish(L"StartDocPrinterW", {queue, document, numberText(id)}, ERROR_SUCCESS);
     return id;
@@ -377,8 +548,20 @@ WINBOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD p
     *pcWritten = 0;
     if (!handle->docJob)
         return finish(L"WritePrinter", {queue, numberText(cbBuf)}, ERROR_SPL_NO_STARTDOC) == ERROR_SUCCESS;
-    SpoolLock lock;
-    const DWORD error = lock.held() ? addToJob(handle->docJob, L"Size", cbBuf) : ERROR_TIMEOUT;
+    std::wstring spoolFile;
+    DWORD error = ERROR_TIMEOUT;
+    {
+        SpoolLock lock;
+        JobInfo job;
+        if (lock.held() && readJob(handle->docJob, job)) {
+            spoolFile = job.spoolFile;
+            error = addToJob(handle->docJob, L"Size", cbBuf);
+        } else if (lock.held()) {
+            error = ERROR_INVALID_PARAMETER;
+        }
+    }
+    if (error == ERROR_SUCCESS)
+        error = appendToSpoolFile(spoolFile, pBuf, cbBuf);
     if (error == ERROR_SUCCESS)
         *pcWritten = cbBuf;
     return finish(L"WritePrinter", {queue, numberText(cbBuf)}, error) == ERROR_SUCCESS;
@@ -391,13 +574,19 @@ WINBOOL WINAPI EndDocPrinter(HANDLE hPrinter)
         return finish(L"EndDocPrinter", {}, GetLastError()) == ERROR_SUCCESS;
     if (!handle->docJob)
         return finish(L"EndDocPrinter", {handle->queue.fullName()}, ERROR_SPL_NO_STARTDOC) == ERROR_SUCCESS;
-    SpoolLock lock;
     const DWORD id = handle->docJob;
     handle->docJob = 0;
     handle->pageOpen = false;
-    DWORD error = lock.held() ? setJobStatus(id, 0, JOB_STATUS_SPOOLING) : ERROR_TIMEOUT;
+    DWORD error = ERROR_TIMEOUT;
+    {
+        SpoolLock lock;
+        if (lock.held())
+            error = setJobStatus(id, 0, JOB_STATUS_SPOOLING);
+    }
     if (error == ERROR_INVALID_PARAMETER)
         error = ERROR_SUCCESS;  // the job was deleted meanwhile
+    else if (error == ERROR_SUCCESS)
+        deliverWhenReady(id);
     return finish(L"EndDocPrinter", {handle->queue.fullName(), numberText(id)}, error) == ERROR_SUCCESS;
 }
 
@@ -516,12 +705,24 @@ WINBOOL WINAPI SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, D
         return finish(L"SetJobW", args, ERROR_INVALID_PARAMETER) == ERROR_SUCCESS;
     if (Command > kJobControlRelease)
         return finish(L"SetJobW", args, ERROR_INVALID_PARAMETER) == ERROR_SUCCESS;
+    const DWORD error = setJob(*handle, JobId, Level, pJob, Command);
+    if (error == ERROR_SUCCESS && Command == JOB_CONTROL_RESUME)
+        deliverWhenReady(JobId);
+    return finish(L"SetJobW", args, error) == ERROR_SUCCESS;
+}
+
+} // extern "C"
+
+namespace {
+
+DWORD setJob(const PrinterHandle& handle, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD Command)
+{
     SpoolLock lock;
     if (!lock.held())
-        return finish(L"SetJobW", args, ERROR_TIMEOUT) == ERROR_SUCCESS;
+        return ERROR_TIMEOUT;
     JobInfo job;
-    if (!jobOfQueue(JobId, handle->queue, job))
-        return finish(L"SetJobW", args, ERROR_INVALID_PARAMETER) == ERROR_SUCCESS;
+    if (!jobOfQueue(JobId, handle.queue, job))
+        return ERROR_INVALID_PARAMETER;
     if (Level == 1 || Level == 2) {
         // JOB_INFO_1W and _2W differ in layout; take what the level names.
         LPWSTR document = Level == 1 ? reinterpret_cast<JOB_INFO_1W*>(pJob)->pDocument
@@ -531,7 +732,7 @@ WINBOOL WINAPI SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, D
         const DWORD priority = Level == 1 ? reinterpret_cast<JOB_INFO_1W*>(pJob)->Priority
                                           : reinterpret_cast<JOB_INFO_2W*>(pJob)->Priority;
         if (priority != 0 && (priority < MIN_PRIORITY || priority > MAX_PRIORITY))
-            return finish(L"SetJobW", args, ERROR_INVALID_PRIORITY) == ERROR_SUCCESS;
+            return ERROR_INVALID_PRIORITY;
         RegKey key;
         if (key.open(HKEY_LOCAL_MACHINE, jobPath(JobId), KEY_WRITE) == ERROR_SUCCESS) {
             if (document)
@@ -541,7 +742,7 @@ WINBOOL WINAPI SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, D
                 key.writeDword(L"Priority", priority);
         }
     }
-    return finish(L"SetJobW", args, controlJob(JobId, Command)) == ERROR_SUCCESS;
+    return controlJob(JobId, Command);
 }
 
-} // extern "C"
+} // namespace

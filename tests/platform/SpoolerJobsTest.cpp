@@ -1,5 +1,7 @@
 // The spooler stand-in's jobs and printer data as seen by two processes:
 // this test and tests/programs/SpoolerPeer.exe.
+#include "support/RawPortDevice.h"
+#include "support/ScopedTcpPort.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
@@ -130,6 +132,64 @@ TEST_F(SpoolerJobs, PauseResumeAndDeleteFromAnotherProcess)
     EXPECT_EQ(peer("setjob", id + " " + std::to_string(JOB_CONTROL_DELETE)), "ok\n");
     EXPECT_TRUE(jobs().empty());
     EXPECT_EQ(peer("setjob", id + " " + std::to_string(JOB_CONTROL_PAUSE)), "error 87\n");
+}
+
+TEST_F(SpoolerJobs, JobsOnARawPortReachTheDeviceOnceTheyMayPrint)
+{
+    testenv::RawPortDevice device({9100, 9101}, true);
+    ASSERT_TRUE(device.started());
+    const std::wstring own = std::to_wstring(GetCurrentProcessId());
+    testspool::ScopedTcpPort live(L"IP_raw_" + own, L"", device.host(), 9101);
+    testspool::ScopedTcpPort dead(L"IP_dead_" + own, L"", device.host(), 9109); // nothing listens there
+    ASSERT_EQ(live.status(), DWORD{ERROR_SUCCESS});
+    ASSERT_EQ(dead.status(), DWORD{ERROR_SUCCESS});
+
+    const struct {
+        const char* name;
+        std::wstring port;
+        bool pausedWhileSpooling;
+        std::string text;  // written in pieces of five bytes
+        bool arrives;
+        DWORD statusAfter; // testspool::kJobGone once printed
+    } rows[] = {
+        {"ended on a live port", L"IP_raw_" + own, false, "%!PS first", true, testspool::kJobGone},
+        {"paused, then resumed", L"IP_raw_" + own, true, "%!PS second", true, testspool::kJobGone},
+        {"ended on a port where nothing listens", L"IP_dead_" + own, false, "%!PS lost", false, JOB_STATUS_ERROR},
+    };
+    size_t delivered = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScopedQueue queue(testspool::uniqueQueueName(L"Raw Jobs"), L"Vrelm Test Driver", row.port);
+        ASSERT_EQ(queue.error(), DWORD{ERROR_SUCCESS});
+        HANDLE printer = nullptr;
+        ASSERT_TRUE(OpenPrinterW(const_cast<wchar_t*>(queue.name().c_str()), &printer, nullptr));
+        DOC_INFO_1W info{const_cast<wchar_t*>(L"Raw"), nullptr, nullptr};
+        const DWORD job = StartDocPrinterW(printer, 1, reinterpret_cast<LPBYTE>(&info));
+        ASSERT_NE(job, 0u);
+        for (size_t at = 0; at < row.text.size(); at += 5) {
+            DWORD written = 0;
+            const std::string piece = row.text.substr(at, 5);
+            ASSERT_TRUE(WritePrinter(printer, const_cast<char*>(piece.data()), static_cast<DWORD>(piece.size()),
+                                     &written));
+        }
+        if (row.pausedWhileSpooling) {
+            ASSERT_TRUE(SetJobW(printer, job, 0, nullptr, JOB_CONTROL_PAUSE));
+            ASSERT_TRUE(EndDocPrinter(printer));
+            EXPECT_EQ(testspool::jobStatus(printer, job), DWORD{JOB_STATUS_PAUSED}) << "held while paused";
+            EXPECT_EQ(device.received(9101), std::string(delivered ? "%!PS first" : ""));
+            ASSERT_TRUE(SetJobW(printer, job, 0, nullptr, JOB_CONTROL_RESUME));
+        } else {
+            ASSERT_TRUE(EndDocPrinter(printer));
+        }
+        if (row.arrives) {
+            ++delivered;
+            EXPECT_TRUE(device.waitForClosed(9101, delivered, 10000));
+        }
+        EXPECT_EQ(testspool::jobStatus(printer, job), row.statusAfter);
+        ClosePrinter(printer);
+    }
+    EXPECT_EQ(device.received(9101), "%!PS first%!PS second") << "each job whole, in order";
+    EXPECT_EQ(device.count(9100), 0u);
 }
 
 TEST_F(SpoolerJobs, JobDeletedWhilePrintingLingersAsDeletingUntilDone)

@@ -5,7 +5,11 @@
 
 namespace testenv {
 
-RawPortDevice::RawPortDevice(const std::vector<unsigned short>& ports)
+namespace {
+constexpr size_t kMaxReceived = 16u << 20;
+}
+
+RawPortDevice::RawPortDevice(const std::vector<unsigned short>& ports, bool receiving) : receiving_(receiving)
 {
     WSADATA data;
     winsock_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
@@ -32,6 +36,9 @@ RawPortDevice::~RawPortDevice()
 
 void RawPortDevice::closeAll()
 {
+    for (Client& client : clients_)
+        closesocket(client.socket);
+    clients_.clear();
     for (auto& [socket, port] : listeners_)
         closesocket(socket);
     listeners_.clear();
@@ -69,9 +76,15 @@ void RawPortDevice::acceptLoop()
         FD_ZERO(&readable);
         for (auto& [socket, port] : listeners_)
             FD_SET(socket, &readable);
+        for (size_t i = 0; i < clients_.size() && i + listeners_.size() < FD_SETSIZE; ++i)
+            FD_SET(clients_[i].socket, &readable);
         timeval wait{0, 50 * 1000};
         if (select(0, &readable, nullptr, nullptr, &wait) <= 0)
             continue;
+        for (size_t i = clients_.size(); i-- > 0;) {
+            if (FD_ISSET(clients_[i].socket, &readable))
+                readClient(i);
+        }
         for (auto& [socket, port] : listeners_) {
             if (!FD_ISSET(socket, &readable))
                 continue;
@@ -82,8 +95,56 @@ void RawPortDevice::acceptLoop()
                 std::lock_guard<std::mutex> guard(lock_);
                 ++counts_[port];
             }
-            closesocket(client);
+            if (receiving_)
+                clients_.push_back(Client{client, port, {}});
+            else
+                closesocket(client);
         }
+    }
+}
+
+void RawPortDevice::readClient(size_t index)
+{
+    Client& client = clients_[index];
+    char piece[16 * 1024];
+    const int n = recv(client.socket, piece, sizeof(piece), 0);
+    if (n < 0 && WSAGetLastError() == WSAEWOULDBLOCK)
+        return;
+    if (n > 0) {
+        if (client.bytes.size() + static_cast<size_t>(n) <= kMaxReceived) {
+            client.bytes.append(piece, static_cast<size_t>(n));
+            return;
+        }
+    }
+    closesocket(client.socket);
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        received_[client.port] += client.bytes;
+        ++closed_[client.port];
+    }
+    clients_.erase(clients_.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+std::string RawPortDevice::received(unsigned short port) const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    auto it = received_.find(port);
+    return it == received_.end() ? std::string() : it->second;
+}
+
+bool RawPortDevice::waitForClosed(unsigned short port, size_t n, DWORD timeoutMs) const
+{
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            auto it = closed_.find(port);
+            if (it != closed_.end() && it->second >= n)
+                return true;
+        }
+        if (GetTickCount64() >= deadline)
+            return false;
+        Sleep(10);
     }
 }
 
