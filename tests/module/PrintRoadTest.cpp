@@ -1,14 +1,31 @@
 // The module as the driver loads it, from a folder whose name holds a blank:
 // a job whose destination changed is paused and handed to a real rundll32
-// process, which waits for the earlier job and then re-targets (here: a
-// destination the profile does not hold, so the job is deleted). And input
-// the driver or a command line may get wrong, through every entry.
+// process, which waits for the earlier job and then re-targets (a
+// destination the profile does not hold: the job is deleted; a device of the
+// user's history: the queue is pointed at it and the job's bytes reach it).
+// The short road of an empty queue, and input the driver or a command line
+// may get wrong, through every entry.
+#include "access/MonitorAccess.h"
+#include "core/RegistryKey.h"
+#include "core/SettingsKeys.h"
+#include "destination/PrintPathAttr.h"
+#include "destination/TargetHistoryList.h"
+#include "discovery/DiscoveryClassIds.h"
+#include "extension/DeviceConfiguration.h"
 #include "extension/KRVProperties.h"
+#include "extension/LumoraPrintingExtension.h"
+#include "extension/ManagedPrintPolicy.h"
+#include "support/DialogDriver.h"
+#include "support/QueueData.h"
+#include "support/RawPortDevice.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
+#include <optional>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -98,6 +115,246 @@ TEST(PrintRoad, ChangedDestinationPausesTheJobAndRundll32TakesItOverAfterTheEarl
     // Not in the profile's history: deleted rather than left paused.
     EXPECT_TRUE(waitFor([&] { return testspool::jobStatus(printer, job) == testspool::kJobGone; }, 60000));
     ClosePrinter(printer);
+}
+
+// The user's own settings, which the module and its rundll32 child read:
+// prompting without a question, the destination chosen last, and that
+// destination in the history. Put back, and the entry removed, with the scope.
+class UserDestination {
+public:
+    UserDestination(const std::wstring& display, const std::wstring& host, const std::wstring& verifyPdl)
+        : display_(display)
+    {
+        RegistryKey settings(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess, true);
+        for (const wchar_t* name : kKept) {
+            std::wstring text;
+            DWORD number = 0;
+            if (settings.queryString(name, text))
+                kept_.push_back({name, text, std::nullopt});
+            else if (settings.queryDword(name, &number))
+                kept_.push_back({name, {}, number});
+            else
+                kept_.push_back({name, {}, std::nullopt, true});
+        }
+        settings.setDword(L"PromptMethod", 2);
+        settings.setString(L"CurrentAddress", display);
+        settings.setDword(L"ChangedPorts", 0);
+        settings.setDword(L"FreeDVTCount", 100);
+
+        auto* path = new MPrint::PrintPath();
+        path->setDiscoveryId(discoveryids::kTcpIp);
+        path->setStringAttribute(PrintPathAttr::DisplayString, display, true);
+        path->setStringAttribute(PrintPathAttr::Address, host, true);
+        path->setStringAttribute(PrintPathAttr::IPAddress, host, true);
+        path->setStringAttribute(std::wstring(PrintPathAttr::IgnorePDLCheck) + verifyPdl, verifyPdl, true);
+        SYSTEMTIME now{};
+        GetSystemTime(&now);
+        path->setNumericAttribute(PrintPathAttr::LastConfigTime, MPrint::makeDeviceStamp(now), true);
+        // The raw port's own check is another test's: this device only takes jobs.
+        path->setNumericAttribute(PrintPathAttr::ValidateDevice, 0, true);
+        path->setDevice(MPrint::Device("QZ Road Laser", "QZ Road Laser"), true);
+        withHistory([path](TargetHistoryList& history) { history.add(path); });
+    }
+    ~UserDestination()
+    {
+        withHistory([this](TargetHistoryList& history) {
+            for (auto it = history.begin(); it != history.end(); ++it) {
+                if (history.getDisplayString(it) == display_) {
+                    history.remove(it->get());
+                    break;
+                }
+            }
+        });
+        RegistryKey settings(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess, true);
+        for (const Kept& value : kept_) {
+            if (value.absent)
+                settings.deleteValue(value.name);
+            else if (value.number)
+                settings.setDword(value.name, *value.number);
+            else
+                settings.setString(value.name, value.text);
+        }
+    }
+    UserDestination(const UserDestination&) = delete;
+    UserDestination& operator=(const UserDestination&) = delete;
+
+    DWORD changedPorts() const
+    {
+        RegistryKey settings(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kRead);
+        DWORD value = 0;
+        settings.queryDword(L"ChangedPorts", &value);
+        return value;
+    }
+
+private:
+    static constexpr const wchar_t* kKept[] = {L"PromptMethod", L"CurrentAddress", L"ChangedPorts", L"FreeDVTCount"};
+    struct Kept {
+        const wchar_t* name;
+        std::wstring text;
+        std::optional<DWORD> number;
+        bool absent = false;
+    };
+    // Through this process's own extension, which is not the loaded module's.
+    template <typename Change>
+    static void withHistory(Change change)
+    {
+        LumoraPrintingExtension* extension = LumoraPrintingExtension::instance();
+        if (extension) {
+            TargetHistoryList history(extension->getSettings()->getTargetHistoryKey());
+            history.load();
+            change(history);
+            history.save();
+        }
+        delete LumoraPrintingExtension::current();
+        if (MPrint::ManagedPrintPolicy::hasInstance())
+            delete MPrint::ManagedPrintPolicy::instance();
+    }
+
+    std::wstring display_;
+    std::vector<Kept> kept_;
+};
+
+// A queue on LPT1: whose driver declares its language, an emulated device
+// that keeps what it receives on its raw port, the destination in the
+// user's history, and the port made for the device removed afterwards.
+class RoadToDevice : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(nullptr, testspool::control());
+        ASSERT_TRUE(qzmon::registerStandInMonitors());
+        ASSERT_TRUE(device_.started());
+        ASSERT_TRUE(queue_.ready());
+        ASSERT_TRUE(queue_.setVerifyPdl(L"PCL6"));
+        ASSERT_TRUE(module_.loaded());
+        documentEvent_ = module_.entry<DocumentEventFn>("QZDrvDocumentEvent");
+        ASSERT_NE(nullptr, documentEvent_);
+        destination_.emplace(L"Road Laser " + std::to_wstring(GetCurrentProcessId()), device_.host(), L"PCL6");
+        ASSERT_TRUE(OpenPrinterW(const_cast<wchar_t*>(queue_.name().c_str()), &printer_, nullptr));
+    }
+    void TearDown() override
+    {
+        if (printer_)
+            ClosePrinter(printer_);
+        for (const wchar_t* marker : {krv::kCancelJob, krv::kChangePortPauseJob, krv::kUIOpen})
+            deleteProcessProperty(marker);
+        destination_.reset();
+        testspool::control()->removePort(L"Standard TCP/IP Port", devicePort().c_str());
+    }
+
+    std::wstring devicePort() const { return L"IP_" + device_.host(); }
+    std::wstring queuePort() const
+    {
+        BYTE info[1024] = {};
+        DWORD needed = 0;
+        if (!GetPrinterW(printer_, 5, info, sizeof(info), &needed))
+            return L"<unread>";
+        const wchar_t* port = reinterpret_cast<PRINTER_INFO_5W*>(info)->pPortName;
+        return port ? port : L"";
+    }
+    // Start of the document (the chooser answers on its own), the job
+    // spooled with its bytes, the job's creation reported.
+    DWORD print(const std::string& bytes)
+    {
+        wchar_t name[] = L"Minutes.doc";
+        DOCINFOW document = {sizeof(DOCINFOW), name, nullptr, nullptr, 0};
+        const DOCINFOW* pointer = &document;
+        EXPECT_EQ(0, documentEvent_(printer_, nullptr, 5, sizeof(pointer), &pointer, 0, nullptr));
+        DOC_INFO_1W info{name, nullptr, nullptr};
+        const DWORD job = StartDocPrinterW(printer_, 1, reinterpret_cast<LPBYTE>(&info));
+        EXPECT_NE(0u, job);
+        DWORD written = 0;
+        EXPECT_TRUE(WritePrinter(printer_, const_cast<char*>(bytes.data()), static_cast<DWORD>(bytes.size()), &written));
+        pausedFor_ = getProcessProperty(krv::kChangePortPauseJob);
+        EXPECT_EQ(0, documentEvent_(printer_, nullptr, 13, sizeof(job), const_cast<DWORD*>(&job), 0, nullptr));
+        return job;
+    }
+
+    testenv::RawPortDevice device_{{9100}, true};
+    testspool::DriverQueue queue_{L"Road"};
+    InstalledModule module_;
+    DocumentEventFn documentEvent_ = nullptr;
+    std::optional<UserDestination> destination_;
+    HANDLE printer_ = nullptr;
+    DWORD pausedFor_ = 0; // the earlier job the start of the document left to wait for
+};
+
+TEST_F(RoadToDevice, EarlierJobFirstThenTheQueueIsRepointedAndTheJobReachesTheDevice)
+{
+    testenv::ScopedLogVariable tracked(L"VRELM104_LOG");
+    testspool::ScopedCallLog log;
+    DWORD earlier = 0;
+    ASSERT_EQ(DWORD{ERROR_SUCCESS}, testspool::control()->addJob(queue_.name().c_str(), L"earlier", 0, &earlier));
+
+    const DWORD job = print("%!PS minutes of the meeting");
+    EXPECT_EQ(earlier, pausedFor_) << "configuration deferred behind the earlier job";
+    ASSERT_TRUE(EndDocPrinter(printer_));
+    EXPECT_EQ(DWORD{JOB_STATUS_PAUSED}, testspool::jobStatus(printer_, job) & (JOB_STATUS_PAUSED | JOB_STATUS_DELETING));
+    EXPECT_EQ(L"LPT1:", queuePort()) << "not re-pointed while the earlier job prints";
+
+    const std::string earlierText = std::to_string(earlier);
+    const std::string self = std::to_string(GetCurrentProcessId()) + "\t";
+    auto childLooksAtEarlierJob = [&] {
+        for (const std::string& line : log.calls("GetJobW"))
+            if (line.find("\t" + earlierText + "\t") != std::string::npos && line.rfind(self, 0) != 0)
+                return true;
+        return false;
+    };
+    ASSERT_TRUE(waitFor(childLooksAtEarlierJob, 60000)) << "ResumePrintJob never ran";
+    EXPECT_TRUE(device_.received(9100).empty());
+    ASSERT_EQ(DWORD{ERROR_SUCCESS}, testspool::control()->completeJob(earlier));
+
+    EXPECT_TRUE(waitFor([&] { return device_.received(9100) == "%!PS minutes of the meeting"; }, 60000))
+        << "received: " << device_.received(9100);
+    EXPECT_TRUE(waitFor([&] { return testspool::jobStatus(printer_, job) == testspool::kJobGone; }, 10000));
+    EXPECT_EQ(devicePort(), queuePort());
+    EXPECT_EQ(1u, destination_->changedPorts());
+    const std::string track = "track " + testenv::narrow(queue_.name()) + "\t" + std::to_string(job);
+    EXPECT_TRUE(waitFor([&] {
+        const auto lines = tracked.lines();
+        return std::find(lines.begin(), lines.end(), track) != lines.end();
+    }, 10000)) << "the paused job was handed to the status module";
+}
+
+TEST_F(RoadToDevice, EmptyQueueIsRepointedAtOnceAndPrintsWithoutRundll32)
+{
+    testspool::ScopedCallLog log;
+    const DWORD job = print("%!PS short road");
+    EXPECT_EQ(0u, pausedFor_);
+    EXPECT_EQ(devicePort(), queuePort()) << "applied while the chooser ran";
+    EXPECT_EQ(0u, testspool::jobStatus(printer_, job) & (JOB_STATUS_PAUSED | JOB_STATUS_DELETING));
+    ASSERT_TRUE(EndDocPrinter(printer_));
+    EXPECT_EQ("%!PS short road", device_.received(9100));
+    EXPECT_EQ(testspool::kJobGone, testspool::jobStatus(printer_, job));
+    const std::string self = std::to_string(GetCurrentProcessId()) + "\t";
+    for (const std::string& line : log.calls("SetJobW"))
+        EXPECT_EQ(0u, line.rfind(self, 0)) << "no other process touched the job: " << line;
+}
+
+TEST_F(RoadToDevice, CancelInTheChooserDeletesTheJob)
+{
+    RegistryKey(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess).setDword(L"PromptMethod", 0);
+    testenv::DialogDriver driver;
+    bool shown = false;
+    driver.onDialog([&shown](HWND chooser) {
+        shown = IsWindowVisible(chooser) != FALSE;
+        testenv::DialogDriver::click(chooser, IDCANCEL);
+    });
+    bool asked = false;
+    driver.onDialog([&asked](HWND box) {
+        asked = testenv::DialogDriver::isMessageBox(box);
+        testenv::DialogDriver::click(box, IDYES);
+    });
+    const DWORD job = print("%!PS never printed");
+    EXPECT_TRUE(shown) << "the user was asked";
+    EXPECT_TRUE(asked) << "and confirmed that the job is not printed";
+    EXPECT_EQ(0, driver.watchdogHits());
+    EXPECT_EQ(L"LPT1:", queuePort());
+    EXPECT_TRUE(testspool::jobStatus(printer_, job) == testspool::kJobGone ||
+                (testspool::jobStatus(printer_, job) & JOB_STATUS_DELETING));
+    EndDocPrinter(printer_);
+    EXPECT_EQ(testspool::kJobGone, testspool::jobStatus(printer_, job));
+    EXPECT_TRUE(device_.received(9100).empty());
 }
 
 TEST(PrintRoad, EntriesTakeBadInputQuietly)
