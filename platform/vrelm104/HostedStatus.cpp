@@ -9,6 +9,7 @@
 //     open SPACE <printer> TAB <destination> TAB <handle or 0>
 //     close SPACE <handle> TAB <result>
 //     track SPACE <printer> TAB <job id>
+//     check SPACE <arguments> (rundll32's CheckDevice; a line break as \n)
 // TrackPausedJob only records the job it was handed.
 #include <windows.h>
 
@@ -141,6 +142,27 @@ BOOL WINAPI TrackPausedJob(LPCWSTR printer, DWORD jobId)
 {
     logLine(std::wstring(L"track ") + (printer ? printer : L"") + L"\t" + std::to_wstring(jobId));
     return TRUE;
+}
+
+// rundll32 entry: the status check of one device. It only records what it
+// was handed.
+void CALLBACK CheckDeviceW(HWND, HINSTANCE, LPWSTR arguments, int)
+{
+    std::wstring text;
+    for (const wchar_t* at = arguments ? arguments : L""; *at; ++at)
+        text += *at == L'\n' ? std::wstring(L"\\n") : *at == L'\r' ? std::wstring(L"\\r") : std::wstring(1, *at);
+    logLine(L"check " + text);
+}
+
+void CALLBACK CheckDevice(HWND window, HINSTANCE instance, LPSTR arguments, int show)
+{
+    std::wstring wide;
+    const int count = arguments ? MultiByteToWideChar(CP_ACP, 0, arguments, -1, nullptr, 0) : 0;
+    if (count > 0) {
+        wide.resize(count);
+        MultiByteToWideChar(CP_ACP, 0, arguments, -1, wide.data(), count);
+    }
+    CheckDeviceW(window, instance, wide.data(), show);
 }
 
 } // extern "C"
