@@ -184,4 +184,13 @@ MPrint::PrintPath* InMemoryListHost::findPrintPath(const std::wstring& address, 
     return path;
 }
 
+MPrint::PrintPath* DisplayNameListHost::findPrintPath(const std::wstring& address, const std::wstring& name)
+{
+    if (address == L"unresolvable")
+        return nullptr;
+    MPrint::PrintPath* path = InMemoryListHost::findPrintPath(address, name);
+    path->setStringAttribute(PrintPathAttr::DisplayString, name, true);
+    return path;
+}
+
 } // namespace testenv

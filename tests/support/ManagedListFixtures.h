@@ -65,4 +65,12 @@ public:
     MPrint::PrintPath* findPrintPath(const std::wstring& address, const std::wstring& name) override;
 };
 
+// As InMemoryListHost, with each printer's name as its display text; the
+// address "unresolvable" makes no print path.
+class DisplayNameListHost : public InMemoryListHost {
+public:
+    using InMemoryListHost::InMemoryListHost;
+    MPrint::PrintPath* findPrintPath(const std::wstring& address, const std::wstring& name) override;
+};
+
 } // namespace testenv

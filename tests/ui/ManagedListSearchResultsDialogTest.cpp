@@ -40,17 +40,9 @@ const char kGroupsList[] = R"(<?xml version="1.0" encoding="UTF-8"?>
 )";
 
 // Every address but "unresolvable" is a printer named as the list says.
-class ListHost : public testenv::InMemoryListHost {
+class ListHost : public testenv::DisplayNameListHost {
 public:
-    ListHost() : InMemoryListHost(kGroupsList) {}
-    MPrint::PrintPath* findPrintPath(const std::wstring& address, const std::wstring& name) override
-    {
-        if (address == L"unresolvable")
-            return nullptr;
-        MPrint::PrintPath* path = InMemoryListHost::findPrintPath(address, name);
-        path->setStringAttribute(PrintPathAttr::DisplayString, name, true);
-        return path;
-    }
+    ListHost() : DisplayNameListHost(kGroupsList) {}
 };
 
 std::vector<std::wstring> items(HWND box, int id)

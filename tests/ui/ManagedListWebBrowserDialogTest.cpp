@@ -34,19 +34,6 @@ namespace {
 constexpr GUID kListClass = {0x7e2a3b40, 0x1c5d, 0x4f7e, {0x8a, 0x21, 0x4b, 0x63, 0x88, 0x12, 0x53, 0x35}};
 constexpr int kListName = 1006, kPrompt = 1007, kLinks = 1008, kPageText = 1010;
 
-// Every address but "unresolvable" is a printer named as the link says.
-class LinkHost : public testenv::InMemoryListHost {
-public:
-    MPrint::PrintPath* findPrintPath(const std::wstring& address, const std::wstring& name) override
-    {
-        if (address == L"unresolvable")
-            return nullptr;
-        MPrint::PrintPath* path = InMemoryListHost::findPrintPath(address, name);
-        path->setStringAttribute(PrintPathAttr::DisplayString, name, true);
-        return path;
-    }
-};
-
 // Records what each link handed to the parser.
 class RecordingParser : public MPrint::ManagedListParser {
 public:
@@ -85,7 +72,7 @@ protected:
     std::wstring label(UINT id) { return uitext::format(extension(), id, L""); }
     RegistryKey& settingsKey() { return extension()->getSettings()->getSettingsKey(); }
 
-    LinkHost host_;
+    testenv::DisplayNameListHost host_; // "unresolvable" resolves to nothing
     RecordingParser parser_{host_};
     testenv::TempDir dir_;
     MPrint::ManagedPortDiscovery service_{kListClass, L"Campus printers", dir_.file(L"page.html")};
