@@ -9,10 +9,16 @@
 #    an administrator's policy over the user's settings, a destination in the
 #    target history, printer data written by a user without administration
 #    rights through the port monitor's pipe.
+# 5. driverhost.exe prints a document through the module's document events:
+#    the chooser (answering on its own; with --interactive and a display the
+#    person picks) points the queue at one of two emulated network printers,
+#    which receives the job's bytes.
 # Everything it creates (queue, driver entry, the demo user's settings) is
 # removed at the end, also after a failed step; any failure exits non-zero.
 set -e
 build=$(cd "$1" && pwd)
+interactive=0
+[ "${2:-}" = "--interactive" ] && interactive=1
 bin="$build/bin"
 demo="$build/demo"
 WINE=/usr/lib/wine/wine64
@@ -124,6 +130,18 @@ echo
 echo "== 4. Printer settings written by a user without administration rights"
 run "" env VRELM_SPOOLER_RIGHTS=user "$WINE" "$bin/driverhost.exe" settings "$queue"
 run "what the queue holds now (read by the spooler)" "$WINE" "$bin/driverhost.exe" printerdata "$queue"
+
+echo
+echo "== 5. A document printed to one of two emulated network printers"
+# The queue's driver declares its language; the user's history holds both printers.
+"$WINE" reg add "$driverkey" /v VerifyPDL /t REG_SZ /d PCL6 /f </dev/null >/dev/null 2>&1 || true
+"$WINE" "$bin/driverhost.exe" cleanup </dev/null >/dev/null 2>&1 || true
+if [ "$interactive" = 1 ]; then
+  echo "   choose a printer in the chooser and press OK"
+  timeout 600 "$WINE" "$bin/driverhost.exe" print "$queue" pick || { echo "demo step failed" >&2; exit 1; }
+else
+  run "" "$WINE" "$bin/driverhost.exe" print "$queue"
+fi
 
 trap - EXIT
 cleanup

@@ -7,4 +7,9 @@ sh tools/setup.sh
 build=${BUILD_DIR:-build}/shipped
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" --target demo
-sh tools/with-wine.sh "$build" sh tools/demo-run.sh "$build"
+# --interactive: with a display, the person picks the printer in the chooser.
+if [ "${1:-}" = "--interactive" ] && [ -n "${DISPLAY:-}" ]; then
+  VRELM_OWN_DISPLAY=1 sh tools/with-wine.sh "$build" sh tools/demo-run.sh "$build" --interactive
+else
+  sh tools/with-wine.sh "$build" sh tools/demo-run.sh "$build"
+fi

@@ -14,6 +14,11 @@ WINESERVER=/usr/lib/wine/wineserver
 
 # A free X display for whatever opens a window: Xvfb picks the number itself
 # (-displayfd), so several runs at once on one machine never collide.
+# VRELM_OWN_DISPLAY=1 keeps the caller's display (a person at the demo).
+xvfb=
+if [ "${VRELM_OWN_DISPLAY:-0}" = 1 ] && [ -n "${DISPLAY:-}" ]; then
+  :
+else
 dispfile=$(mktemp)
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dispfile" </dev/null >/dev/null 2>&1 &
 xvfb=$!
@@ -23,10 +28,11 @@ disp=$(tr -dc 0-9 <"$dispfile")
 rm -f "$dispfile"
 [ -n "$disp" ] || { echo "Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$disp"
+fi
 
 cleanup() {
   "$WINESERVER" -k >/dev/null 2>&1 || true
-  kill "$xvfb" 2>/dev/null || true
+  [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
 }
 trap cleanup EXIT INT TERM
 

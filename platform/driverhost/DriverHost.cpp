@@ -7,6 +7,8 @@
 //   driverhost.exe history                  a destination into the target history and back
 //   driverhost.exe settings QUEUE           printer data written as this user (deferred when refused)
 //   driverhost.exe printerdata QUEUE        the queue's printer data
+//   driverhost.exe print QUEUE [pick]       a document printed through the module's document events to one
+//                                           of two emulated devices; "pick": the person chooses
 //   driverhost.exe cleanup                  removes the demo user's settings
 //
 // The demo user's HKEY_CURRENT_USER is a key of its own (kDemoUser), so the
@@ -27,11 +29,20 @@
 #include "extension/LumoraPrintingExtension.h"
 #include "extension/LumoraSettings.h"
 #include "extension/ManagedPrintPolicy.h"
+#include "access/MonitorAccess.h"
+#include "extension/DeviceConfiguration.h"
 #include "shared/SpoolerQueries.h"
+#include "winspool/SpoolerControl.h"
 
+#include <winsock2.h>
+
+#include <atomic>
 #include <cstdio>
 #include <cwchar>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -482,6 +493,211 @@ int listPrinterData(const std::wstring& queue)
     return 0;
 }
 
+// An emulated network printer: a listener on port 9100 of a loopback
+// address that keeps what each connection sends until it closes.
+class EmulatedPrinter {
+public:
+    explicit EmulatedPrinter(unsigned char third)
+    {
+        for (int last = 10 + GetCurrentProcessId() % 200; last < 250 && listener_ == INVALID_SOCKET; last += 17) {
+            SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+            sockaddr_in at{};
+            at.sin_family = AF_INET;
+            at.sin_port = htons(9100);
+            at.sin_addr.s_addr = htonl(0x7F000000u | (77u << 16) | (unsigned(third) << 8) | unsigned(last));
+            if (s != INVALID_SOCKET && bind(s, reinterpret_cast<sockaddr*>(&at), sizeof(at)) == 0 &&
+                listen(s, 4) == 0) {
+                listener_ = s;
+                host_ = L"127.77." + std::to_wstring(third) + L"." + std::to_wstring(last);
+            } else if (s != INVALID_SOCKET) {
+                closesocket(s);
+            }
+        }
+        if (listener_ != INVALID_SOCKET)
+            thread_ = std::thread(&EmulatedPrinter::serve, this);
+    }
+    ~EmulatedPrinter()
+    {
+        stopping_ = true;
+        if (thread_.joinable())
+            thread_.join();
+        if (listener_ != INVALID_SOCKET)
+            closesocket(listener_);
+    }
+    EmulatedPrinter(const EmulatedPrinter&) = delete;
+    EmulatedPrinter& operator=(const EmulatedPrinter&) = delete;
+
+    const std::wstring& host() const { return host_; }
+    std::string received() const
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        return received_;
+    }
+
+private:
+    // Bounded waits throughout, so the destructor's join returns.
+    bool readable(SOCKET s)
+    {
+        fd_set set;
+        FD_ZERO(&set);
+        FD_SET(s, &set);
+        timeval wait{0, 100 * 1000};
+        return select(0, &set, nullptr, nullptr, &wait) > 0;
+    }
+    void serve()
+    {
+        while (!stopping_) {
+            if (!readable(listener_))
+                continue;
+            SOCKET client = accept(listener_, nullptr, nullptr);
+            if (client == INVALID_SOCKET)
+                continue;
+            std::string bytes;
+            char piece[4096];
+            for (int idle = 0; !stopping_ && idle < 50 && bytes.size() < (1u << 20);) {
+                if (!readable(client)) {
+                    ++idle;
+                    continue;
+                }
+                const int n = recv(client, piece, sizeof(piece), 0);
+                if (n <= 0)
+                    break;
+                bytes.append(piece, static_cast<size_t>(n));
+            }
+            closesocket(client);
+            std::lock_guard<std::mutex> guard(lock_);
+            received_ += bytes;
+        }
+    }
+
+    SOCKET listener_ = INVALID_SOCKET;
+    std::wstring host_;
+    std::atomic<bool> stopping_{false};
+    std::thread thread_;
+    mutable std::mutex lock_;
+    std::string received_;
+};
+
+MPrint::PrintPath* networkDestination(const std::wstring& name, const std::wstring& host, const char* model)
+{
+    auto* path = new MPrint::PrintPath();
+    path->setDevice(MPrint::Device(model, model), true);
+    path->setDiscoveryId(discoveryids::kTcpIp);
+    path->setStringAttribute(PrintPathAttr::DisplayString, name, true);
+    path->setStringAttribute(PrintPathAttr::Address, host, true);
+    path->setStringAttribute(PrintPathAttr::IPAddress, host, true);
+    // The driver declares PCL 6; the user accepted these devices for it once.
+    path->setStringAttribute(std::wstring(PrintPathAttr::IgnorePDLCheck) + L"PCL6", L"PCL6", true);
+    SYSTEMTIME now{};
+    GetSystemTime(&now);
+    path->setNumericAttribute(PrintPathAttr::LastConfigTime, MPrint::makeDeviceStamp(now), true);
+    path->setNumericAttribute(PrintPathAttr::ValidateDevice, 0, true);
+    return path;
+}
+
+using DocumentEventFn = int(WINAPI*)(HANDLE, HDC, int, ULONG, PVOID, ULONG, PVOID);
+
+// Prints one document through the module's document events, as the driver
+// does: start of document (the chooser), the job spooled, the job's creation
+// reported, end of document; then shows which device received it.
+int printDocument(const std::wstring& queue, bool personPicks)
+{
+    WSADATA data;
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0)
+        return fail("starting Winsock");
+    std::unique_ptr<EmulatedPrinter> front = std::make_unique<EmulatedPrinter>(1);
+    std::unique_ptr<EmulatedPrinter> back = std::make_unique<EmulatedPrinter>(2);
+    if (front->host().empty() || back->host().empty())
+        return fail("listening on port 9100 of a loopback address");
+    const struct {
+        const wchar_t* name;
+        EmulatedPrinter* device;
+    } devices[] = {{L"Front desk laser", front.get()}, {L"Back office laser", back.get()}};
+    if (!qzmon::registerStandInMonitors())
+        return fail("registering the port monitors");
+    {
+        HeldExtension extension;
+        if (!extension)
+            return fail("acquiring the printing extension");
+        LumoraSettings& settings = *extension->getSettings();
+        TargetHistoryList history(settings.getTargetHistoryKey());
+        history.load();
+        for (const auto& device : devices) {
+            history.add(networkDestination(device.name, device.device->host(), "QZ LaserPro 4000"));
+            std::printf("emulated printer \"%s\" listens on %s:9100\n", u8(device.name).c_str(),
+                        u8(device.device->host()).c_str());
+        }
+        history.save();
+        RegistryKey user(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess, true);
+        user.setDword(L"PromptMethod", personPicks ? LumoraSettings::kPromptAlways : LumoraSettings::kPromptOnError);
+        user.setString(L"CurrentAddress", devices[1].name);
+    }
+    if (!personPicks)
+        std::printf("the chooser answers on its own with the last destination, \"%s\"\n", u8(devices[1].name).c_str());
+
+    wchar_t self[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring folder(self, length);
+    folder = folder.substr(0, folder.find_last_of(L'\\') + 1);
+    HMODULE module = LoadLibraryW((folder + L"vrelm101.dll").c_str());
+    auto documentEvent =
+        module ? reinterpret_cast<DocumentEventFn>(reinterpret_cast<void*>(GetProcAddress(module, "QZDrvDocumentEvent")))
+               : nullptr;
+    HANDLE printer = nullptr;
+    if (!documentEvent || !OpenPrinterW(const_cast<wchar_t*>(queue.c_str()), &printer, nullptr)) {
+        if (module)
+            FreeLibrary(module);
+        return fail("loading the module and opening the queue");
+    }
+    wchar_t document[] = L"Quarterly report.pdf";
+    DOCINFOW info = {sizeof(DOCINFOW), document, nullptr, nullptr, 0};
+    const DOCINFOW* pointer = &info;
+    documentEvent(printer, nullptr, 5, sizeof(pointer), &pointer, 0, nullptr);
+    DOC_INFO_1W spooled{document, nullptr, nullptr};
+    DWORD job = StartDocPrinterW(printer, 1, reinterpret_cast<LPBYTE>(&spooled));
+    const std::string page = "\x1B%-12345X@PJL JOB NAME=\"Quarterly report\"\r\n%!PS demo page\r\n\x1B%-12345X";
+    DWORD written = 0;
+    bool spooledOk = job != 0 && WritePrinter(printer, const_cast<char*>(page.data()),
+                                                static_cast<DWORD>(page.size()), &written);
+    if (job)
+        documentEvent(printer, nullptr, 13, sizeof(job), &job, 0, nullptr);
+    spooledOk = EndDocPrinter(printer) && spooledOk;
+    const std::wstring port = getPrinterPortName(printer);
+    ClosePrinter(printer);
+    FreeLibrary(module);
+    std::printf("job %lu \"%s\" (%zu bytes) spooled; the queue prints to port %s now\n", job, u8(document).c_str(),
+                page.size(), u8(port).c_str());
+
+    int result = spooledOk ? 1 : fail("spooling the document");
+    const DWORD start = GetTickCount();
+    for (bool arrived = false; spooledOk && !arrived && GetTickCount() - start < 10000; Sleep(arrived ? 0 : 50)) {
+        for (const auto& device : devices) {
+            const std::string bytes = device.device->received();
+            if (bytes.empty())
+                continue;
+            arrived = true;
+            result = bytes == page ? 0 : fail("the device received other bytes", 0);
+            std::printf("\"%s\" (%s) received the job: %zu bytes%s\n", u8(device.name).c_str(),
+                        u8(device.device->host()).c_str(), bytes.size(),
+                        bytes == page ? ", exactly what was spooled" : "");
+        }
+    }
+    if (spooledOk && result == 1)
+        result = fail("waiting for the job at a device", 0);
+    const SpoolerControlApi* control = nullptr;
+    SpoolerControlApi api;
+    if (api.load())
+        control = &api;
+    for (const auto& device : devices) {
+        if (control)
+            control->removePort(L"Standard TCP/IP Port", (L"IP_" + device.device->host()).c_str());
+    }
+    back.reset();
+    front.reset();
+    WSACleanup();
+    return result;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -497,6 +713,10 @@ int wmain(int argc, wchar_t** argv)
     } else if (verb == L"cleanup" && argc == 2) {
         const LONG error = RegDeleteTreeW(HKEY_CURRENT_USER, kDemoRoot);
         result = error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND ? 0 : fail("removing the demo user", error);
+    } else if (verb == L"print" && (argc == 3 || (argc == 4 && std::wstring(argv[3]) == L"pick"))) {
+        DemoUser user;
+        result = user.active() ? printDocument(argv[2], argc == 4)
+                               : fail("giving the demo user its own HKEY_CURRENT_USER");
     } else if ((verb == L"policy" && argc == 3) || (verb == L"history" && argc == 2)) {
         DemoUser user;
         if (!user.active())
@@ -504,7 +724,8 @@ int wmain(int argc, wchar_t** argv)
         else
             result = verb == L"policy" ? showPolicy(argv[2]) : showHistory();
     } else {
-        std::fprintf(stderr, "usage: driverhost queue|settings|printerdata QUEUE | policy FILE | history | cleanup\n");
+        std::fprintf(stderr, "usage: driverhost queue|settings|printerdata QUEUE | print QUEUE [pick] | policy FILE | "
+                             "history | cleanup\n");
     }
     std::fflush(stdout);
     return result;

@@ -120,9 +120,9 @@ std::string DestinationApply::shortModelName(std::string model)
 {
     const std::string full = "TarvokinQZ";
     const size_t at = model.find(full);
-    if (at != std::string::npos)
-        model.replace(at, full.size(), "QZ");
-    return model;
+    if (at == std::string::npos)
+        return model;
+    return model.substr(0, at) + "QZ" + model.substr(at + full.size());
 }
 
 bool DestinationApply::apply(DestinationContext* context, const std::wstring& portName)
