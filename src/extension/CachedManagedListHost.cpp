@@ -3,7 +3,9 @@
 #include "VagantUIExtension/AddressResolution.h"
 #include "core/ComponentRegistry.h"
 #include "core/ResourceLoader.h"
+#include "discovery/PrintPathText.h"
 #include "extension/CachedFileReader.h"
+#include "extension/DeviceConfiguration.h"
 #include "extension/JobAccountingSettings.h"
 #include "extension/JobDeliverySettings.h"
 
@@ -39,6 +41,17 @@ PrintPath* CachedManagedListHost::findPrintPath(const std::wstring& address, con
     // A list is read on a worker thread that owns no window, so the wait
     // cursor (about 0.16 ms a record under Wine) would show nothing.
     return resolveAddressThroughServices(nullptr, address, name, name);
+}
+
+bool CachedManagedListHost::acceptModel(const char* model)
+{
+    return updateDeviceVerifySetting(nullptr, model ? model : "");
+}
+
+void CachedManagedListHost::setPrinterInfoText(PrintPath& path, const std::wstring& model,
+                                               const std::wstring& address)
+{
+    MPrint::setPrinterInfoText(path, ComponentRegistry::getResourceLoader(), model, address);
 }
 
 std::wstring CachedManagedListHost::loadString(UINT id)

@@ -1,8 +1,8 @@
-// The part of a managed list's host that the module has today: lists read
-// through the per-user document cache, addresses resolved by the discovery
-// services of the process-wide manager, texts from the component registry's
-// shared resources, the job delivery and accounting texts through their
-// settings classes. The model test is left to a subclass.
+// The module's managed list host: lists read through the per-user document
+// cache, addresses resolved by the discovery services of the process-wide
+// manager, texts from the component registry's shared resources, the job
+// delivery and accounting texts through their settings classes, and models
+// accepted by the device-verification settings of the current job's queue.
 #pragma once
 
 #include "discovery/ManagedListHost.h"
@@ -15,6 +15,8 @@ public:
     void forgetCachedList(const std::wstring& location) override;
     void setRefreshTime(const std::wstring& location, DWORD value) override;
     PrintPath* findPrintPath(const std::wstring& address, const std::wstring& name) override;
+    bool acceptModel(const char* model) override;
+    void setPrinterInfoText(PrintPath& path, const std::wstring& model, const std::wstring& address) override;
     std::wstring loadString(UINT id) override;
     void applyJobDelivery(const ManagedPrinterRecord& record, PrintPath& path) override;
     void applyJobAccounting(const ManagedPrinterRecord& record, PrintPath& path) override;

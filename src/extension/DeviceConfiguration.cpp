@@ -260,8 +260,12 @@ bool updateDeviceVerifySetting(PrintPath* path, const std::string& model)
         accepted = settings && settings->isQZDeviceOptional() &&
                    (!path || !extension->isJobDeliveryDestination(printer.c_str(), nullptr, path, nullptr));
     }
-    PrinterSettings settings(printer.c_str(), PRINTER_ALL_ACCESS);
-    settings.setDword(L"LumoDeviceVerify", accepted ? 1 : 0);
+    // Without a job's queue there is nothing to write: an empty name would
+    // open the print server itself.
+    if (!printer.empty()) {
+        PrinterSettings settings(printer.c_str(), PRINTER_ALL_ACCESS);
+        settings.setDword(L"LumoDeviceVerify", accepted ? 1 : 0);
+    }
     return accepted;
 }
 

@@ -13,8 +13,10 @@
 #include "destination/TargetHistoryList.h"
 #include "discovery/DiscoveryClassIds.h"
 #include "discovery/DiscoveryServiceIntf.h"
+#include "discovery/ManagedListParser.h"
 #include "discovery/ManagedPortDiscovery.h"
 #include "extension/CachedFileReader.h"
+#include "extension/CachedManagedListHost.h"
 #include "extension/LumoraPrintingExtension.h"
 #include "extension/ModuleEntry.h"
 #include "extension/ManagedPrintPolicy.h"
@@ -22,6 +24,7 @@
 #include "ui/CustomDrawTreeViewNode.h"
 #include "ui/EnterTextDialog.h"
 #include "ui/MakePermanantDialog.h"
+#include "ui/ManagedListSearchResultsDialog.h"
 #include "ui/ManualPrinterEntryDialog.h"
 #include "ui/OwnerDrawAutoButton.h"
 #include "ui/OwnerDrawBitmap.h"
@@ -1086,18 +1089,29 @@ INT_PTR ConfirmationDialog::runSearchDialog(TreeViewNode* node, DiscoveryService
         chosen = found.front().release();
         return 1;
     }
-    // Managed lists need their own dialogs, which hand the service its list.
-    if (node->getKind() == Kind::kSchemeList ||
-        (service->GetSearchCapabilities() & DiscoveryServiceIntf::kCapManagedListDialog))
+    // The web page of a list in the lists' own scheme has a dialog of its own.
+    if (node->getKind() == Kind::kSchemeList)
         return 0;
     const GUID classId = classIdOf(service);
+    // Declared before the dialog, which uses them until it is gone.
+    std::unique_ptr<CachedManagedListHost> listHost;
+    std::unique_ptr<ManagedListParser> listParser;
     std::unique_ptr<SearchResultsDialog> search;
-    if (IsEqualGUID(classId, discoveryids::kTcpIp))
+    if (IsEqualGUID(classId, discoveryids::kTcpIp)) {
         search = std::make_unique<TcpSearchResultsDialog>(getExtension(), service);
-    else if (IsEqualGUID(classId, discoveryids::kNetworkShares))
+    } else if (service->GetSearchCapabilities() & DiscoveryServiceIntf::kCapManagedListDialog) {
+        auto* list = dynamic_cast<ManagedPortDiscovery*>(service);
+        if (!list)
+            return 0;
+        listHost = std::make_unique<CachedManagedListHost>();
+        listParser = std::make_unique<ManagedListParser>(*listHost);
+        listParser->setListName(list->getName());
+        search = std::make_unique<ManagedListSearchResultsDialog>(getExtension(), list, listParser.get(), &profiles_);
+    } else if (IsEqualGUID(classId, discoveryids::kNetworkShares)) {
         search = std::make_unique<UNCSearchResultsDialog>(getExtension(), service);
-    else
+    } else {
         search = std::make_unique<SearchResultsDialog>(getExtension(), service);
+    }
     chosen = search->choose(getWindow(), node->getText());
     return chosen ? 1 : 0;
 }

@@ -124,9 +124,15 @@ void ManagedListSearchResultsDialog::onPrinter(void* context, const MPrint::Mana
                                                const MPrint::ManagedPrinterCaps&)
 {
     auto* dialog = static_cast<ManagedListSearchResultsDialog*>(context);
-    if (!dialog || !record.groupName || !*record.groupName || !dialog->parser_)
+    if (!dialog || !dialog->parser_)
         return;
-    if (dialog->managedService_ && dialog->managedService_->IsCancelled())
+    if (dialog->managedService_ && dialog->managedService_->IsCancelled()) {
+        // The box ends once the search has: the rest of a long list is not
+        // read for nothing.
+        dialog->parser_->stop();
+        return;
+    }
+    if (!record.groupName || !*record.groupName)
         return;
     const std::wstring group = record.groupName;
     MPrint::PrintPath* newest = nullptr;
@@ -274,7 +280,7 @@ void ManagedListSearchResultsDialog::saveGroupAsProfile()
     }
     settings->selectProfile(name.c_str());
     auto* history = new TargetHistoryList(settings->getTargetHistoryKey());
-    profiles_->emplace_back(new MPrint::HistoryProfile(name, history));
+    profiles_->push_back(std::make_unique<MPrint::HistoryProfile>(name, history));
     for (auto& entry : *printers)
         history->add(entry.release());
     history->save();

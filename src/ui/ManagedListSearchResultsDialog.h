@@ -10,11 +10,11 @@
 // chooser's and outlive the dialog.
 #pragma once
 
-#include "core/QZAutoPtr.h"
 #include "ui/SearchResultsDialog.h"
 
 #include <list>
 #include <map>
+#include <memory>
 
 namespace MPrint {
 class HistoryProfile;
@@ -24,7 +24,8 @@ struct ManagedPrinterCaps;
 struct ManagedPrinterRecord;
 }
 
-using HistoryProfileList = std::list<QZAutoPtr<MPrint::HistoryProfile>>;
+// The chooser's own list of profiles (ConfirmationDialog::ProfileList).
+using HistoryProfileList = std::list<std::unique_ptr<MPrint::HistoryProfile>>;
 
 class ManagedListSearchResultsDialog : public SearchResultsDialog {
 public:

@@ -3,21 +3,30 @@
 // fake: a printer picked from the history, a typed address resolved and
 // chosen, printers and profiles renamed, copied, moved and deleted (the
 // registry read back after each), the hidden automatic OK of modes 2 and
-// 3, cancels at each stage, and the reset by a right double-click.
+// 3, cancels at each stage, the reset by a right double-click, and a
+// managed list served over HTTP opened by group, a printer picked from it.
 #include "ui/ConfirmationDialog.h"
 
+#include "VagantUIExtension/DiscoveryServicesManager.h"
+#include "core/ComponentRegistry.h"
+#include "core/SettingsKeys.h"
 #include "destination/HistoryProfile.h"
 #include "destination/TargetHistoryList.h"
+#include "extension/CachedFileReader.h"
 #include "support/DialogDriver.h"
 #include "support/FakeDestinationWorkflow.h"
+#include "support/FakeDiscoveryService.h"
+#include "support/HttpTestServer.h"
 #include "support/TestSpooler.h"
 #include "support/TestEnv.h"
 #include "support/UiTestEnv.h"
 #include "ui/PrintPathVerifyDialog.h"
 #include "ui/EnterTextDialog.h"
+#include "ui/ManagedListSearchResultsDialog.h"
 #include "ui/UiText.h"
 #include "ui/resources/ConfirmationDialogIds.h"
 #include "ui/resources/EnterTextDialogIds.h"
+#include "ui/resources/ManagedListSearchResultsDialogIds.h"
 #include "ui/resources/StringIds.h"
 
 #include <gtest/gtest.h>
@@ -482,6 +491,135 @@ TEST_F(ConfirmationDialogTest, RightDoubleClickAsksForAFreshChooser)
     EXPECT_EQ(ConfirmationDialog::kResultShowAgain,
               LumoraDialog::doModal(&chooser, nullptr, ConfirmationDialog::kTemplate, IDS_CHOOSER_HEADING_PRINT));
     EXPECT_EQ(1u, driver.dialogsSeen().size()); // no question
+}
+
+// A list of two groups on the loopback server; a resolver that makes a
+// printer of every address, named as the list names it.
+class ChooserManagedListTest : public ConfirmationDialogTest {
+protected:
+    static constexpr GUID kResolver = {0x24c0ffee, 0x5e6f, 0x4a70, {0x81, 0x92, 0xa3, 0xb4, 0xc5, 0xd6, 0xe7, 0x24}};
+
+    void SetUp() override
+    {
+        ConfirmationDialogTest::SetUp();
+        settings().setProfilesEnabled(true);
+        ASSERT_TRUE(server_.started());
+        server_.answer("/lists/office.xml", testenv::HttpAnswer::ok(R"(<?xml version="1.0"?>
+<QZManagedPrinting><Printers>
+ <Printer><GroupName>Ground</GroupName><PrinterName>Lobby</PrinterName><IPAddress>10.4.0.1</IPAddress></Printer>
+ <Printer><GroupName>Upstairs</GroupName><PrinterName>Studio</PrinterName><IPAddress>10.4.0.2</IPAddress></Printer>
+ <Printer><GroupName>Ground</GroupName><PrinterName>Mail room</PrinterName><IPAddress>10.4.0.3</IPAddress></Printer>
+</Printers></QZManagedPrinting>
+)"));
+        RegistryKey lists(HKEY_CURRENT_USER, settingskeys::kUserLists, RegistryKey::kAllAccess, true);
+        lists.setString(L"Office", server_.url("/lists/office.xml"));
+        fakes::FakeServiceConfig resolver{"resolver", MPrint::DiscoveryServiceIntf::kCapResolve};
+        resolver.resolvePaths = 1;
+        fakes::configureFakeService(kResolver, resolver);
+        ComponentRegistry::registerComponent(ComponentDescriptor{kResolver, kDiscoveryServiceComponent,
+                                                                 fakes::createFakeService, 1, 0, 0, nullptr, 0, 0,
+                                                                 0, 0, 0});
+        // The extension's manager, made before the list was known, starts again.
+        ASSERT_EQ(0u, restartServices());
+    }
+    void TearDown() override
+    {
+        ComponentRegistry::unregisterComponent(kResolver);
+        RegDeleteTreeW(HKEY_CURRENT_USER, settingskeys::kUserLists);
+        restartServices();
+        RegDeleteTreeW(settings().getSettingsKey().getHandle(), L"Ground");
+        RegDeleteValueW(settings().getSettingsKey().getHandle(), L"CustomProfiles");
+    }
+
+    static uint32_t restartServices()
+    {
+        DiscoveryServicesManager* manager = DiscoveryServicesManager::GetInstance();
+        manager->Shutdown();
+        const uint32_t result = manager->Initialize();
+        return result ? result : manager->Start();
+    }
+
+    static Names listItems(HWND box, int id)
+    {
+        Names texts;
+        const LRESULT count = SendDlgItemMessageW(box, id, LB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < count; ++i) {
+            const LRESULT length = SendDlgItemMessageW(box, id, LB_GETTEXTLEN, i, 0);
+            std::wstring item(length > 0 ? length : 0, L'\0');
+            SendDlgItemMessageW(box, id, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item.data()));
+            texts.push_back(item);
+        }
+        return texts;
+    }
+
+    static void pick(HWND box, int id, int index)
+    {
+        SendDlgItemMessageW(box, id, LB_SETCURSEL, index, 0);
+        SendMessageW(box, WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
+    }
+
+    testenv::HttpTestServer server_;
+};
+
+TEST_F(ChooserManagedListTest, AListOpenedByGroupHandsItsPrinterToTheChooser)
+{
+    const struct {
+        const char* name;
+        int group;
+        int printer;
+        bool saveAsProfile;
+        std::wstring chosen;
+        Names savedProfile; // the profile "Ground", newest first
+    } cases[] = {
+        {"a printer of the second group", 1, 0, false, L"Studio", {}},
+        {"the group saved as a profile", 0, 1, true, L"Mail room", {L"Mail room", L"Lobby"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        extension()->setDestination(L"");
+        RegDeleteTreeW(settings().getSettingsKey().getHandle(), defaultName().c_str());
+        settings().setCurrentProfileName(L""); // the deleted key is opened again
+        server_.clearRequests();
+        MPrint::CachedFileReader().clearCache();
+        ConfirmationDialog chooser(extension(), LumoraPrintingExtension::kModeSelectDestination);
+        DialogDriver driver;
+        Names groups, printers, listChildren;
+        bool listShown = false;
+        driver.onDialog([&](HWND dialog) {
+            TreeViewNode* list = child(chooser, chooser.getSearchRoot(),
+                                       uitext::format(extension(), IDS_PRINTER_LIST_FMT, L"Office"));
+            ASSERT_NE(nullptr, list);
+            select(chooser, list); // runs the list's dialog
+            listChildren = children(chooser, list);
+            DialogDriver::click(dialog, IDOK);
+        });
+        driver.onDialog([&](HWND box) {
+            listShown = true;
+            auto* search = static_cast<ManagedListSearchResultsDialog*>(DialogDriver::boundObject(box));
+            ASSERT_NE(nullptr, search);
+            DialogDriver::waitFor([search] { return search->isSearchFinished(); }, 5000, [&, box](bool) {
+                groups = listItems(box, IDC_MANAGED_GROUPS);
+                pick(box, IDC_MANAGED_GROUPS, c.group);
+                printers = listItems(box, IDC_SEARCH_LIST);
+                pick(box, IDC_SEARCH_LIST, c.printer);
+                if (c.saveAsProfile)
+                    SendDlgItemMessageW(box, IDC_MANAGED_SAVE_PROFILE, BM_SETCHECK, BST_CHECKED, 0);
+                DialogDriver::click(box, IDOK);
+            });
+        });
+        verification(driver);
+        EXPECT_EQ(ConfirmationDialog::kResultChosen,
+                  LumoraDialog::doModal(&chooser, nullptr, ConfirmationDialog::kTemplate, IDS_CHOOSER_HEADING_PRINT));
+        EXPECT_TRUE(listShown);
+        EXPECT_EQ(1u, server_.count("/lists/office.xml"));
+        EXPECT_EQ((Names{L"Ground", L"Upstairs"}), groups);
+        EXPECT_EQ(c.group == 0 ? (Names{L"Lobby", L"Mail room"}) : (Names{L"Studio"}), printers);
+        EXPECT_EQ(Names{c.chosen}, listChildren);
+        EXPECT_EQ(c.chosen, extension()->getDestination());
+        EXPECT_EQ(Names{c.chosen}, stored(defaultName()));
+        EXPECT_EQ(c.savedProfile, stored(L"Ground"));
+        EXPECT_EQ(c.saveAsProfile, customProfiles().find(L"Ground;") != std::wstring::npos);
+    }
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 // no printer not shown (nor its group's previous printer again), the
 // chosen printer released from its group, and saving a group as a profile
 // (offered only when profiles are on and no profile has the group's name)
-// without the chosen path being owned twice.
+// without the chosen path being owned twice; a cancel ends the reading.
 #include "ui/ManagedListSearchResultsDialog.h"
 
 #include "destination/HistoryProfile.h"
@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -178,6 +179,37 @@ TEST_F(ManagedListSearchResultsDialogTest, WithoutProfilesNothingIsSaved)
     EXPECT_FALSE(visible);
     EXPECT_FALSE(dialog.isSavedAsProfile());
     EXPECT_TRUE(profiles.empty());
+}
+
+// The list's second record holds its resolution until the cancel is seen:
+// the records after it are not resolved for a box that is ending.
+TEST_F(ManagedListSearchResultsDialogTest, CancelWhileReadingStopsTheList)
+{
+    class GatedHost : public ListHost {
+    public:
+        ~GatedHost() override { CloseHandle(gate); }
+        MPrint::PrintPath* findPrintPath(const std::wstring& address, const std::wstring& name) override
+        {
+            if (++resolved == 2)
+                WaitForSingleObject(gate, 5000);
+            return ListHost::findPrintPath(address, name);
+        }
+        HANDLE gate = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        std::atomic<int> resolved{0};
+    } host;
+    MPrint::ManagedListParser parser(host);
+    ManagedListSearchResultsDialog dialog(extension(), &service_, &parser, nullptr);
+    DialogDriver driver;
+    driver.onDialog([&](HWND box) {
+        DialogDriver::waitFor([&host] { return host.resolved == 2; }, 5000, [&, box](bool) {
+            DialogDriver::click(box, IDCANCEL);
+            DialogDriver::waitFor([this] { return service_.IsCancelled(); }, 5000,
+                                  [&host](bool) { SetEvent(host.gate); });
+        });
+    });
+    EXPECT_EQ(nullptr, dialog.choose(nullptr, L"Office list"));
+    EXPECT_EQ(2, host.resolved.load()); // of the list's five records
+    EXPECT_EQ(0, driver.watchdogHits());
 }
 
 } // namespace
