@@ -1,6 +1,7 @@
 #include "extension/JobAccountingSettings.h"
 
 #include "core/RegistryKey.h"
+#include "core/ScopedHandle.h"
 #include "core/SettingsKeys.h"
 #include "destination/PrintPathAttr.h"
 #include "destination/PrinterSettings.h"
@@ -14,6 +15,8 @@
 namespace {
 
 constexpr wchar_t kStaticMode[] = L"StaticMode";
+constexpr wchar_t kMakePermanentInstance[] = L"MakePermanentInstance";
+constexpr wchar_t kMakePermanentOwner[] = L"MakePermanentInstanceProcess";
 constexpr DWORD kMaxUserChars = 260;
 
 std::wstring environmentUser()
@@ -22,6 +25,17 @@ std::wstring environmentUser()
     const DWORD length = GetEnvironmentVariableW(L"USERID", text, kMaxUserChars + 1);
     // A longer value is not cut to a different identity: it counts as unset.
     return length == 0 || length > kMaxUserChars ? std::wstring() : std::wstring(text, length);
+}
+
+// A process that may not be opened still runs; one that cannot be found does not.
+bool isProcessRunning(DWORD processId)
+{
+    if (processId == GetCurrentProcessId())
+        return true;
+    ScopedKernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, processId));
+    if (!process)
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    return WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
 }
 
 const std::wstring& firstNonEmpty(const std::wstring& first, const std::wstring& second)
@@ -43,9 +57,28 @@ DWORD JobAccountingSettings::readMakePermanentInstance()
 {
     DWORD value = 0;
     RegistryKey key(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kRead);
-    if (!key.isOpen() || !key.queryDword(L"MakePermanentInstance", &value))
+    if (!key.isOpen() || !key.queryDword(kMakePermanentInstance, &value))
         return 0;
+    DWORD owner = 0;
+    if (value != 0 && key.queryDword(kMakePermanentOwner, &owner) && !isProcessRunning(owner)) {
+        clearMakePermanentInstance();
+        return 0;
+    }
     return value;
+}
+
+bool JobAccountingSettings::setMakePermanentInstance()
+{
+    RegistryKey key(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess, true);
+    // The owner first: a reader never sees the marker without it.
+    return key.setDword(kMakePermanentOwner, GetCurrentProcessId()) && key.setDword(kMakePermanentInstance, 1);
+}
+
+void JobAccountingSettings::clearMakePermanentInstance()
+{
+    RegistryKey key(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess);
+    key.deleteValue(kMakePermanentInstance);
+    key.deleteValue(kMakePermanentOwner);
 }
 
 ScopedPrinter JobAccountingSettings::openCurrentJobPrinter()

@@ -42,8 +42,14 @@ public:
     static bool writePolicyValues(PrinterSettings* settings);
 
     // Shared with the job delivery settings.
-    // HKCU "...\QZ Print Settings" "MakePermanentInstance", 0 when absent.
+    // HKCU "...\QZ Print Settings" "MakePermanentInstance", 0 when absent
+    // and when the process that set it ("MakePermanentInstanceProcess") no
+    // longer runs: a marker left by a crash is then removed. A marker without
+    // its process (an older release's) counts as set.
     static DWORD readMakePermanentInstance();
+    // The marker = 1 for this process, while it makes a destination permanent.
+    static bool setMakePermanentInstance();
+    static void clearMakePermanentInstance();
     // The printer of the printing extension's current job; invalid when
     // there is none or it does not open.
     static ScopedPrinter openCurrentJobPrinter();

@@ -1,11 +1,10 @@
 #include "ui/PrintTimeDialogsUI.h"
 
-#include "core/RegistryKey.h"
 #include "core/ResourceLoader.h"
-#include "core/SettingsKeys.h"
 #include "destination/PrintPath.h"
 #include "destination/PrintPathAttr.h"
 #include "destination/PrinterSettings.h"
+#include "extension/JobAccountingSettings.h"
 #include "extension/KRVProperties.h"
 #include "ui/ConfirmationDialog.h"
 #include "ui/LumoraDialog.h"
@@ -13,12 +12,6 @@
 #include "ui/UiText.h"
 #include "ui/resources/PrinterStatusDialogIds.h"
 #include "ui/resources/StringIds.h"
-
-namespace {
-
-constexpr wchar_t kMakePermanentInstance[] = L"MakePermanentInstance";
-
-} // namespace
 
 INT_PTR PrintTimeDialogsUI::confirm(LumoraPrintingExtension& extension, int mode, HWND owner, LPARAM parameter)
 {
@@ -36,8 +29,7 @@ bool PrintTimeDialogsUI::makePrinterPermanent(LumoraPrintingExtension& extension
     const std::wstring name =
         !queueName.empty() || !path ? queueName : path->getStringAttribute(PrintPathAttr::DisplayString);
 
-    RegistryKey settings(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess, true);
-    settings.setDword(kMakePermanentInstance, 1);
+    JobAccountingSettings::setMakePermanentInstance();
     setProcessProperty(krv::kUpdateNowProtectedMode, 1);
 
     const INT_PTR result = LumoraDialog::doModal(&dialog, parent, IDD_PRINTER_STATUS, 0);
@@ -58,7 +50,7 @@ bool PrintTimeDialogsUI::makePrinterPermanent(LumoraPrintingExtension& extension
     }
 
     deleteProcessProperty(krv::kUpdateNowProtectedMode);
-    settings.deleteValue(kMakePermanentInstance);
+    JobAccountingSettings::clearMakePermanentInstance();
     if (!queueName.empty())
         PrinterSettings(queueName.c_str(), PRINTER_ALL_ACCESS).deleteValue(L"LumoUpdateNow");
     return made;

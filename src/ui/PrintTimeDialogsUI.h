@@ -11,7 +11,8 @@ public:
     INT_PTR confirm(LumoraPrintingExtension& extension, int mode, HWND owner, LPARAM parameter) override;
     // Runs the make-permanent status dialog (template 105) for the path and
     // reports its outcome in a message box. While it runs, the per-user
-    // "MakePermanentInstance" and the process's "LumoUpdateNowProtectedMode"
+    // "MakePermanentInstance" (owned by this process, so that a crash leaves
+    // no marker that outlives it) and the process's "LumoUpdateNowProtectedMode"
     // are set; afterwards the new queue's "LumoUpdateNow" is removed. Messages
     // and removal use the name the dialog gives the queue.
     bool makePrinterPermanent(LumoraPrintingExtension& extension, MPrint::PrintPath* path, HWND parent) override;

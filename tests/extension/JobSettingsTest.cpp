@@ -444,3 +444,36 @@ TEST_F(JobSettingsTest, HistoryLookupIsExactAndLeavesTheHistoryAlone)
 }
 
 } // namespace
+
+TEST_F(JobSettingsTest, MakePermanentMarkerLivesOnlyAsLongAsItsProcess)
+{
+    const DWORD self = GetCurrentProcessId();
+    const struct {
+        const char* what;
+        DWORD owner; // 0: none written
+        DWORD read;
+        bool kept;
+    } rows[] = {
+        {"set by this process", self, 1, true},
+        {"left by a process that ended", 0xFFFFFFF0, 0, false},
+        {"an older release's, without its process", 0, 1, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        settings_->setDword(L"MakePermanentInstance", 1);
+        if (row.owner)
+            settings_->setDword(L"MakePermanentInstanceProcess", row.owner);
+        else
+            settings_->deleteValue(L"MakePermanentInstanceProcess");
+        EXPECT_EQ(JobAccountingSettings::readMakePermanentInstance(), row.read);
+        DWORD value = 0;
+        EXPECT_EQ(settings_->queryDword(L"MakePermanentInstance", &value), row.kept);
+        EXPECT_EQ(settings_->queryDword(L"MakePermanentInstanceProcess", &value), row.kept && row.owner != 0);
+    }
+    ASSERT_TRUE(JobAccountingSettings::setMakePermanentInstance());
+    EXPECT_EQ(JobAccountingSettings::readMakePermanentInstance(), 1u);
+    JobAccountingSettings::clearMakePermanentInstance();
+    EXPECT_EQ(JobAccountingSettings::readMakePermanentInstance(), 0u);
+    DWORD value = 0;
+    EXPECT_FALSE(settings_->queryDword(L"MakePermanentInstanceProcess", &value));
+}

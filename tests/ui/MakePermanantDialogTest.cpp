@@ -5,6 +5,10 @@
 #include "ui/MakePermanantDialog.h"
 
 #include "core/ScopedHandle.h"
+#include "extension/JobAccountingSettings.h"
+#include "extension/KRVProperties.h"
+#include "support/DialogDriver.h"
+#include "ui/PrintTimeDialogsUI.h"
 #include "shared/SpoolerQueries.h"
 #include "support/FakeDestinationWorkflow.h"
 #include "support/TestSpooler.h"
@@ -15,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -129,6 +134,69 @@ TEST_F(MakePermanantDialogTest, CancelWhoseRemovalFailsIsNoSuccess)
     EXPECT_EQ(3, LumoraDialog::doModal(&dialog, nullptr, IDD_PRINTER_STATUS, IDS_PRODUCT_NAME));
     EXPECT_NE(0, dialog.getResult());
     EXPECT_NE(ERROR_CANCELLED, dialog.getResult());
+}
+
+} // namespace
+
+namespace {
+
+// Through the print-time dialogs: the markers while it runs, the message
+// naming the queue the dialog made, and "LumoUpdateNow" removed from that
+// queue only, never from one that merely carries the destination's text.
+TEST_F(MakePermanantDialogTest, MakingPermanentNamesAndClearsTheQueueTheDialogMade)
+{
+    const std::wstring made = testspool::uniqueQueueName(L"Made Permanent");
+    ASSERT_EQ(0u, queue_.setDword(L"", L"LumoUpdateNow", 1));
+    const struct {
+        const char* what;
+        std::wstring nickname;
+        bool result;
+        std::wstring clearedQueue; // empty: none
+    } rows[] = {
+        {"nickname with trailing blanks", made + L"  \t", true, made},
+        {"no nickname: nothing is made, the queue named like the destination keeps its marker", L"", false, L""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        MPrint::PrintPath path;
+        path.getDevice().setModelName("LaserJet 4000");
+        path.setStringAttribute(L"Nickname", row.nickname, true);
+        path.setStringAttribute(L"DisplayString", queue_.name(), true);
+        testspool::ScopedCallLog log;
+        testenv::DialogDriver driver;
+        std::wstring message;
+        DWORD markerDuring = 0;
+        std::uint64_t protectedDuring = 0;
+        driver.onDialog([](HWND) {}); // the status dialog works by itself
+        driver.onDialog([&](HWND box) {
+            message = testenv::DialogDriver::messageBoxText(box);
+            markerDuring = JobAccountingSettings::readMakePermanentInstance();
+            protectedDuring = getProcessProperty(krv::kUpdateNowProtectedMode);
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+        });
+        PrintTimeDialogsUI dialogs;
+        EXPECT_EQ(dialogs.makePrinterPermanent(*extension(), &path, nullptr), row.result);
+        EXPECT_EQ(markerDuring, 1u);
+        EXPECT_EQ(protectedDuring, 1u);
+        EXPECT_EQ(JobAccountingSettings::readMakePermanentInstance(), 0u);
+        EXPECT_EQ(getProcessProperty(krv::kUpdateNowProtectedMode), 0u);
+        std::vector<std::string> cleared;
+        for (const std::string& line : log.calls("DeletePrinterDataW"))
+            if (line.find("LumoUpdateNow") != std::string::npos)
+                cleared.push_back(line);
+        ASSERT_EQ(cleared.size(), row.clearedQueue.empty() ? 0u : 1u);
+        if (!row.clearedQueue.empty()) {
+            EXPECT_NE(cleared[0].find(testenv::narrow(row.clearedQueue) + "\t"), std::string::npos) << cleared[0];
+            EXPECT_NE(message.find(row.clearedQueue + L" was"), std::wstring::npos) << testenv::narrow(message);
+        }
+        removeQueue(made);
+    }
+    DWORD type = 0, value = 0, needed = 0;
+    HANDLE printer = nullptr;
+    ASSERT_TRUE(openPrinterWithAccess(queue_.name(), &printer, 0));
+    ScopedPrinter kept(printer);
+    EXPECT_EQ(DWORD{ERROR_SUCCESS}, GetPrinterDataW(printer, const_cast<wchar_t*>(L"LumoUpdateNow"), &type,
+                                                    reinterpret_cast<BYTE*>(&value), sizeof(value), &needed));
 }
 
 } // namespace
