@@ -1,6 +1,6 @@
 #include "extension/StaticModeSteps.h"
 
-#include "extension/KRVProperties.h"
+#include "extension/LumoraPrintingExtension.h"
 
 #include <atomic>
 
@@ -9,41 +9,20 @@ namespace {
 StaticModeSteps g_default;
 std::atomic<StaticModeSteps*> g_current{nullptr};
 
-constexpr wchar_t kUpdateNow[] = L"LumoUpdateNow";
-
 } // namespace
 
 bool StaticModeSteps::updateNowMarker(MarkerOperation operation, HANDLE printer, DWORD& value, bool* protectedMode)
 {
-    if (!printer)
-        return false;
-    const bool held = isUpdateNowProtectedMode();
-    if (protectedMode)
+    bool held = false;
+    const bool done = LumoraPrintingExtension::updateNowMarker(operation, printer, value, held);
+    if (protectedMode && printer)
         *protectedMode = held;
-    switch (operation) {
-    case kSet:
-        if (held && value == 0)
-            return false;
-        return SetPrinterDataW(printer, const_cast<wchar_t*>(kUpdateNow), REG_DWORD, reinterpret_cast<BYTE*>(&value),
-                               sizeof(value)) == ERROR_SUCCESS;
-    case kGet: {
-        DWORD type = 0, size = 0, read = 0;
-        if (GetPrinterDataW(printer, const_cast<wchar_t*>(kUpdateNow), &type, reinterpret_cast<BYTE*>(&read),
-                            sizeof(read), &size) != ERROR_SUCCESS ||
-            size != sizeof(read))
-            return false;
-        value = read;
-        return true;
-    }
-    case kDelete:
-        return held || DeletePrinterDataW(printer, const_cast<wchar_t*>(kUpdateNow)) == ERROR_SUCCESS;
-    }
-    return false;
+    return done;
 }
 
 bool StaticModeSteps::isUpdateNowProtectedMode()
 {
-    return getProcessProperty(krv::kUpdateNowProtectedMode) != 0;
+    return LumoraPrintingExtension::isUpdateNowProtectedMode();
 }
 
 bool StaticModeSteps::verifyStaticModePrinter(LumoraPrintingExtension&, HANDLE, HWND, bool, bool)
