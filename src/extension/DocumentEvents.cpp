@@ -133,12 +133,21 @@ void afterJobCreated(HANDLE printer, const void* input, ULONG inputSize)
                (policyString(printer, L"JobAccountingModule") && policyString(printer, L"JobAccountingAPIName"));
     }
 
-    // A job that is not handed on is deleted; one the spooler keeps goes on as any other.
+    // A job that is not handed on is deleted; one the spooler keeps goes on
+    // as any other. The Waypost service hears of a delivered job's end, or
+    // of its start once only when it stays.
+    bool dropped = false;
     auto dropJob = [&] {
-        if (deleteJob(printer, job))
+        dropped = true;
+        if (deleteJob(printer, job)) {
             send = false;
-        else
+            if (delivery)
+                extension->finishWaypostJob(job);
+        } else {
+            if (delivery)
+                extension->sendWaypostJobStart(printer, job);
             stampLastJobStartTime(printer);
+        }
     };
     if (isProcessMarker(krv::kCancelJob)) {
         deleteProcessProperty(krv::kCancelJob);
@@ -152,6 +161,8 @@ void afterJobCreated(HANDLE printer, const void* input, ULONG inputSize)
             extension->launchMakePermanent(printer);
             deleteProcessProperty(krv::kRunMakePermanent);
         }
+        if (delivery && !dropped)
+            extension->sendWaypostJobStart(printer, job);
         stampLastJobStartTime(printer);
     }
 

@@ -1,5 +1,6 @@
 #include "extension/JobAccounting.h"
 
+#include "core/LittleEndianBytes.h"
 #include "core/ScopedHandle.h"
 #include "extension/JobInfoRecord.h"
 #include "extension/ManagedPrintPolicy.h"
@@ -17,36 +18,6 @@ constexpr DWORD kBlockStrings = 56;
 constexpr DWORD kReplyFixedPart = 64;
 // A job's accounting texts take a few kilobytes; a larger size the monitor asks for is refused, not allocated.
 constexpr DWORD kMaxReply = 64 * 1024;
-
-DWORD readU32(const BYTE* bytes, DWORD offset)
-{
-    DWORD value = 0;
-    std::memcpy(&value, bytes + offset, sizeof(value));
-    return value;
-}
-
-// The NUL-terminated UTF-16 text at the offset, wholly inside the size.
-bool readText(const BYTE* bytes, DWORD size, ULONGLONG offset, std::wstring& text)
-{
-    if (offset >= size || (offset & 1) != 0)
-        return false;
-    std::wstring read;
-    for (ULONGLONG at = offset; at + sizeof(wchar_t) <= size; at += sizeof(wchar_t)) {
-        wchar_t c = 0;
-        std::memcpy(&c, bytes + at, sizeof(c));
-        if (c == L'\0') {
-            text = std::move(read);
-            return true;
-        }
-        read += c;
-    }
-    return false;
-}
-
-void putU32(std::vector<BYTE>& block, DWORD offset, DWORD value)
-{
-    std::memcpy(block.data() + offset, &value, sizeof(value));
-}
 
 // A string of the block: counted always (when present), written when not empty.
 struct BlockText {
@@ -71,10 +42,10 @@ bool parseAccountingReply(const BYTE* reply, DWORD size, AccountingReply& parsed
     if (!reply || size < kReplyFixedPart)
         return false;
     AccountingReply result;
-    result.values[0] = readU32(reply, 44);
-    result.values[1] = readU32(reply, 8);
-    result.values[2] = readU32(reply, 28);
-    const DWORD infoOffset = readU32(reply, 48);
+    result.values[0] = lebytes::u32(reply, 44);
+    result.values[1] = lebytes::u32(reply, 8);
+    result.values[2] = lebytes::u32(reply, 28);
+    const DWORD infoOffset = lebytes::u32(reply, 48);
     if (infoOffset > size || size - infoOffset < sizeof(JOB_INFO_1W))
         return false;
     JOB_INFO_1W info;
@@ -85,7 +56,7 @@ bool parseAccountingReply(const BYTE* reply, DWORD size, AccountingReply& parsed
     auto member = [&](LPWSTR field, bool& present, std::wstring& text) {
         const ULONGLONG relative = reinterpret_cast<ULONG_PTR>(field);
         present = relative != 0;
-        return !present || readText(reply, size, infoOffset + relative, text);
+        return !present || lebytes::text(reply, size, infoOffset + relative, text);
     };
     bool jobHasPrinter = false;
     if (!member(info.pDocument, result.hasDocument, result.document) ||
@@ -94,7 +65,7 @@ bool parseAccountingReply(const BYTE* reply, DWORD size, AccountingReply& parsed
     ULONGLONG own = 0;
     std::memcpy(&own, reply + 56, sizeof(own));
     if (own != 0) {
-        if (!readText(reply, size, own, result.printer))
+        if (!lebytes::text(reply, size, own, result.printer))
             return false;
         result.hasPrinter = true;
     } else {
@@ -117,20 +88,20 @@ std::vector<BYTE> accountingBlock(const AccountingReply& reply, const Accounting
         if (text.present)
             size += (text.text->size() + 1) * sizeof(wchar_t);
     std::vector<BYTE> block(size, 0);
-    putU32(block, 0, kBlockMagic);
-    putU32(block, 4, kBlockVersion);
-    putU32(block, 8, reply.jobId);
-    putU32(block, 12, reply.values[0]);
-    putU32(block, 16, reply.values[1]);
-    putU32(block, 20, reply.values[2]);
-    putU32(block, 24, reply.pages);
-    putU32(block, 28, 0xFFFFFFFF);
+    lebytes::putU32(block, 0, kBlockMagic);
+    lebytes::putU32(block, 4, kBlockVersion);
+    lebytes::putU32(block, 8, reply.jobId);
+    lebytes::putU32(block, 12, reply.values[0]);
+    lebytes::putU32(block, 16, reply.values[1]);
+    lebytes::putU32(block, 20, reply.values[2]);
+    lebytes::putU32(block, 24, reply.pages);
+    lebytes::putU32(block, 28, 0xFFFFFFFF);
     DWORD at = kBlockStrings;
     for (const BlockText& text : strings) {
         if (!text.present || text.text->empty())
             continue;
         const DWORD bytes = static_cast<DWORD>((text.text->size() + 1) * sizeof(wchar_t));
-        putU32(block, text.offsetField, at);
+        lebytes::putU32(block, text.offsetField, at);
         std::memcpy(block.data() + at, text.text->c_str(), bytes);
         at += bytes;
     }

@@ -14,7 +14,12 @@
 #include "destination/MonitorChannel.h"
 #include "extension/DestinationApply.h"
 #include "extension/DocPrompt.h"
+#include "extension/JobAccountingSettings.h"
 #include "extension/JobDeliverySettings.h"
+#include "extension/StaticPrinterUpdate.h"
+#include "extension/WaypostJobEvents.h"
+#include "core/StringConversion.h"
+#include "shared/PrinterData.h"
 #include "extension/MsgWaitThread.h"
 #include "extension/PrintPathVerification.h"
 #include "extension/PrintTimeDialogs.h"
@@ -35,6 +40,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cwctype>
 #include <memory>
 #include <new>
@@ -264,6 +270,18 @@ void LumoraPrintingExtension::init()
     }
 }
 
+std::wstring LumoraPrintingExtension::getDestination() const
+{
+    std::lock_guard<std::mutex> guard(destinationLock_);
+    return destination_;
+}
+
+void LumoraPrintingExtension::setDestination(const wchar_t* destination)
+{
+    std::lock_guard<std::mutex> guard(destinationLock_);
+    destination_ = destination ? destination : L"";
+}
+
 bool LumoraPrintingExtension::createDestinationContext(const std::wstring& printerName)
 {
     if (!destinationContext_ && !printerName.empty())
@@ -349,7 +367,7 @@ DWORD LumoraPrintingExtension::makePortRecord(MPrint::DestinationContext* contex
     const DWORD result = choosePort(context->getPrinterName(), *path, portName, created);
     if (created)
         path->setNumericAttribute(PrintPathAttr::NewPortCreated, 1, false);
-    destination_ = path->getStringAttribute(PrintPathAttr::DisplayString);
+    setDestination(path->getStringAttribute(PrintPathAttr::DisplayString).c_str());
     return result;
 }
 
@@ -491,10 +509,11 @@ bool LumoraPrintingExtension::isJobDeliveryDestination(const wchar_t* printerNam
 
     std::unique_ptr<MPrint::PrintPath> fromHistory;
     if (!path && staticMode == 0 && settings_) {
+        const std::wstring destination = getDestination();
         TargetHistoryList history(settings_->getTargetHistoryKey());
         history.load();
         for (auto entry = history.begin(); entry != history.end(); ++entry) {
-            if (history.getDisplayString(entry) == destination_) {
+            if (history.getDisplayString(entry) == destination) {
                 fromHistory = std::make_unique<MPrint::PrintPath>(*entry->get());
                 break;
             }
@@ -594,9 +613,10 @@ INT_PTR LumoraPrintingExtension::showPrompt(HWND, LPARAM parameter)
     do {
         result = PrintTimeDialogs::current().confirm(*this, mode_, GetActiveWindow(), parameter);
     } while (result == 4);
-    if (result == 1 && !destination_.empty()) {
+    const std::wstring destination = getDestination();
+    if (result == 1 && !destination.empty()) {
         RegistryKey key(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess, true);
-        key.setString(L"CurrentAddress", destination_);
+        key.setString(L"CurrentAddress", destination);
     }
     return result;
 }
@@ -665,7 +685,7 @@ bool LumoraPrintingExtension::launchResumePrintJob(HANDLE printer, DWORD pausedJ
         return false;
     std::wstring line;
     const std::wstring profile = settings_ ? settings_->getCurrentProfile() : std::wstring();
-    if (!resumeCommandLine(rundll::moduleFileName(), printerName, pausedJobId, previousJobId, destination_, profile,
+    if (!resumeCommandLine(rundll::moduleFileName(), printerName, pausedJobId, previousJobId, getDestination(), profile,
                            line)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
@@ -724,8 +744,90 @@ int LumoraPrintingExtension::makePermanent(HWND parent, const wchar_t* printerNa
     replaceDestinationContext(printerName ? printerName : L"", nullptr);
     const std::wstring profile = settings_ ? settings_->getCurrentProfile() : std::wstring();
     std::unique_ptr<MPrint::PrintPath> path(
-        MPrint::findPrintPathInHistory(destination_.c_str(), profile.empty() ? nullptr : profile.c_str()));
+        MPrint::findPrintPathInHistory(getDestination().c_str(), profile.empty() ? nullptr : profile.c_str()));
     if (!path)
         return 2;
     return PrintTimeDialogs::current().makePrinterPermanent(*this, path.get(), parent) ? 1 : 2;
+}
+
+bool LumoraPrintingExtension::sendWaypostJobStart(HANDLE printer, DWORD jobId)
+{
+    std::wstring destination = getDestination();
+    DWORD staticMode = 0;
+    std::wstring staticName;
+    if (printer && getPrinterDword(printer, L"StaticMode", staticMode) && staticMode == 1 &&
+        readPrinterDataText(printer, nullptr, L"mplDestinationName", staticName) == ERROR_SUCCESS)
+        destination = staticName;
+    short copies = 1;
+    bool duplex = false;
+    LumoraUI::readJobCopiesAndDuplex(printer, jobId, copies, duplex);
+    DWORD status = 0;
+    DWORD needed = 0;
+    return LumoraUI::sendWaypostEvent(LumoraUI::waypostJobStartRecord(jobId, duplex, copies, destination), nullptr,
+                                      0, status, needed) &&
+           status == ERROR_SUCCESS;
+}
+
+bool LumoraPrintingExtension::getWaypostJobInfo(DWORD jobId, const char* printerName, void** block)
+{
+    if (!block) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    LumoraUI::WaypostReply reply;
+    if (!LumoraUI::queryWaypostJob(jobId, reply))
+        return false;
+    std::wstring printer;
+    if (printerName)
+        convertString(std::string(printerName), printer, CP_ACP);
+    const std::wstring destination = getDestination();
+    const std::wstring profile = settings_ ? settings_->getCurrentProfile() : std::wstring();
+    const JobAccountingSettings accounting(printer.c_str(), destination.c_str(), profile.c_str());
+    const JobDeliverySettings delivery(printer.c_str(), destination.c_str(), profile.c_str());
+    LumoraUI::WaypostTexts texts;
+    texts.accountingUser = accounting.getUser();
+    texts.accountingUrl = accounting.getURL();
+    texts.accountingModule = accounting.getModule();
+    texts.accountingApi = accounting.getAPIName();
+    texts.deliveryUrl = delivery.getDeliveryURL();
+    texts.deliveryModule = delivery.getDeliveryModule();
+    texts.deliveryApi = delivery.getDeliveryAPIName();
+    texts.completionUrl = delivery.getCompleteURL();
+    texts.completionModule = delivery.getCompleteModule();
+    texts.completionApi = delivery.getCompleteAPI();
+    texts.completionProgram = delivery.getCompleteExe();
+    const std::vector<BYTE> bytes = LumoraUI::waypostJobInfoBlock(reply, texts);
+    void* out = GlobalAlloc(GPTR, bytes.size());
+    if (!out)
+        return false;
+    std::memcpy(out, bytes.data(), bytes.size());
+    *block = out;
+    return true;
+}
+
+bool LumoraPrintingExtension::finishWaypostJob(DWORD jobId)
+{
+    DWORD status = 0;
+    DWORD needed = 0;
+    return LumoraUI::sendWaypostEvent(LumoraUI::waypostRequest(LumoraUI::kWaypostFinished, jobId), nullptr, 0,
+                                      status, needed) &&
+           status == ERROR_SUCCESS;
+}
+
+bool LumoraPrintingExtension::setPrinterPortByAddress(const wchar_t* printerName, const wchar_t* address,
+                                                      bool changePortOnly)
+{
+    if (!printerName || !address)
+        return false;
+    return LumoraUI::setPrinterPortByAddress(*this, printerName, address, changePortOnly);
+}
+
+bool LumoraPrintingExtension::verifyStaticModePrinter(HANDLE printer, HWND parent, bool staticUpdate, bool showDialog)
+{
+    return LumoraUI::verifyStaticModePrinter(*this, printer, parent, staticUpdate, showDialog);
+}
+
+bool LumoraPrintingExtension::isMakePermanentInstance()
+{
+    return JobAccountingSettings::readMakePermanentInstance() == 1;
 }

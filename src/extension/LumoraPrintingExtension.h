@@ -14,6 +14,7 @@
 #include "extension/LumoraSettings.h"
 
 #include <memory>
+#include <mutex>
 #include <string>
 
 class DiscoveryServicesManager;
@@ -43,11 +44,15 @@ public:
     // Creates a context for the printer when none exists and the name is not
     // empty; true when a context exists afterwards.
     bool createDestinationContext(const std::wstring& printerName);
-    const std::wstring& getDestination() const { return destination_; }
-    void setDestination(const wchar_t* destination) { destination_ = destination ? destination : L""; }
+    // A fresh context for the printer in place of the current one.
+    void replaceDestinationContext(const std::wstring& printerName, const wchar_t* documentName);
+    // A copy: spooler callers sharing the extension may set it meanwhile.
+    std::wstring getDestination() const;
+    void setDestination(const wchar_t* destination);
     int getMode() const { return mode_; }
 
     bool isNewInstall() const { return newInstall_; }
+    void setNewInstall(bool newInstall) { newInstall_ = newInstall; }
     // A non-zero printer data value "LumoNewInstall" sets the flag; zero or
     // missing leaves it as it was.
     void readNewInstallFlag(HANDLE printer);
@@ -129,6 +134,25 @@ public:
     bool isJobDeliveryDestination(const wchar_t* printerName, HANDLE printer, MPrint::PrintPath* path,
                                   bool* tested);
 
+    // The Waypost service's job events to the maker's port monitor. The
+    // start names the destination ("mplDestinationName" of a queue in static
+    // mode, else the destination text) with the job's copies and duplex;
+    // each is true when the monitor answered with status 0.
+    bool sendWaypostJobStart(HANDLE printer, DWORD jobId);
+    // A WaypostJobInfo block in a new GPTR allocation the caller frees; the
+    // out pointer is untouched unless true.
+    bool getWaypostJobInfo(DWORD jobId, const char* printerName, void** block);
+    bool finishWaypostJob(DWORD jobId);
+    // Points the named queue at the device the address resolves to, without
+    // a prompt; true when the destination was applied. The work runs on a
+    // context of its own for that queue, never on the one of another caller.
+    bool setPrinterPortByAddress(const wchar_t* printerName, const wchar_t* address, bool changePortOnly);
+    // Verifies a static-mode queue against the device its port names and
+    // refreshes its ticket; false only when the queue's record cannot be read.
+    bool verifyStaticModePrinter(HANDLE printer, HWND parent, bool staticUpdate, bool showDialog);
+    // HKCU "MakePermanentInstance" is 1.
+    static bool isMakePermanentInstance();
+
     // Appends the target histories of the two older releases to the current
     // layout. Each phase runs only while its marker ("ReadInOldProfiles",
     // "ReadInM1Profiles") is missing from the settings key, where
@@ -154,8 +178,6 @@ protected:
     void setMode(int mode) { mode_ = mode; }
 
 private:
-    // A fresh context for the printer in place of the current one.
-    void replaceDestinationContext(const std::wstring& printerName, const wchar_t* documentName);
     DWORD choosePort(const std::wstring& queueName, MPrint::PrintPath& path, std::wstring& portName, bool& created);
 
     // Started first, ended last: the discovery services use sockets until
@@ -163,6 +185,7 @@ private:
     MPrint::Socket::Initializer socketInitializer_;
     std::unique_ptr<MPrint::ResourceLoader> resourceLoader_;
     std::unique_ptr<LumoraSettings> settings_;
+    mutable std::mutex destinationLock_; // guards destination_
     std::wstring destination_;
     DiscoveryServicesManager* discoveryManager_ = nullptr; // owned once init fetched it
     std::unique_ptr<MPrint::DestinationContext> destinationContext_;

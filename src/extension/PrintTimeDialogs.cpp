@@ -20,6 +20,12 @@ bool PrintTimeDialogs::makePrinterPermanent(LumoraPrintingExtension&, MPrint::Pr
     return false;
 }
 
+bool PrintTimeDialogs::verifyPrintPath(LumoraPrintingExtension&, MPrint::PrintPath*, HWND, bool)
+{
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return false;
+}
+
 PrintTimeDialogs& PrintTimeDialogs::current()
 {
     PrintTimeDialogs* dialogs = g_current.load();

@@ -1,7 +1,8 @@
 // The dialogs the printing core opens at print time, as it reaches them:
 // the dialogs live in a layer above the core, so that layer installs its
 // set here. Until one is installed no dialog can be shown: the chooser
-// answers 2 (as in the spooler) and making a printer permanent fails.
+// answers 2 (as in the spooler), making a printer permanent and verifying a
+// destination fail.
 #pragma once
 
 #include "core/Win32.h"
@@ -23,6 +24,12 @@ public:
     // Turns the print path's destination into a queue of its own and tells
     // the user the outcome; true on success.
     virtual bool makePrinterPermanent(LumoraPrintingExtension& extension, MPrint::PrintPath* path, HWND parent);
+
+    // Verifies the path's device for the extension's destination context and
+    // applies it: in the status dialog over the parent, or without a window.
+    // True when the verification succeeded.
+    virtual bool verifyPrintPath(LumoraPrintingExtension& extension, MPrint::PrintPath* path, HWND parent,
+                                 bool showDialog);
 
     static PrintTimeDialogs& current();
     // Replaces the process's set (null: none); not owned.

@@ -5,6 +5,8 @@
 #include "extension/LXESingleton.h"
 #include "extension/LumoraPrintingExtension.h"
 #include "extension/Rundll32Launch.h"
+#include "extension/RunApplicationPolicy.h"
+#include "core/WaitCursor.h"
 #include "shared/SpoolerQueries.h"
 
 #include <cwchar>
@@ -165,6 +167,109 @@ void makePermanent(HWND owner, const wchar_t* commandLine)
     extension->makePermanent(owner, printer.c_str());
     deleteProcessProperty(krv::kUIOpen);
     LXESingleton::release(extension);
+}
+
+namespace {
+
+constexpr wchar_t kStaticMode[] = L"StaticMode";
+constexpr wchar_t kUpdateNow[] = L"LumoUpdateNow";
+
+// The published head of the driver's device property header: its size,
+// flags, then the queue's handle.
+struct DevicePropertyHeaderHead {
+    WORD cbSize;
+    WORD Flags;
+    HANDLE hPrinter;
+};
+
+bool hasQuietSwitch(const wchar_t* commandLine)
+{
+    return std::wcsstr(commandLine, L"/q") != nullptr;
+}
+
+void openPrinterProperties(HWND owner, HINSTANCE instance, const std::wstring& printer, int show)
+{
+    using PrintUIEntryFn = void(WINAPI*)(HWND, HINSTANCE, LPCWSTR, int);
+    ScopedModule printui(LoadLibraryW(L"printui.dll"));
+    if (!printui)
+        return;
+    auto entry =
+        reinterpret_cast<PrintUIEntryFn>(reinterpret_cast<void*>(GetProcAddress(printui.get(), "PrintUIEntryW")));
+    if (!entry)
+        return;
+    const std::wstring line = L" /p /n \"" + printer + L"\"";
+    WaitCursor cursor;
+    entry(owner, instance, line.c_str(), show);
+}
+
+} // namespace
+
+void updateStaticModePrinter(HWND owner, HINSTANCE instance, const wchar_t* commandLine, int show)
+{
+    if (!commandLine)
+        return;
+    const std::wstring name = firstQuotedText(commandLine);
+    if (name.empty())
+        return;
+    bool updated = false;
+    HANDLE opened = nullptr;
+    if (openPrinterWithAccess(name, &opened, PRINTER_ALL_ACCESS)) {
+        ScopedPrinter printer(opened);
+        DWORD staticMode = 0;
+        if (getPrinterDword(printer.get(), kStaticMode, staticMode) && staticMode != 0) {
+            LumoraPrintingExtension* extension = LXESingleton::acquire();
+            if (extension)
+                SetPrinterDataW(printer.get(), const_cast<wchar_t*>(kUpdateNow), REG_DWORD,
+                                reinterpret_cast<BYTE*>(&staticMode), sizeof(staticMode));
+            setProcessProperty(krv::kUIOpen, GetCurrentProcessId());
+            if (extension) {
+                updated = extension->verifyStaticModePrinter(printer.get(), owner, true, true);
+                LXESingleton::release(extension);
+            }
+            deleteProcessProperty(krv::kUIOpen);
+        }
+    }
+    if (updated && !hasQuietSwitch(commandLine))
+        openPrinterProperties(owner, instance, name, show);
+}
+
+bool updateStaticModeCommandLine(const std::wstring& moduleFile, const std::wstring& printerName, std::wstring& line)
+{
+    std::wstring text = commandLine(moduleFile, L"UpdateStaticModePrinter") + L" ";
+    if (!appendQuoted(text, printerName))
+        return false;
+    line = std::move(text);
+    return true;
+}
+
+LRESULT launchUpdateStaticModePrinter(const PROPSHEETUI_INFO* sheet, LPARAM lParam)
+{
+    const auto* header = reinterpret_cast<const DevicePropertyHeaderHead*>(sheet ? sheet->lParamInit : lParam);
+    if (!header || header->cbSize < sizeof(DevicePropertyHeaderHead) || !header->hPrinter)
+        return 0;
+    HANDLE printer = header->hPrinter;
+    DWORD staticMode = 0;
+    if (!getPrinterDword(printer, kStaticMode, staticMode) || staticMode == 0)
+        return 0;
+    ExtensionHold hold;
+    DWORD newInstall = 0;
+    DWORD updateNow = 0;
+    if (!hold.get() || (getPrinterDword(printer, L"LumoNewInstall", newInstall) && newInstall != 0) ||
+        !getPrinterDword(printer, kUpdateNow, updateNow) || updateNow == 0 ||
+        getProcessProperty(krv::kUpdateNowProtectedMode) != 0)
+        return 0;
+    GlobalBlock<BYTE> info;
+    if (!getPrinterAlloc(printer, 1, info.receive()))
+        return 0;
+    const wchar_t* name = reinterpret_cast<const PRINTER_INFO_1W*>(info.get())->pName;
+    std::wstring line;
+    if (!name || !RunApplicationPolicy().ensurePolicy(L"VRELM101.DLL"))
+        return 0;
+    const std::wstring moduleFile = moduleFileName();
+    const std::wstring directory = moduleDirectory(moduleFile);
+    if (updateStaticModeCommandLine(moduleFile, name, line))
+        start(line, directory.empty() ? nullptr : directory.c_str());
+    return 0;
 }
 
 } // namespace rundll

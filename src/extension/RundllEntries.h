@@ -5,6 +5,8 @@
 
 #include "core/Win32.h"
 
+#include <compstui.h>
+
 #include <functional>
 #include <string>
 
@@ -44,5 +46,16 @@ void resumePrintJob(HWND owner, const wchar_t* commandLine, const Sleeper& sleep
 
 // MakePermanent: the printer between the quotes of "/printer=\"...\"".
 void makePermanent(HWND owner, const wchar_t* commandLine);
+
+// UpdateStaticModePrinter: the printer between the line's first two double
+// quotes; "/q" anywhere leaves its properties closed afterwards.
+void updateStaticModePrinter(HWND owner, HINSTANCE instance, const wchar_t* commandLine, int show);
+// Starts UpdateStaticModePrinter for the queue of a device property sheet
+// that closed (the header is the sheet's lParamInit, or lParam without a
+// sheet) when the queue is in static mode, is no new install and asked for
+// an update. Always 0.
+LRESULT launchUpdateStaticModePrinter(const PROPSHEETUI_INFO* sheet, LPARAM lParam);
+// Its command line; false when the printer name holds a double quote.
+bool updateStaticModeCommandLine(const std::wstring& moduleFile, const std::wstring& printerName, std::wstring& line);
 
 } // namespace rundll

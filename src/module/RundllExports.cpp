@@ -22,3 +22,12 @@ extern "C" void WINAPI MakePermanentW(HWND window, HINSTANCE, LPWSTR commandLine
     } catch (...) {
     }
 }
+
+extern "C" void WINAPI UpdateStaticModePrinterW(HWND window, HINSTANCE instance, LPWSTR commandLine, int show)
+{
+    WaitCursor cursor;
+    try {
+        rundll::updateStaticModePrinter(window, instance, commandLine, show);
+    } catch (...) {
+    }
+}

@@ -9,6 +9,7 @@
 #include "ui/ConfirmationDialog.h"
 #include "ui/LumoraDialog.h"
 #include "ui/MakePermanantDialog.h"
+#include "ui/PrintPathVerifyDialog.h"
 #include "ui/UiText.h"
 #include "ui/resources/PrinterStatusDialogIds.h"
 #include "ui/resources/StringIds.h"
@@ -54,4 +55,15 @@ bool PrintTimeDialogsUI::makePrinterPermanent(LumoraPrintingExtension& extension
     if (!queueName.empty())
         PrinterSettings(queueName.c_str(), PRINTER_ALL_ACCESS).deleteValue(L"LumoUpdateNow");
     return made;
+}
+
+bool PrintTimeDialogsUI::verifyPrintPath(LumoraPrintingExtension& extension, MPrint::PrintPath* path, HWND parent,
+                                         bool showDialog)
+{
+    constexpr LPARAM kVerifyParameter = 85;
+    PrintPathVerifyDialog dialog(&extension, path);
+    if (showDialog)
+        return LumoraDialog::doModal(&dialog, parent, IDD_PRINTER_STATUS, kVerifyParameter) == 1;
+    dialog.runWorker();
+    return dialog.getResult() == 0 && dialog.getStage() == PrintPathVerifyDialog::kStageApplying;
 }

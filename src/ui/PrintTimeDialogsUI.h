@@ -16,4 +16,8 @@ public:
     // are set; afterwards the new queue's "LumoUpdateNow" is removed. Messages
     // and removal use the name the dialog gives the queue.
     bool makePrinterPermanent(LumoraPrintingExtension& extension, MPrint::PrintPath* path, HWND parent) override;
+    // The verification dialog (template 105, parameter 85), or its work run
+    // directly on the caller's thread.
+    bool verifyPrintPath(LumoraPrintingExtension& extension, MPrint::PrintPath* path, HWND parent,
+                         bool showDialog) override;
 };

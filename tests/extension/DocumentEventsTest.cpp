@@ -14,6 +14,7 @@
 #include "extension/KRVProperties.h"
 #include "extension/LumoraPrintingExtension.h"
 #include "extension/ManagedPrintPolicy.h"
+#include "extension/WaypostJobEvents.h"
 #include "support/PrivateCurrentUser.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
@@ -230,6 +231,36 @@ TEST_F(DocumentEventsTest, StaticModeQueueIsNeitherPromptedNorChanged)
     EXPECT_FALSE(LumoraUI::isEventExtensionSupported(printer_, &remote));
     EXPECT_EQ(7u, remote);
     EXPECT_TRUE(LumoraUI::isEventExtensionSupported(nullptr, &remote));
+}
+
+// A static queue that delivers through the Waypost service: a job the
+// spooler keeps is announced with the queue's destination name; a cancelled
+// job is deleted and the service keeps nothing of it.
+TEST_F(DocumentEventsTest, DeliveredJobsReachTheWaypostService)
+{
+    ASSERT_TRUE(qzmon::registerStandInMonitors());
+    ASSERT_EQ(DWORD{ERROR_SUCCESS}, queue_.setDword(L"", L"StaticMode", 1));
+    ASSERT_EQ(DWORD{ERROR_SUCCESS}, queue_.setDword(L"", L"JobDelivery", 1));
+    ASSERT_EQ(DWORD{ERROR_SUCCESS}, queue_.setString(L"", L"mplDestinationName", L"Waypost Lab"));
+
+    const DWORD kept = addJob(L"Minutes.doc");
+    jobCreated(kept);
+    LumoraUI::WaypostReply reply;
+    ASSERT_TRUE(LumoraUI::queryWaypostJob(kept, reply));
+    EXPECT_EQ(L"Waypost Lab", reply.strings[0]);
+    EXPECT_EQ(0u, jobStatus(kept) & (JOB_STATUS_PAUSED | JOB_STATUS_DELETING));
+
+    setProcessProperty(krv::kCancelJob, pid());
+    const DWORD cancelled = addJob(L"Minutes.doc");
+    jobCreated(cancelled);
+    EXPECT_TRUE(jobStatus(cancelled) == testspool::kJobGone || (jobStatus(cancelled) & JOB_STATUS_DELETING));
+    EXPECT_FALSE(LumoraUI::queryWaypostJob(cancelled, reply));
+
+    DWORD status = 0;
+    DWORD needed = 0;
+    EXPECT_TRUE(LumoraUI::sendWaypostEvent(LumoraUI::waypostRequest(LumoraUI::kWaypostFinished, kept), nullptr, 0,
+                                           status, needed));
+    EXPECT_EQ(DWORD{ERROR_SUCCESS}, status);
 }
 
 TEST_F(DocumentEventsTest, RecordsFollowTheJobFromDeviceContextToEndOfDocument)

@@ -1,5 +1,7 @@
 #include "support/FakeDestinationWorkflow.h"
 
+#include "destination/DestinationContext.h"
+
 namespace testenv {
 
 FakeDestinationWorkflow::FakeDestinationWorkflow()
@@ -56,11 +58,13 @@ bool FakeDestinationWorkflow::applyPrintPathToPrinter(MPrint::DestinationContext
     return applies;
 }
 
-bool FakeDestinationWorkflow::applyDestinationToPrinter(MPrint::DestinationContext*, const std::wstring& portName)
+bool FakeDestinationWorkflow::applyDestinationToPrinter(MPrint::DestinationContext* context,
+                                                        const std::wstring& portName)
 {
     record("restore");
     std::lock_guard<std::mutex> guard(lock_);
     ports_.push_back(portName);
+    applied_.emplace_back(context ? context->getPrinterName() : L"<no context>", portName);
     return true;
 }
 
@@ -70,7 +74,9 @@ MPrint::PrintPath* FakeDestinationWorkflow::findPrintPathForAddress(HWND, const 
     record("resolve");
     std::lock_guard<std::mutex> guard(lock_);
     displays_.push_back(displayString);
-    const MPrint::PrintPath* answer = nextResolution_ < resolutions.size() ? resolutions[nextResolution_] : nullptr;
+    const MPrint::PrintPath* answer = everyResolution ? everyResolution
+                                      : nextResolution_ < resolutions.size() ? resolutions[nextResolution_]
+                                                                             : nullptr;
     ++nextResolution_;
     return answer ? new MPrint::PrintPath(*answer) : nullptr;
 }
@@ -110,6 +116,12 @@ std::vector<std::wstring> FakeDestinationWorkflow::resolvedDisplays() const
 {
     std::lock_guard<std::mutex> guard(lock_);
     return displays_;
+}
+
+std::vector<std::pair<std::wstring, std::wstring>> FakeDestinationWorkflow::destinationsApplied() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return applied_;
 }
 
 } // namespace testenv

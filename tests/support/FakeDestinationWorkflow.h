@@ -11,6 +11,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testenv {
@@ -41,6 +42,8 @@ public:
     bool jobDelivery = false;
     // Paths the resolutions answer with, in order (null: none); copies are returned.
     std::vector<const MPrint::PrintPath*> resolutions;
+    // Answers every resolution when set (callers on several threads).
+    const MPrint::PrintPath* everyResolution = nullptr;
     // Run inside the call of that name before it answers.
     std::function<void()> duringPdl;
     std::function<void()> duringConfigure;
@@ -50,6 +53,8 @@ public:
     std::vector<std::wstring> portsApplied() const;
     std::vector<std::wstring> communities() const;
     std::vector<std::wstring> resolvedDisplays() const;
+    // (queue of the context, port) of each applyDestinationToPrinter.
+    std::vector<std::pair<std::wstring, std::wstring>> destinationsApplied() const;
 
 private:
     void record(const std::string& call);
@@ -59,6 +64,7 @@ private:
     std::vector<std::wstring> ports_;
     std::vector<std::wstring> communities_;
     std::vector<std::wstring> displays_;
+    std::vector<std::pair<std::wstring, std::wstring>> applied_;
     size_t nextResolution_ = 0;
 };
 

@@ -444,7 +444,12 @@ private:
         const DWORD destinationText = reply.addText(destination);
         const DWORD printerText = reply.addText(printer);
         BYTE* bytes = reply.bytes().data();
-        const std::array<ULONGLONG, 10> fields = {2, job, duplex, flag, copies, 1, destinationText, printerText, 0,
+        // A job's "ReplyFault" (set by a test) makes the reply point its first
+        // string past its end, as a faulty monitor would.
+        DWORD fault = 0;
+        key.getDword(L"ReplyFault", fault);
+        const ULONGLONG firstText = fault ? reply.bytes().size() + 64 : destinationText;
+        const std::array<ULONGLONG, 10> fields = {2, job, duplex, flag, copies, 1, firstText, printerText, 0,
                                                   reply.bytes().size() - kWaypostReplyHeader};
         for (size_t i = 0; i < fields.size(); ++i)
             qzmon::writeU64(bytes, static_cast<DWORD>(i * 8), fields[i]);
