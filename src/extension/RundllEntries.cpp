@@ -6,6 +6,7 @@
 #include "extension/LumoraPrintingExtension.h"
 #include "extension/Rundll32Launch.h"
 #include "extension/RunApplicationPolicy.h"
+#include "extension/StaticModeSteps.h"
 #include "core/WaitCursor.h"
 #include "shared/SpoolerQueries.h"
 
@@ -172,7 +173,6 @@ void makePermanent(HWND owner, const wchar_t* commandLine)
 namespace {
 
 constexpr wchar_t kStaticMode[] = L"StaticMode";
-constexpr wchar_t kUpdateNow[] = L"LumoUpdateNow";
 
 // The published head of the driver's device property header: its size,
 // flags, then the queue's handle.
@@ -219,8 +219,7 @@ void updateStaticModePrinter(HWND owner, HINSTANCE instance, const wchar_t* comm
         if (getPrinterDword(printer.get(), kStaticMode, staticMode) && staticMode != 0) {
             LumoraPrintingExtension* extension = LXESingleton::acquire();
             if (extension)
-                SetPrinterDataW(printer.get(), const_cast<wchar_t*>(kUpdateNow), REG_DWORD,
-                                reinterpret_cast<BYTE*>(&staticMode), sizeof(staticMode));
+                StaticModeSteps::current().updateNowMarker(StaticModeSteps::kSet, printer.get(), staticMode, nullptr);
             setProcessProperty(krv::kUIOpen, GetCurrentProcessId());
             if (extension) {
                 updated = extension->verifyStaticModePrinter(printer.get(), owner, true, true);
@@ -254,9 +253,10 @@ LRESULT launchUpdateStaticModePrinter(const PROPSHEETUI_INFO* sheet, LPARAM lPar
     ExtensionHold hold;
     DWORD newInstall = 0;
     DWORD updateNow = 0;
+    StaticModeSteps& steps = StaticModeSteps::current();
     if (!hold.get() || (getPrinterDword(printer, L"LumoNewInstall", newInstall) && newInstall != 0) ||
-        !getPrinterDword(printer, kUpdateNow, updateNow) || updateNow == 0 ||
-        getProcessProperty(krv::kUpdateNowProtectedMode) != 0)
+        !steps.updateNowMarker(StaticModeSteps::kGet, printer, updateNow, nullptr) || updateNow == 0 ||
+        steps.isUpdateNowProtectedMode())
         return 0;
     GlobalBlock<BYTE> info;
     if (!getPrinterAlloc(printer, 1, info.receive()))

@@ -1,6 +1,8 @@
 #include "extension/StaticModeSteps.h"
 
 #include "extension/LumoraPrintingExtension.h"
+#include "extension/RundllEntries.h"
+#include "extension/StaticPrinterUpdate.h"
 
 #include <atomic>
 
@@ -25,21 +27,21 @@ bool StaticModeSteps::isUpdateNowProtectedMode()
     return LumoraPrintingExtension::isUpdateNowProtectedMode();
 }
 
-bool StaticModeSteps::verifyStaticModePrinter(LumoraPrintingExtension&, HANDLE, HWND, bool, bool)
+bool StaticModeSteps::verifyStaticModePrinter(LumoraPrintingExtension& extension, HANDLE printer, HWND parent,
+                                              bool staticUpdate, bool showDialog)
 {
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return true; // only an unreadable printer record is a failure
+    return LumoraUI::verifyStaticModePrinter(extension, printer, parent, staticUpdate, showDialog);
 }
 
-bool StaticModeSteps::setPrinterPortByAddress(LumoraPrintingExtension&, const std::wstring&, const std::wstring&, bool)
+bool StaticModeSteps::setPrinterPortByAddress(LumoraPrintingExtension& extension, const std::wstring& printerName,
+                                              const std::wstring& address, bool changePortOnly)
 {
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return false;
+    return LumoraUI::setPrinterPortByAddress(extension, printerName, address, changePortOnly);
 }
 
-void StaticModeSteps::launchUpdateStaticModePrinter(const PROPSHEETUI_INFO*, LPARAM)
+void StaticModeSteps::launchUpdateStaticModePrinter(const PROPSHEETUI_INFO* sheet, LPARAM lParam)
 {
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    rundll::launchUpdateStaticModePrinter(sheet, lParam);
 }
 
 bool StaticModeSteps::setupAutoCreatedClientPort(HANDLE, std::wstring&)

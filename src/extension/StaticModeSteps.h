@@ -2,9 +2,9 @@
 // sheets take on a queue in static mode: the "LumoUpdateNow" marker, the
 // verification of the queue's device, the port change by address, the
 // rundll32 launch of the static-mode update and the set-up of an
-// auto-created client port. The process has one set; the default keeps the
-// marker through the extension and answers the other steps as not done
-// (ERROR_CALL_NOT_IMPLEMENTED) until the extension supplies them.
+// auto-created client port. The process has one set; the default runs the
+// extension's own steps and answers the client-port set-up as not done
+// (ERROR_CALL_NOT_IMPLEMENTED).
 #pragma once
 
 #include "core/Win32.h"

@@ -4,10 +4,10 @@
 #include "destination/DestinationContext.h"
 #include "destination/PrintPathAttr.h"
 #include "extension/DestinationWorkflow.h"
-#include "extension/KRVProperties.h"
 #include "extension/LumoraPrintingExtension.h"
 #include "extension/ManagedPrintPolicy.h"
 #include "extension/PrintTimeDialogs.h"
+#include "extension/StaticModeSteps.h"
 #include "shared/PrinterPort.h"
 #include "shared/SpoolerQueries.h"
 
@@ -18,7 +18,6 @@ namespace LumoraUI {
 namespace {
 
 constexpr wchar_t kNewInstall[] = L"LumoNewInstall";
-constexpr wchar_t kUpdateNow[] = L"LumoUpdateNow";
 
 } // namespace
 
@@ -95,8 +94,10 @@ bool verifyStaticModePrinter(LumoraPrintingExtension& extension, HANDLE printer,
             }
         }
     }
-    if (!LumoraPrintingExtension::isMakePermanentInstance() && getProcessProperty(krv::kUpdateNowProtectedMode) == 0)
-        DeletePrinterDataW(printer, const_cast<wchar_t*>(kUpdateNow));
+    if (!LumoraPrintingExtension::isMakePermanentInstance()) {
+        DWORD unused = 0;
+        StaticModeSteps::current().updateNowMarker(StaticModeSteps::kDelete, printer, unused, nullptr);
+    }
     DeletePrinterDataW(printer, const_cast<wchar_t*>(kNewInstall));
     return result;
 }

@@ -27,6 +27,7 @@ using JobFn = BOOL(WINAPI*)(DWORD);
 using AttributesFn = BOOL(WINAPI*)(HANDLE, PDEVMODEW, DWORD, PVOID);
 using PortFn = BOOL(WINAPI*)(LPCWSTR, LPCWSTR);
 using RundllFn = void(WINAPI*)(HWND, HINSTANCE, LPWSTR, int);
+using PrinterEventFn = int(WINAPI*)(LPCWSTR, int, DWORD, LPARAM);
 
 class ExportInputTest : public ::testing::Test {
 protected:
@@ -89,6 +90,9 @@ TEST_F(ExportInputTest, BadInputFailsClearlyAndLosesNothing)
     const auto resume = entry<RundllFn>("ResumePrintJobW");
     const auto makePermanent = entry<RundllFn>("MakePermanentW");
     const auto updateStatic = entry<RundllFn>("UpdateStaticModePrinterW");
+    const auto initPre = entry<PrinterEventFn>("PrinterEventInitPre");
+    const auto initPost = entry<PrinterEventFn>("PrinterEventInitPost");
+    const auto printerDeleted = entry<PrinterEventFn>("PrinterEventDelete");
     ASSERT_FALSE(HasFailure());
 
     HANDLE printer = printer_.get();
@@ -204,6 +208,9 @@ TEST_F(ExportInputTest, BadInputFailsClearlyAndLosesNothing)
         {"static update, one quote", run(updateStatic, L"\"" + queue_.name()), TRUE, kAnyError},
         {"static update, no quotes", run(updateStatic, queue_.name() + L" /q"), TRUE, kAnyError},
         {"static update, queue unknown", run(updateStatic, L"\"" + half + L"\"" + rest + L"\" /q"), TRUE, kAnyError},
+        {"printer set-up, null name", [&] { return initPre(nullptr, 1, 0, 0); }, 0, kAnyError},
+        {"printer set up, an event it does not know", [&] { return initPost(nullptr, 99, 0, 0); }, 0, kAnyError},
+        {"printer deleted, null name", [&] { return printerDeleted(nullptr, 0, 0, 0); }, 0, kAnyError},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
