@@ -91,6 +91,7 @@ bool verifyStaticModePrinter(LumoraPrintingExtension& extension, HANDLE printer,
                 if (staticUpdate)
                     path->setNumericAttribute(PrintPathAttr::StaticModeUpdate, 1, false);
                 PrintTimeDialogs::current().verifyPrintPath(extension, path.get(), parent, showDialog);
+                LumoraPrintingExtension::refreshJobControlTicket(printerName, path.get());
             }
         }
     }
