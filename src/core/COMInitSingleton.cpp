@@ -73,12 +73,45 @@ COMWrapper* COMInitSingleton::wrapperForCurrentThread()
             }
         }
         if (room) {
+            // A row without a wrapper stays: the thread keeps using the
+            // shared one, so that its initialisations are undone where made.
             found = new (std::nothrow) COMWrapper;
+            if (found)
+                found->tableRow_ = true;
             rows_[rowCount_++] = Row{threadId, found};
         }
     }
     LeaveCriticalSection(lock_);
     return found ? found : this;
+}
+
+void COMInitSingleton::dropRow(COMWrapper* wrapper)
+{
+    if (!lock_)
+        return;
+    const DWORD threadId = GetCurrentThreadId();
+    bool dropped = false;
+    EnterCriticalSection(lock_);
+    for (DWORD i = rowCount_; i-- > 0;) {
+        if (rows_[i].threadId == threadId && rows_[i].wrapper == wrapper) {
+            rows_[i] = rows_[--rowCount_];
+            dropped = true;
+            break;
+        }
+    }
+    LeaveCriticalSection(lock_);
+    if (dropped)
+        delete wrapper;
+}
+
+DWORD COMInitSingleton::rowCount() const
+{
+    if (!lock_)
+        return 0;
+    EnterCriticalSection(lock_);
+    const DWORD count = rowCount_;
+    LeaveCriticalSection(lock_);
+    return count;
 }
 
 COMWrapper* getThreadCOMWrapper(const char* /*sourceFile*/, unsigned /*line*/)

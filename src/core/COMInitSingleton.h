@@ -1,6 +1,8 @@
 // The process-wide table of per-thread COM wrappers: one row per thread id,
-// created on first use and kept while the module is loaded. Its own wrapper
-// serves threads whose wrapper could not be allocated.
+// created on first use and dropped, with its wrapper, when an uninitialize
+// empties that wrapper's record, so that threads come and go without the
+// table growing. Its own wrapper serves threads whose wrapper could not be
+// allocated.
 #pragma once
 
 #include "core/COMWrapper.h"
@@ -12,11 +14,16 @@ public:
 
     static COMInitSingleton* instance();
     COMWrapper* wrapperForCurrentThread();
+    DWORD rowCount() const;
 
 protected:
     virtual void initializeLock();
 
 private:
+    friend class COMWrapper;
+    // Removes the calling thread's row when it holds wrapper, and deletes it.
+    void dropRow(COMWrapper* wrapper);
+
     struct Row {
         DWORD threadId;
         COMWrapper* wrapper;

@@ -52,10 +52,15 @@ bool XMLTicket::close()
     document_.Reset();
     // Only this ticket's own initialisations, and only on their thread: a
     // second close (the destructor after an explicit one) undoes nothing.
+    // The wrapper is asked for on each round: the round that empties its
+    // record ends it.
     if (comInits_ > 0 && comThread_ == GetCurrentThreadId()) {
-        if (COMWrapper* com = getThreadCOMWrapper(__FILE__, __LINE__))
-            while (comInits_ > 0 && com->uninitialize())
-                --comInits_;
+        while (comInits_ > 0) {
+            COMWrapper* com = getThreadCOMWrapper(__FILE__, __LINE__);
+            if (!com || !com->uninitialize())
+                break;
+            --comInits_;
+        }
     }
     comInits_ = 0;
     return true;

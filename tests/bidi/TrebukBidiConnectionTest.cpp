@@ -341,17 +341,18 @@ TEST_F(TrebukFixture, ComIsInitialisedOncePerObjectAndEndedWithIt)
 {
     testtrebuk::ScopedDevice device;
     std::thread worker([&] {
-        COMWrapper* com = getThreadCOMWrapper(__FILE__, __LINE__);
-        ASSERT_NE(nullptr, com);
-        const DWORD before = com->depth();
+        // Asked for each time: the wrapper whose record empties is gone.
+        const auto depthNow = [] { return getThreadCOMWrapper(__FILE__, __LINE__)->depth(); };
+        ASSERT_NE(nullptr, getThreadCOMWrapper(__FILE__, __LINE__));
+        const DWORD before = depthNow();
         {
             TrebukBidiConnection connection(nullptr);
             ASSERT_TRUE(connection.Connect(L"Office", device.address().c_str(), MPrint::BidiAddressIp, 9100));
             EXPECT_TRUE(connection.Connect(L"Office", device.address().c_str(), MPrint::BidiAddressIp, 9100));
             EXPECT_FALSE(connection.Open()); // no queue to resolve
-            EXPECT_EQ(before + 1, com->depth());
+            EXPECT_EQ(before + 1, depthNow());
         }
-        EXPECT_EQ(before, com->depth());
+        EXPECT_EQ(before, depthNow());
         // The apartment is gone: the thread may join the multithreaded one.
         const HRESULT mta = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         EXPECT_EQ(S_OK, mta);

@@ -211,18 +211,19 @@ TEST(XMLTicket, ComInitialisationIsBalanced)
 {
     std::thread worker([] {
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
-        COMWrapper* com = getThreadCOMWrapper(__FILE__, __LINE__);
-        ASSERT_NE(nullptr, com);
-        const DWORD depth = com->depth();
+        // Asked for each time: the wrapper whose record empties is gone.
+        const auto depthNow = [] { return getThreadCOMWrapper(__FILE__, __LINE__)->depth(); };
+        ASSERT_NE(nullptr, getThreadCOMWrapper(__FILE__, __LINE__));
+        const DWORD depth = depthNow();
         {
             PlainTicket ticket;
             EXPECT_TRUE(ticket.initialize());
             EXPECT_TRUE(ticket.loadXML(kDevice, false));
-            EXPECT_EQ(depth + 1, com->depth());
+            EXPECT_EQ(depth + 1, depthNow());
             EXPECT_TRUE(ticket.close());
-            EXPECT_EQ(depth, com->depth());
+            EXPECT_EQ(depth, depthNow());
         } // the destructor's close undoes nothing more
-        EXPECT_EQ(depth, com->depth());
+        EXPECT_EQ(depth, depthNow());
         CoUninitialize();
     });
     worker.join();
