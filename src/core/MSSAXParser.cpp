@@ -193,19 +193,30 @@ bool MSSAXParser::createReader()
 
 bool MSSAXParser::parse(const std::string& xml)
 {
-    try {
-        depth_ = 0;
-        text_.clear();
-        if (xml.size() > UINT_MAX)
+    depth_ = 0;
+    text_.clear();
+    if (xml.size() > UINT_MAX)
+        return false;
+    // A reader of our own, once made, serves every later parse.
+    if (reader_)
+        return parseWith(reader_.Get(), xml);
+    // The lease outlives every use of its reader below, the failure path's too.
+    SaxReaderScope::Lease lease;
+    ISAXXMLReader* reader = lease.reader();
+    if (!reader) {
+        if (!createReader())
             return false;
-        // The thread's shared reader when a scope lends it, else our own.
-        SaxReaderScope::Lease lease;
-        ISAXXMLReader* reader = lease.reader();
-        if (!reader) {
-            if (!createReader())
-                return false;
-            reader = reader_.Get();
-        }
+        reader = reader_.Get();
+    }
+    if (!parseWith(reader, xml))
+        return false;
+    lease.succeeded();
+    return true;
+}
+
+bool MSSAXParser::parseWith(ISAXXMLReader* reader, const std::string& xml)
+{
+    try {
         // A stream of bytes lets the reader decode by the document's own
         // declaration (a string would be taken as already decoded).
         IStream* stream = SHCreateMemStream(reinterpret_cast<const BYTE*>(xml.data()), static_cast<UINT>(xml.size()));

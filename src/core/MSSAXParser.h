@@ -13,9 +13,10 @@
 //
 // DTDs are prohibited and external entities are not resolved. A parser
 // belongs to one thread. Inside a SaxReaderScope it parses with the scope's
-// reader; otherwise it initialises COM on that thread when it first creates
-// a reader of its own and undoes that when it is destroyed there. Failures
-// are answered with false, never with an exception.
+// reader, on a thread where the module holds COM with the thread's kept
+// reader (see SaxReaderScope); otherwise it initialises COM on that thread
+// when it first creates a reader of its own and undoes that when it is
+// destroyed there. Failures are answered with false, never with an exception.
 #pragma once
 
 #include "core/ComGuids.h"
@@ -123,6 +124,7 @@ protected:
     virtual bool createReader();
 
 private:
+    bool parseWith(ISAXXMLReader* reader, const std::string& xml);
     void dispatch(const LevelData& level, const std::wstring& text);
 
     Microsoft::WRL::ComPtr<ISAXXMLReader> reader_; // our own, made on first need

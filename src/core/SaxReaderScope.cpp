@@ -26,15 +26,20 @@ SaxReaderScope::~SaxReaderScope()
 SaxReaderScope::Lease::Lease()
 {
     SaxReaderScope* scope = t_innermost;
-    if (!scope || scope->lent_)
+    if (!scope || scope->lent_) {
+        lendThreadReader();
         return;
+    }
     if (!scope->tried_) {
         scope->tried_ = true;
-        if (initializeCom(scope->comInitialised_))
-            scope->reader_ = createReader();
+        scope->comReady_ = initializeCom(scope->comInitialised_);
     }
-    if (!scope->reader_)
+    if (!scope->reader_ && scope->comReady_)
+        scope->reader_ = createReader();
+    if (!scope->reader_) {
+        lendThreadReader();
         return;
+    }
     scope->lent_ = true;
     scope_ = scope;
     reader_ = scope->reader_.Get();
@@ -42,8 +47,32 @@ SaxReaderScope::Lease::Lease()
 
 SaxReaderScope::Lease::~Lease()
 {
-    if (scope_)
+    if (scope_) {
         scope_->lent_ = false;
+        // A reader whose parse failed is not trusted with the next one.
+        if (!succeeded_)
+            scope_->reader_.Reset();
+        return;
+    }
+    if (!threadReader_ || !succeeded_)
+        return;
+    // Asked for again: a callback may have ended the record it came from.
+    COMWrapper* com = getThreadCOMWrapper(__FILE__, __LINE__);
+    if (com)
+        com->keep(std::move(threadReader_));
+}
+
+bool SaxReaderScope::Lease::lendThreadReader()
+{
+    COMWrapper* com = getThreadCOMWrapper(__FILE__, __LINE__);
+    if (!com || !com->holdsApartment())
+        return false;
+    if (Microsoft::WRL::ComPtr<IUnknown> kept = com->takeKept())
+        kept.As(&threadReader_);
+    if (!threadReader_)
+        threadReader_ = createReader();
+    reader_ = threadReader_.Get();
+    return reader_ != nullptr;
 }
 
 bool SaxReaderScope::initializeCom(bool& initialised)

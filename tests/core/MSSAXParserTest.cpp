@@ -1,6 +1,7 @@
 // The SAX parser base through a recording subclass: element lookup, value
 // conversion by type, reuse of one parser, decoding by the document's
 // declaration, hostile documents and files.
+#include "core/COMWrapper.h"
 #include "core/MSSAXParser.h"
 #include "core/SaxReaderScope.h"
 #include "support/TestEnv.h"
@@ -285,6 +286,61 @@ TEST(MSSAXParserComTest, ScopeSetsUpComOnceForEveryParseInside)
             EXPECT_TRUE(afterFailure.parse("<text>c</text>"));
         }
         EXPECT_FALSE(apartmentIsOurs()); // undone with the scope
+    }).join();
+}
+
+// Without a scope, a thread whose COM the module holds keeps one reader for
+// every parse; a parse from inside a parse, or one that fails, does not
+// hand its reader on; the reader goes with the initialisation it relies on.
+TEST(MSSAXParserComTest, ThreadWhereTheModuleHoldsComKeepsOneReader)
+{
+    std::thread([] {
+        const auto kept = [] { return getThreadCOMWrapper(__FILE__, __LINE__)->kept(); };
+        {
+            Recorder parser;
+            ASSERT_TRUE(parser.parse("<text>no module COM</text>"));
+        }
+        EXPECT_EQ(kept(), nullptr) << "nothing kept without the module's own initialisation";
+
+        ASSERT_EQ(getThreadCOMWrapper(__FILE__, __LINE__)->initialize(), S_OK);
+        ASSERT_EQ(getThreadCOMWrapper(__FILE__, __LINE__)->initialize(), S_FALSE);
+        const DWORD depth = getThreadCOMWrapper(__FILE__, __LINE__)->depth();
+        {
+            Recorder parser;
+            ASSERT_TRUE(parser.parse("<text>a</text>"));
+        }
+        IUnknown* first = kept();
+        ASSERT_NE(first, nullptr);
+        {
+            Recorder parser;
+            ASSERT_TRUE(parser.parse("<text>b</text>"));
+            EXPECT_EQ(parser.calls, std::vector<std::wstring>{L"string:2:text=b"});
+        }
+        EXPECT_EQ(kept(), first) << "the same reader again";
+        EXPECT_EQ(getThreadCOMWrapper(__FILE__, __LINE__)->depth(), depth) << "no initialisation per parse";
+
+        NestingRecorder outer;
+        EXPECT_TRUE(outer.parse("<root><text>outer</text></root>"));
+        EXPECT_TRUE(outer.nestedParsed);
+        EXPECT_EQ(outer.calls, (std::vector<std::wstring>{L"string:2:text=outer", L"container:1:root="}));
+        EXPECT_NE(kept(), nullptr);
+
+        {
+            Recorder broken;
+            EXPECT_FALSE(broken.parse("<root><text>unclosed</root>"));
+        }
+        EXPECT_EQ(kept(), nullptr) << "a reader whose parse failed is not kept";
+        {
+            Recorder parser;
+            EXPECT_TRUE(parser.parse("<text>c</text>"));
+            EXPECT_EQ(parser.calls.size(), 1u);
+        }
+        EXPECT_NE(kept(), nullptr);
+
+        // Kept under the inner initialisation: it goes when that one does.
+        getThreadCOMWrapper(__FILE__, __LINE__)->uninitialize();
+        EXPECT_EQ(kept(), nullptr);
+        getThreadCOMWrapper(__FILE__, __LINE__)->uninitialize();
     }).join();
 }
 
