@@ -5,9 +5,11 @@
 
 namespace {
 
-// Most values read as text (paths, names, print-path documents of a few
-// hundred characters) fit at once.
+// Most values read as text (paths, names) fit at once.
 constexpr DWORD kLikelyStringBytes = 1024;
+// A key whose values are larger (stored documents) offers what its last
+// large value needed, up to this much.
+constexpr DWORD kRememberedStringBytes = 64 * 1024;
 
 REGSAM accessForMode(DWORD mode)
 {
@@ -94,12 +96,14 @@ bool RegistryKey::queryString(const wchar_t* name, std::wstring& value)
     if (!handle_)
         return false;
     auto isText = [](DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ; };
-    // One call into a buffer of a likely size; a larger value answers
+    // One call into a buffer of a likely size (the largest this key needed,
+    // within bounds, so a run of stored documents reads each in one call); a
+    // larger value answers
     // ERROR_MORE_DATA with its size and is read again (a few times, should
     // it keep growing meanwhile). Every buffer has a spare character past the
     // size offered: the registry may write its terminator there even when it
     // does not fit (Wine writes "41 00 00" for a one-byte value).
-    DWORD offered = kLikelyStringBytes;
+    DWORD offered = likelyTextBytes_;
     for (int attempt = 0; attempt < 4; ++attempt) {
         const size_t characters = offered / sizeof(wchar_t) + 1;
         std::unique_ptr<wchar_t[]> buffer(new (std::nothrow) wchar_t[characters]());
@@ -112,6 +116,8 @@ bool RegistryKey::queryString(const wchar_t* name, std::wstring& value)
         lastError_ = RegQueryValueExW(handle_, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.get()), &size);
         if (lastError_ == ERROR_MORE_DATA && isText(type) && size > offered && size < MAXDWORD - sizeof(wchar_t)) {
             offered = (size + 1) & ~DWORD{1}; // whole characters
+            if (offered <= kRememberedStringBytes)
+                likelyTextBytes_ = offered > likelyTextBytes_ ? offered : likelyTextBytes_;
             continue;
         }
         if (lastError_ != ERROR_SUCCESS || size == 0 || !isText(type))

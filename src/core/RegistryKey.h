@@ -64,4 +64,5 @@ private:
     DWORD mode_ = kRead;
     LONG lastError_ = ERROR_SUCCESS;
     bool created_ = false;
+    DWORD likelyTextBytes_ = 1024; // the first buffer queryString offers
 };

@@ -211,12 +211,17 @@ TEST_F(RegistryKeyTest, TypedReadsAcceptTheirTypes)
 
 // Text values of every size around the reader's first buffer, stored with
 // and without their terminator: each reads whole, bounded by its own bytes
-// (the registry may write a terminator past the size it was offered).
+// (the registry may write a terminator past the size it was offered). The
+// sizes go up, then down again through the larger buffer the key now offers.
 TEST_F(RegistryKeyTest, TextOfAnySizeReadsWhole)
 {
     RegistryKey key(HKEY_CURRENT_USER, kTestKey, RegistryKey::kRead);
     ASSERT_TRUE(key.isOpen());
-    for (DWORD size : {1u, 2u, 3u, 4u, 1021u, 1022u, 1023u, 1024u, 1025u, 1026u, 1027u, 4099u, 200001u}) {
+    std::vector<DWORD> sizes = {1u, 2u, 3u, 4u, 1021u, 1022u, 1023u, 1024u, 1025u, 1026u, 1027u,
+                                4099u, 4100u, 4101u, 4102u, 65537u, 200001u};
+    const std::vector<DWORD> down(sizes.rbegin() + 1, sizes.rend());
+    sizes.insert(sizes.end(), down.begin(), down.end());
+    for (DWORD size : sizes) {
         for (bool terminated : {false, true}) {
             SCOPED_TRACE(testing::Message() << size << " bytes, terminated " << terminated);
             std::vector<BYTE> data(size);
