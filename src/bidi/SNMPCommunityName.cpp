@@ -1,5 +1,7 @@
 #include "bidi/SNMPCommunityName.h"
 
+#include "core/RegistryKey.h"
+
 namespace {
 
 // The sources hold at most 32 characters: one more slot keeps a value
@@ -15,14 +17,12 @@ std::wstring boundedText(const wchar_t* buffer)
 
 SNMPRegistryCommunityName::SNMPRegistryCommunityName(HKEY root, const wchar_t* path) : root_(root), path_(path)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root_, path_, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return;
-    wchar_t buffer[kReadBytes / sizeof(wchar_t) + 2] = {};
-    DWORD size = kReadBytes;
-    if (RegQueryValueExW(key, kValueName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) == ERROR_SUCCESS)
-        value_ = boundedText(buffer);
-    RegCloseKey(key);
+    // Text values only; a longer one than the sources hold leaves the
+    // provider empty rather than cut.
+    RegistryKey key(root_, path_, RegistryKey::kRead);
+    std::wstring text;
+    if (key.isOpen() && key.queryString(kValueName, text) && text.size() <= kReadBytes / sizeof(wchar_t))
+        value_ = text;
 }
 
 bool SNMPRegistryCommunityName::store(const std::wstring& value)

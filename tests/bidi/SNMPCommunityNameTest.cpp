@@ -90,12 +90,17 @@ TEST_F(CommunityFixture, ChoiceOverPolicyQueueMachineAndDefault)
         {"32 characters, no terminator", text(over, false), text(L"queue"), {}, false, L"queue"},
         {"binary policy value read as text", Raw{REG_BINARY, std::string(64, 'A')}, text(L"queue"), {}, false,
          L"queue"},
+        {"binary policy value holding text", Raw{REG_BINARY, text(L"policy").bytes}, text(L"queue"), {}, false,
+         L"queue"},
+        {"expandable policy text", Raw{REG_EXPAND_SZ, text(L"%policy%").bytes}, text(L"queue"), {}, false,
+         L"%policy%"},
         {"empty policy", text(L""), text(L"queue"), {}, false, L"queue"},
         {"queue before machine", {}, text(L"queue"), text(L"machine"), false, L"queue"},
         {"queue too long", {}, text(over), text(L"machine"), false, L"machine"},
         {"queue without terminator", {}, text(over, false), text(L"machine"), false, L"machine"},
         {"queue not open to the user", {}, text(L"queue"), text(L"machine"), true, L"machine"},
         {"machine too long", {}, {}, text(over), false, L"tundra"},
+        {"machine number value", {}, {}, Raw{REG_DWORD, std::string("m\0x\0", 4)}, false, L"tundra"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
