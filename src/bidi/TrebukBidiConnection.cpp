@@ -63,9 +63,11 @@ TrebukBidiConnection::~TrebukBidiConnection()
 {
     connection_.Reset();
     requestList_.Reset();
-    if (comRecorded_) {
-        if (COMWrapper* com = getThreadCOMWrapper(__FILE__, __LINE__))
-            com->uninitialize();
+    // Undone where it was made, through the record that holds it (still
+    // valid: our entry keeps it); from another thread nothing can be undone.
+    if (comRecorded_ && comThread_ == GetCurrentThreadId()) {
+        if (com_)
+            com_->uninitialize();
         else if (SUCCEEDED(comResult_))
             CoUninitialize();
     }
@@ -76,8 +78,9 @@ TrebukBidiConnection::~TrebukBidiConnection()
 bool TrebukBidiConnection::initializeCom()
 {
     if (!comRecorded_) {
-        COMWrapper* com = getThreadCOMWrapper(__FILE__, __LINE__);
-        comResult_ = com ? com->initialize() : CoInitialize(nullptr);
+        com_ = getThreadCOMWrapper(__FILE__, __LINE__);
+        comResult_ = com_ ? com_->initialize() : CoInitialize(nullptr);
+        comThread_ = GetCurrentThreadId();
         comRecorded_ = true;
     }
     return SUCCEEDED(comResult_) || comResult_ == kChangedMode;

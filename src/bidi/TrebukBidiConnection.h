@@ -12,6 +12,8 @@
 
 #include <string>
 
+class COMWrapper;
+
 namespace MPrint {
 
 class TrebukBidiConnection : public BidiPrinterConnectionIntf {
@@ -52,6 +54,8 @@ private:
     Microsoft::WRL::ComPtr<trebuk::IPortConnection> connection_;
     HRESULT comResult_ = E_FAIL;
     bool comRecorded_ = false; // an initialisation this object must undo
+    COMWrapper* com_ = nullptr; // the record it went into; null when made directly
+    DWORD comThread_ = 0;       // the thread it was made on
 };
 
 } // namespace MPrint
