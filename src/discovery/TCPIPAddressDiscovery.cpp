@@ -197,7 +197,10 @@ bool TCPIPAddressDiscovery::RequestCancel()
 
 uint32_t TCPIPAddressDiscovery::ResolveName(HWND window, PrintPath* path, uint32_t timeoutMs)
 {
-    if (!path || !module_ || !startFunction())
+    // The module is read under its lock only: a concurrent load may be
+    // setting it.
+    const tcpbrowse::StartDiscoveryFn start = path ? startFunction() : nullptr;
+    if (!start)
         return kNotSupported;
     const std::string domain = narrow(path->getStringAttribute(PrintPathAttr::mDNSDomain));
     const std::string type = narrow(path->getStringAttribute(PrintPathAttr::mDNSType));
@@ -205,7 +208,6 @@ uint32_t TCPIPAddressDiscovery::ResolveName(HWND window, PrintPath* path, uint32
     std::call_once(socketsOnce_, [this] { sockets_ = std::make_unique<Socket::Initializer>(); });
 
     Run run{this, window, kModeResolve, nullptr, path, reverseLookupOff_ == 0};
-    tcpbrowse::StartDiscoveryFn start = startFunction();
     start(&TCPIPAddressDiscovery::onRecord, &run, timeoutMs, type.c_str(), domain.empty() ? nullptr : domain.c_str(),
           instance.c_str());
     return path->getNumericAttribute(PrintPathAttr::Resolved) == 1 ? 0 : kNoAnswer;
