@@ -134,6 +134,35 @@ bool fileReadable(const std::wstring& file)
     return handle.get() != INVALID_HANDLE_VALUE && handle.get() != nullptr;
 }
 
+// Lends a caller's path to the context for one call. The context owns its
+// path: the swap detaches rather than deletes, and the context's own path is
+// given back however the call ends, so neither path is deleted or lost.
+class LentPrintPath {
+public:
+    LentPrintPath(DestinationContext& context, PrintPath* path)
+        : context_(context), swapped_(context.getPrintPath() != path)
+    {
+        if (swapped_) {
+            own_ = context_.detachPrintPath();
+            context_.setPrintPath(path);
+        }
+    }
+    ~LentPrintPath()
+    {
+        if (swapped_) {
+            context_.detachPrintPath();
+            context_.setPrintPath(own_);
+        }
+    }
+    LentPrintPath(const LentPrintPath&) = delete;
+    LentPrintPath& operator=(const LentPrintPath&) = delete;
+
+private:
+    DestinationContext& context_;
+    const bool swapped_;
+    PrintPath* own_ = nullptr;
+};
+
 } // namespace
 
 DWORD makeDeviceStamp(const SYSTEMTIME& utc)
@@ -319,16 +348,11 @@ bool printerPortDiffersFromPrintPath(PrintPath* path, const std::wstring& printe
     if (port.empty() || !context)
         return false;
 
-    // The context owns its path: swap by detaching, so neither path is deleted.
-    const bool swap = context->getPrintPath() != path;
-    PrintPath* own = swap ? context->detachPrintPath() : nullptr;
-    if (swap)
-        context->setPrintPath(path);
     std::wstring needed;
-    const bool made = extension->makePortRecord(context, needed) == ERROR_SUCCESS;
-    if (swap) {
-        context->detachPrintPath();
-        context->setPrintPath(own);
+    bool made = false;
+    {
+        const LentPrintPath lent(*context, path);
+        made = extension->makePortRecord(context, needed) == ERROR_SUCCESS;
     }
     return made && !equalsIgnoringAsciiCase(port, needed);
 }
