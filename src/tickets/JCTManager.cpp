@@ -3,6 +3,7 @@
 #include "shared/PrinterData.h"
 #include "tickets/JCTBooleanFeature.h"
 #include "tickets/JCTImageAdjustments.h"
+#include "tickets/JCTTicket.h"
 #include "tickets/JCTOptionsFeature.h"
 #include "tickets/JCTXMLWrapper.h"
 
@@ -102,9 +103,13 @@ bool copyDeviceXMLFeatures(const wchar_t* printerName)
         const wchar_t* name;
         const std::wstring* text;
     };
+    // One load of the file serves all three readers.
+    MPrint::JCTTicket ticket;
+    if (!JCTXMLWrapper::open(ticket, file.c_str()))
+        return false;
     std::vector<Value> values;
     ChromalignXMLWrapper chromalign;
-    if (chromalign.read(file.c_str()))
+    if (chromalign.readLoaded(ticket))
         values.insert(values.end(), {{L"Chromalign", &chromalign.chromalign},
                                      {L"ImageIdentification", &chromalign.imageIdentification},
                                      {L"JPEGArtifactReduction", &chromalign.jpegArtifactReduction},
@@ -113,10 +118,10 @@ bool copyDeviceXMLFeatures(const wchar_t* printerName)
                                      {L"PNGPassthrough", &chromalign.pngPassthrough},
                                      {L"PNGTransparency", &chromalign.pngTransparency}});
     OutputBinOrientationXMLWrapper outputBin;
-    if (outputBin.read(file.c_str()))
+    if (outputBin.readLoaded(ticket))
         values.push_back({L"OutputBinOrientation", &outputBin.orientation});
     DuplexOrientationXMLWrapper duplex;
-    if (duplex.read(file.c_str()))
+    if (duplex.readLoaded(ticket))
         values.push_back({L"DuplexOrientation", &duplex.orientation});
     bool ok = !values.empty();
     bool wrote = false;

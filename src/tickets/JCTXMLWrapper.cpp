@@ -16,14 +16,6 @@ bool readDeviceWord(MPrint::JCTTicket& ticket, const wchar_t* rest, jct::WordTab
     return ok;
 }
 
-bool readOrientation(const wchar_t* fileName, const wchar_t* rest, std::wstring& orientation)
-{
-    MPrint::JCTTicket ticket;
-    orientation.clear();
-    return JCTXMLWrapper::open(ticket, fileName) &&
-           readDeviceWord(ticket, rest, jct::WordTable::Orientation, orientation);
-}
-
 } // namespace
 
 bool JCTXMLWrapper::open(MPrint::JCTTicket& ticket, const wchar_t* fileName)
@@ -31,11 +23,14 @@ bool JCTXMLWrapper::open(MPrint::JCTTicket& ticket, const wchar_t* fileName)
     return ticket.initialize() && ticket.loadFile(fileName);
 }
 
-bool ChromalignXMLWrapper::read(const wchar_t* fileName)
+bool JCTXMLWrapper::read(const wchar_t* fileName)
 {
     MPrint::JCTTicket ticket;
-    if (!open(ticket, fileName))
-        return false;
+    return open(ticket, fileName) && readLoaded(ticket);
+}
+
+bool ChromalignXMLWrapper::readLoaded(MPrint::JCTTicket& ticket)
+{
     bool any = false;
     const struct {
         const wchar_t* rest;
@@ -58,12 +53,12 @@ bool ChromalignXMLWrapper::read(const wchar_t* fileName)
     return any || listRead;
 }
 
-bool OutputBinOrientationXMLWrapper::read(const wchar_t* fileName)
+bool OutputBinOrientationXMLWrapper::readLoaded(MPrint::JCTTicket& ticket)
 {
-    return readOrientation(fileName, jctpath::kOutputBinOrientation, orientation);
+    return readDeviceWord(ticket, jctpath::kOutputBinOrientation, jct::WordTable::Orientation, orientation);
 }
 
-bool DuplexOrientationXMLWrapper::read(const wchar_t* fileName)
+bool DuplexOrientationXMLWrapper::readLoaded(MPrint::JCTTicket& ticket)
 {
-    return readOrientation(fileName, jctpath::kDuplexOrientation, orientation);
+    return readDeviceWord(ticket, jctpath::kDuplexOrientation, jct::WordTable::Orientation, orientation);
 }

@@ -1,7 +1,9 @@
 // Readers of a device's own XML description file ("/device/other/Feature"
 // elements, the same XPaths as a job-control ticket's features). Each field
 // holds the word its read found, empty when that read failed; read is true
-// when the file loads and at least one value was read.
+// when the file loads and at least one value was read. readLoaded does the
+// same from a ticket that already holds the file, so that several readers
+// share one load.
 #pragma once
 
 #include <string>
@@ -13,7 +15,8 @@ class JCTTicket;
 class JCTXMLWrapper {
 public:
     virtual ~JCTXMLWrapper() = default;
-    virtual bool read(const wchar_t* fileName) = 0;
+    virtual bool read(const wchar_t* fileName);
+    virtual bool readLoaded(MPrint::JCTTicket& ticket) = 0;
 
     static constexpr wchar_t kDevicePath[] = L"/device/other/Feature";
 
@@ -23,7 +26,7 @@ public:
 
 class ChromalignXMLWrapper : public JCTXMLWrapper {
 public:
-    bool read(const wchar_t* fileName) override;
+    bool readLoaded(MPrint::JCTTicket& ticket) override;
 
     std::wstring chromalign;
     std::wstring imageIdentification;
@@ -36,12 +39,12 @@ public:
 
 class OutputBinOrientationXMLWrapper : public JCTXMLWrapper {
 public:
-    bool read(const wchar_t* fileName) override;
+    bool readLoaded(MPrint::JCTTicket& ticket) override;
     std::wstring orientation;
 };
 
 class DuplexOrientationXMLWrapper : public JCTXMLWrapper {
 public:
-    bool read(const wchar_t* fileName) override;
+    bool readLoaded(MPrint::JCTTicket& ticket) override;
     std::wstring orientation;
 };
