@@ -4,6 +4,7 @@
 #include "core/ScopedHandle.h"
 #include "core/SettingsKeys.h"
 #include "destination/PrinterSettings.h"
+#include "extension/JobAccountingSettings.h"
 #include "extension/JobInfoRecord.h"
 #include "extension/KRVProperties.h"
 #include "extension/LXESingleton.h"
@@ -44,10 +45,8 @@ bool isPrinterMarker(HANDLE printer, const wchar_t* name)
 
 bool policyString(HANDLE printer, const wchar_t* name)
 {
-    MPrint::ManagedPrintPolicy* policy = MPrint::ManagedPrintPolicy::instance();
     std::wstring value;
-    bool fromPrinter = false;
-    return policy && policy->getPrinterOrPolicyString(printer, name, value, fromPrinter);
+    return JobAccountingSettings::printerOrPolicyString(printer, name, value);
 }
 
 // Deletes the job; true when the spooler took the command.

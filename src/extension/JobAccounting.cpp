@@ -2,8 +2,8 @@
 
 #include "core/LittleEndianBytes.h"
 #include "core/ScopedHandle.h"
+#include "extension/JobAccountingSettings.h"
 #include "extension/JobInfoRecord.h"
-#include "extension/ManagedPrintPolicy.h"
 
 #include <cstddef>
 #include <cstring>
@@ -29,9 +29,7 @@ struct BlockText {
 std::wstring policyText(HANDLE printer, const wchar_t* name, bool& found)
 {
     std::wstring value;
-    bool fromPrinter = false;
-    MPrint::ManagedPrintPolicy* policy = MPrint::ManagedPrintPolicy::instance();
-    found = policy && policy->getPrinterOrPolicyString(printer, name, value, fromPrinter);
+    found = JobAccountingSettings::printerOrPolicyString(printer, name, value);
     return value;
 }
 

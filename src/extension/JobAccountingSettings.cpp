@@ -114,7 +114,8 @@ DWORD JobAccountingSettings::printerDword(HANDLE printer, const wchar_t* name)
 bool JobAccountingSettings::printerOrPolicyString(HANDLE printer, const wchar_t* name, std::wstring& value)
 {
     bool fromPrinter = false;
-    return MPrint::ManagedPrintPolicy::instance()->getPrinterOrPolicyString(printer, name, value, fromPrinter);
+    MPrint::ManagedPrintPolicy* policy = MPrint::ManagedPrintPolicy::instance();
+    return policy && policy->getPrinterOrPolicyString(printer, name, value, fromPrinter);
 }
 
 void JobAccountingSettings::writeOrDelete(PrinterSettings& settings, const wchar_t* name, const std::wstring& text)

@@ -100,9 +100,7 @@ std::wstring jobDeliveryCurrentPort(const std::wstring& localQueue, MPrint::Prin
     if (!extension->isJobDeliveryDestination(nullptr, printer.get(), &path, nullptr))
         return {};
     std::wstring vendorPort;
-    bool fromPrinter = false;
-    MPrint::ManagedPrintPolicy* policy = MPrint::ManagedPrintPolicy::instance();
-    if (policy && policy->getPrinterOrPolicyString(printer.get(), L"VendorPortName", vendorPort, fromPrinter) &&
+    if (JobAccountingSettings::printerOrPolicyString(printer.get(), L"VendorPortName", vendorPort) &&
         !vendorPort.empty())
         return vendorPort;
     LumoraSettings* settings = extension->getSettings();
