@@ -2,6 +2,8 @@
 
 #include "core/COMWrapper.h"
 
+#include <utility>
+
 namespace MPrint {
 
 namespace {
