@@ -30,45 +30,6 @@ RegistryKey makeStoredHistory(int count)
     return key;
 }
 
-bool readDword(HKEY key, const std::wstring& name, DWORD& value)
-{
-    DWORD size = sizeof(value);
-    DWORD type = 0;
-    return RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) ==
-               ERROR_SUCCESS &&
-           type == REG_DWORD;
-}
-
-// What any reader of the stored history has to do: the counts, then per
-// entry its age, its document and one parse of the document's UTF-8 bytes.
-bool bareLoad(HKEY key, bench::BareSax& sax, std::vector<wchar_t>& buffer, std::string& utf8)
-{
-    DWORD limit = 0, length = 0, values = 0;
-    readDword(key, L"HistoryLimit", limit);
-    if (!readDword(key, L"HistoryLength", length))
-        return false;
-    if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
-                         nullptr, nullptr) != ERROR_SUCCESS)
-        return false;
-    for (DWORD n = 0; n < length; ++n) {
-        DWORD age = 0;
-        readDword(key, L"TargetAge" + std::to_wstring(n), age);
-        DWORD size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-        DWORD type = 0;
-        if (RegQueryValueExW(key, (L"Target" + std::to_wstring(n)).c_str(), nullptr, &type,
-                             reinterpret_cast<BYTE*>(buffer.data()), &size) != ERROR_SUCCESS)
-            return false;
-        const int chars = static_cast<int>(size / sizeof(wchar_t)) - 1;
-        utf8.resize(static_cast<size_t>(chars) * 3);
-        const int bytes = WideCharToMultiByte(CP_UTF8, 0, buffer.data(), chars, utf8.data(),
-                                              static_cast<int>(utf8.size()), nullptr, nullptr);
-        utf8.resize(static_cast<size_t>(bytes));
-        if (!sax.parse(utf8))
-            return false;
-    }
-    return true;
-}
-
 bool moduleLoad(RegistryKey& key, size_t expected)
 {
     TargetHistoryList list(key);
@@ -97,7 +58,7 @@ int wmain(int argc, wchar_t** argv)
                 bench::BareSax sax;
                 table.run(name + L" vs bare reads + SAX parse per entry",
                           [&] { return moduleLoad(key, static_cast<size_t>(count)); },
-                          [&] { return bareLoad(key.getHandle(), sax, buffer, utf8); });
+                          [&] { return bench::bareHistoryLoad(key.getHandle(), sax, buffer, utf8); });
             }
             // A thread that never initialised COM: the baseline sets up the
             // apartment and its reader once per load.
@@ -110,7 +71,7 @@ int wmain(int argc, wchar_t** argv)
                               bool ok = false;
                               {
                                   bench::BareSax sax;
-                                  ok = bareLoad(key.getHandle(), sax, buffer, utf8);
+                                  ok = bench::bareHistoryLoad(key.getHandle(), sax, buffer, utf8);
                               }
                               CoUninitialize();
                               return ok;

@@ -4,6 +4,19 @@
 
 namespace bench {
 
+namespace {
+
+bool readDword(HKEY key, const std::wstring& name, DWORD& value)
+{
+    DWORD size = sizeof(value);
+    DWORD type = 0;
+    return RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) ==
+               ERROR_SUCCESS &&
+           type == REG_DWORD;
+}
+
+} // namespace
+
 std::unique_ptr<MPrint::PrintPath> samplePrintPath(int index)
 {
     const std::wstring n = std::to_wstring(index);
@@ -62,6 +75,34 @@ std::string samplePrintPathXml(int index)
     std::string xml;
     MPrint::PrintPath::toXml(*samplePrintPath(index), xml, true);
     return xml;
+}
+
+bool bareHistoryLoad(HKEY key, BareSax& sax, std::vector<wchar_t>& buffer, std::string& utf8)
+{
+    DWORD limit = 0, length = 0, values = 0;
+    readDword(key, L"HistoryLimit", limit);
+    if (!readDword(key, L"HistoryLength", length))
+        return false;
+    if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                         nullptr, nullptr) != ERROR_SUCCESS)
+        return false;
+    for (DWORD n = 0; n < length; ++n) {
+        DWORD age = 0;
+        readDword(key, L"TargetAge" + std::to_wstring(n), age);
+        DWORD size = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+        DWORD type = 0;
+        if (RegQueryValueExW(key, (L"Target" + std::to_wstring(n)).c_str(), nullptr, &type,
+                             reinterpret_cast<BYTE*>(buffer.data()), &size) != ERROR_SUCCESS)
+            return false;
+        const int chars = static_cast<int>(size / sizeof(wchar_t)) - 1;
+        utf8.resize(static_cast<size_t>(chars) * 3);
+        const int bytes = WideCharToMultiByte(CP_UTF8, 0, buffer.data(), chars, utf8.data(),
+                                              static_cast<int>(utf8.size()), nullptr, nullptr);
+        utf8.resize(static_cast<size_t>(bytes));
+        if (!sax.parse(utf8))
+            return false;
+    }
+    return true;
 }
 
 } // namespace bench
