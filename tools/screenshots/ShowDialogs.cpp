@@ -12,14 +12,22 @@
 #include "core/ResourceLoader.h"
 #include "core/Win32.h"
 #include "destination/PrintPath.h"
+#include "destination/PrintPathAttr.h"
 #include "destination/TargetHistoryList.h"
+#include "discovery/DiscoveryServiceIntf.h"
+#include "discovery/ManagedListParser.h"
+#include "discovery/ManagedPortDiscovery.h"
+#include "discovery/PrintPathText.h"
 #include "extension/LumoraPrintingExtension.h"
 #include "extension/LumoraSettings.h"
+#include "support/ManagedListFixtures.h"
 #include "support/PrivateCurrentUser.h"
+#include "support/ScriptedSearchService.h"
 #include "ui/ConfirmationDialog.h"
 #include "ui/EnterTextDialog.h"
 #include "ui/LumoraDialog.h"
 #include "ui/MakePermanantDialog.h"
+#include "ui/ManagedListSearchResultsDialog.h"
 #include "ui/OwnerDrawAutoButton.h"
 #include "ui/OwnerDrawBitmap.h"
 #include "ui/OwnerDrawGroupBox.h"
@@ -27,12 +35,15 @@
 #include "ui/PrinterStatusDialog.h"
 #include "ui/ProsumerButton.h"
 #include "ui/SettingsDialog.h"
+#include "ui/TcpSearchResultsDialog.h"
+#include "ui/UNCSearchResultsDialog.h"
 #include "ui/resources/BitmapIds.h"
 #include "ui/resources/ConfirmationDialogIds.h"
 #include "ui/resources/ConnectUNCDialogIds.h"
 #include "ui/resources/EnterTextDialogIds.h"
 #include "ui/resources/ManagedListSearchResultsDialogIds.h"
 #include "ui/resources/PrinterStatusDialogIds.h"
+#include "ui/resources/SearchResultsDialogIds.h"
 #include "ui/resources/SettingsDialogIds.h"
 #include "ui/resources/StringIds.h"
 #include "ui/resources/TcpSearchResultsDialogIds.h"
@@ -43,6 +54,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -240,13 +252,6 @@ private:
     std::vector<Sample> samples_;
 };
 
-void addListItems(HWND list, const std::vector<std::wstring>& items, int selected)
-{
-    for (const std::wstring& item : items)
-        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
-    SendMessageW(list, LB_SETCURSEL, selected, 0);
-}
-
 std::wstring printerDetails()
 {
     return format(IDS_MODEL_FMT, L"QZ LaserPro 4200") + L"\n" + format(IDS_ADDRESS_FMT, L"10.0.4.21") + L"\n" +
@@ -279,45 +284,6 @@ LumoraDialog* makeChooser(LumoraPrintingExtension* extension, const std::wstring
     extension->setDestination(L"Office printer");
     return new MPrint::ConfirmationDialog(extension, LumoraPrintingExtension::kModeSelectDestination);
 }
-
-class SearchPreview : public PreviewDialog {
-public:
-    using PreviewDialog::PreviewDialog;
-
-protected:
-    void fill() override
-    {
-        HWND list = getDlgItem(IDC_SEARCH_LIST);
-        const std::vector<std::wstring> printers = {L"QZ LaserPro 4200 (10.0.4.21)", L"QZ ColorJet 880 (10.0.4.35)",
-                                                    L"QZ LaserPro 3100 (10.0.6.12)"};
-        wchar_t className[32] = {};
-        GetClassNameW(list, className, 32);
-        if (lstrcmpiW(className, WC_LISTVIEWW) == 0) {
-            RECT r;
-            GetClientRect(list, &r);
-            std::wstring header = text(IDS_PRINTER);
-            LVCOLUMNW column{};
-            column.mask = LVCF_TEXT | LVCF_WIDTH;
-            column.cx = r.right - r.left - GetSystemMetrics(SM_CXVSCROLL);
-            column.pszText = header.data();
-            ListView_InsertColumn(list, 0, &column);
-            for (size_t i = 0; i < printers.size(); ++i) {
-                LVITEMW item{};
-                item.mask = LVIF_TEXT;
-                item.iItem = static_cast<int>(i);
-                item.pszText = const_cast<wchar_t*>(printers[i].c_str());
-                ListView_InsertItem(list, &item);
-            }
-            ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-        } else if (list) {
-            addListItems(list, printers, 0);
-        }
-        if (HWND groups = getDlgItem(IDC_MANAGED_GROUPS))
-            addListItems(groups, {L"Floor 2", L"Floor 3", text(IDS_UNGROUPED_PRINTERS)}, 0);
-        if (HWND secure = getDlgItem(IDC_SEARCH_SECURE))
-            ShowWindow(secure, SW_SHOW);
-    }
-};
 
 // The printer status dialog with a worker that waits for the picture.
 class StatusShot : public PrinterStatusDialog {
@@ -358,6 +324,138 @@ struct Shot {
     std::function<LumoraDialog*()> make;
 };
 
+// ---- the search dialogs with results ------------------------------------------------
+
+// Each search dialog as itself, its printers found by a scripted service
+// (the managed list's read from memory), the first one selected once the
+// search has ended so that its details show.
+template <class Dialog>
+class FirstResultShown : public Dialog {
+public:
+    using Dialog::Dialog;
+    void onDiscoveryDone(bool cancelled) override
+    {
+        Dialog::onDiscoveryDone(cancelled);
+        HWND list = this->getDlgItem(IDC_SEARCH_LIST);
+        wchar_t className[32] = {};
+        GetClassNameW(list, className, 32);
+        if (lstrcmpiW(className, WC_LISTVIEWW) == 0) {
+            ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        } else if (list) {
+            SendMessageW(list, LB_SETCURSEL, 0, 0);
+            SendMessageW(this->getWindow(), WM_COMMAND, MAKEWPARAM(IDC_SEARCH_LIST, LBN_SELCHANGE),
+                         reinterpret_cast<LPARAM>(list));
+        }
+    }
+};
+
+// The shared-printer dialog searches nothing by itself: a typed path and
+// the details of the printer it names.
+class TypedSharePath : public UNCSearchResultsDialog {
+public:
+    TypedSharePath(LumoraPrintingExtension* extension, MPrint::DiscoveryServiceIntf* service)
+        : UNCSearchResultsDialog(extension, service)
+    {
+        printer_.setStringAttribute(PrintPathAttr::DisplayString, L"\\\\print01\\Design", false);
+        printer_.setStringAttribute(PrintPathAttr::PrinterInfo,
+                                    format(IDS_MODEL_FMT, L"QZ ColorJet 880") + L"\n" +
+                                        format(IDS_COMMENT_FMT, L"Design studio, A3"),
+                                    false);
+    }
+    INT_PTR onInitDialog(WPARAM wParam, LPARAM lParam) override
+    {
+        const INT_PTR result = UNCSearchResultsDialog::onInitDialog(wParam, lParam);
+        SetDlgItemTextW(getWindow(), IDC_UNC_PATH, L"\\\\print01\\Design");
+        showDetails(&printer_);
+        return result;
+    }
+
+private:
+    MPrint::PrintPath printer_;
+};
+
+// A list's printers named as the list names them, their details as the
+// module writes them.
+class NamedListHost : public testenv::InMemoryListHost {
+public:
+    using InMemoryListHost::InMemoryListHost;
+    MPrint::PrintPath* findPrintPath(const std::wstring& address, const std::wstring& name) override
+    {
+        MPrint::PrintPath* path = InMemoryListHost::findPrintPath(address, name);
+        if (path)
+            path->setStringAttribute(PrintPathAttr::DisplayString, name, true);
+        return path;
+    }
+    void setPrinterInfoText(MPrint::PrintPath& path, const std::wstring& model, const std::wstring& address) override
+    {
+        MPrint::setPrinterInfoText(path, *g_strings, model, address);
+    }
+    std::wstring loadString(UINT id) override { return text(id); }
+};
+
+const char kShotList[] = R"(<?xml version="1.0" encoding="UTF-8"?>
+<QZManagedPrinting><Printers>
+ <Printer><GroupName>Floor 2</GroupName><PrinterName>Floor 2 LaserPro</PrinterName><PrinterModel>QZ LaserPro 4200</PrinterModel>
+  <IPAddress>10.0.4.21</IPAddress><Location>2 / 214</Location><CostPerPage>0.03</CostPerPage></Printer>
+ <Printer><GroupName>Floor 2</GroupName><PrinterName>Floor 2 ColorJet</PrinterName><PrinterModel>QZ ColorJet 880</PrinterModel>
+  <IPAddress>10.0.4.35</IPAddress><Location>2 / 230</Location></Printer>
+ <Printer><GroupName>Floor 3</GroupName><PrinterName>Floor 3 LaserPro</PrinterName><PrinterModel>QZ LaserPro 3100</PrinterModel>
+  <IPAddress>10.0.6.12</IPAddress></Printer>
+ <Printer><GroupName>Annex</GroupName><PrinterName>Annex mono</PrinterName><PrinterModel>QZ LaserPro 3100</PrinterModel>
+  <IPAddress>10.0.8.3</IPAddress></Printer>
+</Printers></QZManagedPrinting>
+)";
+
+class SearchShots {
+public:
+    explicit SearchShots(LumoraPrintingExtension* extension)
+        : extension_(extension), networkHeading_(text(IDS_NETWORK_PRINTERS)), sharedHeading_(text(IDS_SHARED_PRINTERS)),
+          listHeading_(format(IDS_PRINTER_LIST_FMT, L"Headquarters"))
+    {
+        const std::wstring details = printerDetails();
+        for (auto* service : {&generic_, &tcp_}) {
+            service->results = {L"QZ LaserPro 4200 (10.0.4.21)", L"QZ ColorJet 880 (10.0.4.35)",
+                                L"QZ LaserPro 3100 (10.0.6.12)"};
+            service->decorate = [details](MPrint::PrintPath& path) {
+                path.setStringAttribute(PrintPathAttr::PrinterInfo, details, false);
+            };
+        }
+        parser_.setListName(L"Headquarters");
+    }
+
+    std::vector<Shot> shots()
+    {
+        auto heading = [](const std::wstring& text) { return reinterpret_cast<LPARAM>(text.c_str()); };
+        return {
+            {L"search-results", IDD_SEARCH_RESULTS, heading(networkHeading_),
+             [this]() -> LumoraDialog* { return new FirstResultShown<SearchResultsDialog>(extension_, &generic_); }},
+            {L"managed-list-search", IDD_MANAGED_LIST_SEARCH, heading(listHeading_),
+             [this]() -> LumoraDialog* {
+                 parser_.clear();
+                 return new FirstResultShown<ManagedListSearchResultsDialog>(extension_, &list_, &parser_, nullptr);
+             }},
+            {L"tcp-search", IDD_TCP_SEARCH, heading(networkHeading_),
+             [this]() -> LumoraDialog* { return new FirstResultShown<TcpSearchResultsDialog>(extension_, &tcp_); }},
+            {L"unc-search", IDD_UNC_SEARCH, heading(sharedHeading_),
+             [this]() -> LumoraDialog* { return new TypedSharePath(extension_, &unc_); }},
+        };
+    }
+
+private:
+    static constexpr uint32_t kFound = MPrint::DiscoveryServiceIntf::kCapSearch |
+                                       MPrint::DiscoveryServiceIntf::kCapWorkerThread;
+    static constexpr GUID kListClass = {0x5d1c7a10, 0x2f4b, 0x4e6a, {0x9c, 0x11, 0x3a, 0x52, 0x77, 0x01, 0x42, 0x25}};
+
+    LumoraPrintingExtension* extension_;
+    std::wstring networkHeading_, sharedHeading_, listHeading_;
+    fakes::ScriptedSearchService generic_{kFound};
+    fakes::ScriptedSearchService tcp_{kFound};
+    fakes::ScriptedSearchService unc_{MPrint::DiscoveryServiceIntf::kCapSearch};
+    NamedListHost host_{kShotList};
+    MPrint::ManagedListParser parser_{host_};
+    MPrint::ManagedPortDiscovery list_{kListClass, L"Headquarters", L"C:\\lists\\headquarters.xml"};
+};
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -392,29 +490,10 @@ int wmain(int argc, wchar_t** argv)
     auto preview = [extension](std::vector<Sample> samples) {
         return [extension, samples]() -> LumoraDialog* { return new PreviewDialog(extension, samples); };
     };
-    auto search = [extension](std::vector<Sample> samples) {
-        return [extension, samples]() -> LumoraDialog* { return new SearchPreview(extension, samples); };
-    };
-    const std::vector<Shot> shots = {
+    SearchShots searches(extension);
+    std::vector<Shot> shots = {
         {L"chooser", IDD_CHOOSER, IDS_CHOOSER_HEADING_PRINT,
          [extension, details]() -> LumoraDialog* { return makeChooser(extension, details); }},
-        {L"search-results", IDD_SEARCH_RESULTS, 0,
-         search({{IDC_SEARCH_HEADING, text(IDS_NETWORK_PRINTERS)},
-                 {IDC_SEARCH_DETAILS, details},
-                 {IDC_SEARCH_STATUS, text(IDS_SELECT_AND_OK)}})},
-        {L"managed-list-search", IDD_MANAGED_LIST_SEARCH, 0,
-         search({{IDC_SEARCH_HEADING, format(IDS_PRINTER_LIST_FMT, L"Headquarters")},
-                 {IDC_SEARCH_DETAILS, details},
-                 {IDC_SEARCH_STATUS, text(IDS_SELECT_AND_OK)}})},
-        {L"tcp-search", IDD_TCP_SEARCH, 0,
-         search({{IDC_SEARCH_HEADING, text(IDS_NETWORK_PRINTERS) + L" (3)"},
-                 {IDC_SEARCH_DETAILS, details},
-                 {IDC_SEARCH_STATUS, text(IDS_SELECT_AND_OK)}})},
-        {L"unc-search", IDD_UNC_SEARCH, 0,
-         preview({{IDC_SEARCH_HEADING, text(IDS_SHARED_PRINTERS)},
-                  {IDC_UNC_PATH, L"\\\\print01\\Design"},
-                  {IDC_SEARCH_DETAILS,
-                   format(IDS_MODEL_FMT, L"QZ ColorJet 880") + L"\n" + format(IDS_COMMENT_FMT, L"Design studio, A3")}})},
         {L"printer-status", IDD_PRINTER_STATUS, IDS_VERIFYING_PRINTER,
          [extension, &printer]() -> LumoraDialog* { return new StatusShot(extension, &printer); }},
         {L"verify", IDD_PRINTER_STATUS, IDS_VERIFYING_PRINTER,
@@ -430,6 +509,8 @@ int wmain(int argc, wchar_t** argv)
         {L"enter-text", IDD_ENTER_TEXT, MAKELPARAM(IDS_NAME, IDS_PROFILE_NAME_LABEL),
          [extension]() -> LumoraDialog* { return new EnterTextDialog(extension, IDS_NEW_PROFILE, L"Branch office"); }},
     };
+    const std::vector<Shot> searchShots = searches.shots();
+    shots.insert(shots.begin() + 1, searchShots.begin(), searchShots.end());
     int failures = 0;
     for (const Shot& shot : shots) {
         if (only && lstrcmpW(only, shot.name) != 0)
