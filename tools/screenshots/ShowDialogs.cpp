@@ -3,12 +3,11 @@
 // Arabic) and writes a 24-bit BMP of each window as the screen shows it,
 // named after the dialog. tools/screenshots.sh runs it under Xvfb.
 //
-// Dialogs run through the UI framework (LumoraDialog): localised texts,
-// owner-drawn buttons, background. Dialogs whose classes are still to come
-// run as a preview that binds the template's owner-drawn controls to the
-// framework's controls and fills in sample content, so the pictures show
-// what a user sees. A thread-local CBT hook finds each window as it
-// activates; a thread timer captures it once painted and closes it.
+// Each dialog runs as its own class with sample content (localised texts,
+// owner-drawn buttons, background), so the pictures show what a user sees;
+// the managed list's web page shows in the browser module's window. A
+// thread-local CBT hook finds each window as it activates; a thread timer
+// captures it once painted and closes it.
 #include "core/ResourceLoader.h"
 #include "core/Win32.h"
 #include "destination/PrintPath.h"
@@ -23,28 +22,26 @@
 #include "support/ManagedListFixtures.h"
 #include "support/PrivateCurrentUser.h"
 #include "support/ScriptedSearchService.h"
+#include "support/TestEnv.h"
+#include "ui/AutoCreatedPrinterConnectionDialog.h"
 #include "ui/ConfirmationDialog.h"
+#include "ui/ConnectUNCDialog.h"
 #include "ui/EnterTextDialog.h"
 #include "ui/LumoraDialog.h"
 #include "ui/MakePermanantDialog.h"
 #include "ui/ManagedListSearchResultsDialog.h"
-#include "ui/OwnerDrawAutoButton.h"
-#include "ui/OwnerDrawBitmap.h"
-#include "ui/OwnerDrawGroupBox.h"
+#include "ui/ManagedListWebBrowserDialog.h"
 #include "ui/PrintPathVerifyDialog.h"
 #include "ui/PrinterStatusDialog.h"
-#include "ui/ProsumerButton.h"
 #include "ui/SettingsDialog.h"
 #include "ui/TcpSearchResultsDialog.h"
 #include "ui/UNCSearchResultsDialog.h"
-#include "ui/resources/BitmapIds.h"
 #include "ui/resources/ConfirmationDialogIds.h"
 #include "ui/resources/ConnectUNCDialogIds.h"
 #include "ui/resources/EnterTextDialogIds.h"
 #include "ui/resources/ManagedListSearchResultsDialogIds.h"
 #include "ui/resources/PrinterStatusDialogIds.h"
 #include "ui/resources/SearchResultsDialogIds.h"
-#include "ui/resources/SettingsDialogIds.h"
 #include "ui/resources/StringIds.h"
 #include "ui/resources/TcpSearchResultsDialogIds.h"
 #include "ui/resources/UNCSearchResultsDialogIds.h"
@@ -178,79 +175,6 @@ LRESULT CALLBACK cbtHook(int code, WPARAM wParam, LPARAM lParam)
     }
     return CallNextHookEx(g_hook, code, wParam, lParam);
 }
-
-// ---- preview of a template -------------------------------------------------------
-
-struct Sample {
-    int control;
-    std::wstring text;
-};
-
-class PreviewDialog : public LumoraDialog {
-public:
-    PreviewDialog(LumoraPrintingExtension* extension, std::vector<Sample> samples)
-        : LumoraDialog(extension), samples_(std::move(samples))
-    {
-    }
-
-    INT_PTR onInitDialog(WPARAM wParam, LPARAM lParam) override
-    {
-        const INT_PTR result = LumoraDialog::onInitDialog(wParam, lParam);
-        EnumChildWindows(getWindow(), bindChild, reinterpret_cast<LPARAM>(this));
-        for (const Sample& s : samples_)
-            SetDlgItemTextW(getWindow(), s.control, s.text.c_str());
-        fill();
-        return result;
-    }
-
-    INT_PTR onCommand(WPARAM wParam, LPARAM lParam) override
-    {
-        if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) != IDOK && LOWORD(wParam) != IDCANCEL)
-            return 0;
-        return LumoraDialog::onCommand(wParam, lParam);
-    }
-
-protected:
-    virtual void fill() {}
-
-private:
-    // Owner-drawn controls no code has bound yet get the framework's kind.
-    static BOOL CALLBACK bindChild(HWND child, LPARAM self)
-    {
-        auto* dialog = reinterpret_cast<PreviewDialog*>(self);
-        const UINT id = static_cast<UINT>(GetDlgCtrlID(child));
-        if (dialog->findOwnerDrawControl(id))
-            return TRUE;
-        wchar_t className[32] = {};
-        GetClassNameW(child, className, 32);
-        const LONG_PTR style = GetWindowLongPtrW(child, GWL_STYLE);
-        OwnerDrawControl* control = nullptr;
-        if (lstrcmpiW(className, L"Static") == 0 && (style & SS_TYPEMASK) == SS_OWNERDRAW) {
-            auto* picture = new OwnerDrawBitmap(child, id);
-            const UINT bitmap = id == IDC_CHOOSER_BANNER ? IDB_BANNER : id;
-            picture->loadBitmap(bitmap, g_strings->getModule());
-            picture->setTransparent(true, OwnerDrawBitmap::kMagenta);
-            control = picture;
-        } else if (lstrcmpiW(className, L"Button") == 0 && (style & BS_TYPEMASK) == BS_OWNERDRAW) {
-            if (id == IDC_GROUP_FRAME)
-                control = new OwnerDrawGroupBox(child, id);
-            else if (id == IDC_CHOOSER_MAKE_PERMANENT)
-                control = new OwnerDrawAutoButton(child, id, OwnerDrawAutoButton::kCheckBox);
-            else if ((id >= IDC_PROMPT_ALWAYS && id <= IDC_PROMPT_ON_ERROR) ||
-                     (id >= IDC_VERIFY_HIGH && id <= IDC_VERIFY_LOW))
-                control = new OwnerDrawAutoButton(child, id, OwnerDrawAutoButton::kRadioButton);
-            else
-                control = new ProsumerButton(child, id, ProsumerButton::kGrey);
-        }
-        if (control && !dialog->addOwnerDrawControl(child, control))
-            delete control;
-        else if (control)
-            control->setFont(dialog->getBoldFont());
-        return TRUE;
-    }
-
-    std::vector<Sample> samples_;
-};
 
 std::wstring printerDetails()
 {
@@ -406,6 +330,8 @@ const char kShotList[] = R"(<?xml version="1.0" encoding="UTF-8"?>
 </Printers></QZManagedPrinting>
 )";
 
+constexpr GUID kListClass = {0x5d1c7a10, 0x2f4b, 0x4e6a, {0x9c, 0x11, 0x3a, 0x52, 0x77, 0x01, 0x42, 0x25}};
+
 class SearchShots {
 public:
     explicit SearchShots(LumoraPrintingExtension* extension)
@@ -444,7 +370,6 @@ public:
 private:
     static constexpr uint32_t kFound = MPrint::DiscoveryServiceIntf::kCapSearch |
                                        MPrint::DiscoveryServiceIntf::kCapWorkerThread;
-    static constexpr GUID kListClass = {0x5d1c7a10, 0x2f4b, 0x4e6a, {0x9c, 0x11, 0x3a, 0x52, 0x77, 0x01, 0x42, 0x25}};
 
     LumoraPrintingExtension* extension_;
     std::wstring networkHeading_, sharedHeading_, listHeading_;
@@ -455,6 +380,77 @@ private:
     MPrint::ManagedListParser parser_{host_};
     MPrint::ManagedPortDiscovery list_{kListClass, L"Headquarters", L"C:\\lists\\headquarters.xml"};
 };
+
+
+// ---- the connect boxes ---------------------------------------------------------------
+
+// Each connect box as itself with its credentials typed; the picture is
+// taken before anything connects.
+template <class Dialog>
+class CredentialsTyped : public Dialog {
+public:
+    using Dialog::Dialog;
+    INT_PTR onInitDialog(WPARAM wParam, LPARAM lParam) override
+    {
+        const INT_PTR result = Dialog::onInitDialog(wParam, lParam);
+        SetDlgItemTextW(this->getWindow(), IDC_CONNECT_USER, L"OFFICE\\reception");
+        SetDlgItemTextW(this->getWindow(), IDC_CONNECT_PASSWORD, L"password");
+        return result;
+    }
+};
+
+std::vector<Shot> connectShots(LumoraPrintingExtension* extension)
+{
+    return {
+        {L"connect-unc", IDD_CONNECT_UNC, 0,
+         [extension]() -> LumoraDialog* {
+             return new CredentialsTyped<ConnectUNCDialog>(extension, L"\\\\print01\\Design");
+         }},
+        {L"connect-client-printer", IDD_CONNECT_UNC, 0,
+         [extension]() -> LumoraDialog* {
+             return new CredentialsTyped<AutoCreatedPrinterConnectionDialog>(extension, L"\\\\WS-0142\\print$",
+                                                                            L"\\\\WS-0142\\Office printer");
+         }},
+    };
+}
+
+// ---- the managed list as a web page ---------------------------------------------------
+
+const char kShotPage[] = R"(<html><head><title>Headquarters printers</title></head><body>
+<h1>Headquarters printers</h1>
+<p>Pick the printer nearest to you.</p>
+<ul>
+ <li><a href="qzmpl://printer/?address=10.0.4.21&amp;modelName=QZ%20LaserPro%204200&amp;printerName=Floor%202%20LaserPro&amp;groupName=Floor%202&amp;location=2%20%2F%20214&amp;cpp=0.03">Floor 2 LaserPro (room 2 / 214)</a></li>
+ <li><a href="qzmpl://printer/?address=10.0.4.35&amp;modelName=QZ%20ColorJet%20880&amp;printerName=Floor%202%20ColorJet&amp;groupName=Floor%202&amp;location=2%20%2F%20230">Floor 2 ColorJet (room 2 / 230)</a></li>
+ <li><a href="qzmpl://printer/?address=10.0.6.12&amp;modelName=QZ%20LaserPro%203100&amp;printerName=Floor%203%20LaserPro&amp;groupName=Floor%203">Floor 3 LaserPro</a></li>
+ <li><a href="qzmpl://printer/?address=10.0.8.3&amp;modelName=QZ%20LaserPro%203100&amp;printerName=Annex%20mono&amp;groupName=Annex">Annex mono</a></li>
+ <li><a href="qzmpl://device/?address=10.0.4.21&amp;show=SNP">Status of Floor 2 LaserPro</a></li>
+</ul>
+</body></html>
+)";
+
+// The dialog hands the list's page to the browser module, whose window
+// lists the page's links; true once that window was captured. The page
+// lies in a folder of its own with a fixed name: the address bar shows it.
+bool showManagedListPage(LumoraPrintingExtension* extension)
+{
+    const std::wstring folder = L"C:\\lists";
+    const std::wstring page = folder + L"\\headquarters.html";
+    const bool made = CreateDirectoryW(folder.c_str(), nullptr) != FALSE;
+    bool shown = false;
+    if (testenv::writeFile(page, kShotPage)) {
+        NamedListHost host;
+        MPrint::ManagedListParser parser(host);
+        MPrint::ManagedPortDiscovery list(kListClass, L"Headquarters", page);
+        ManagedListWebBrowserDialog dialog(extension, &list, &parser, nullptr);
+        dialog.browse(nullptr, 1);
+        shown = WaitForSingleObject(g_release, 0) == WAIT_OBJECT_0;
+    }
+    DeleteFileW(page.c_str());
+    if (made)
+        RemoveDirectoryW(folder.c_str());
+    return shown;
+}
 
 } // namespace
 
@@ -483,13 +479,8 @@ int wmain(int argc, wchar_t** argv)
     printer.setStringAttribute(L"Nickname", L"Office printer", false);
     printer.setStringAttribute(L"Address", L"10.0.4.21", false);
 
-    // Dialogs with classes of their own run as themselves; the others as
-    // previews of their templates.
     const std::wstring details = printerDetails();
     const std::wstring creating = format(IDS_CREATING_PRINTER_FMT, L"Office printer");
-    auto preview = [extension](std::vector<Sample> samples) {
-        return [extension, samples]() -> LumoraDialog* { return new PreviewDialog(extension, samples); };
-    };
     SearchShots searches(extension);
     std::vector<Shot> shots = {
         {L"chooser", IDD_CHOOSER, IDS_CHOOSER_HEADING_PRINT,
@@ -505,12 +496,13 @@ int wmain(int argc, wchar_t** argv)
              return new StepShot<MakePermanantDialog>(extension, &printer,
                                                       reinterpret_cast<LPARAM>(creating.c_str()));
          }},
-        {L"connect-unc", IDD_CONNECT_UNC, 0, preview({{IDC_CONNECT_PATH, L"\\\\print01\\print$"}})},
         {L"enter-text", IDD_ENTER_TEXT, MAKELPARAM(IDS_NAME, IDS_PROFILE_NAME_LABEL),
          [extension]() -> LumoraDialog* { return new EnterTextDialog(extension, IDS_NEW_PROFILE, L"Branch office"); }},
     };
     const std::vector<Shot> searchShots = searches.shots();
     shots.insert(shots.begin() + 1, searchShots.begin(), searchShots.end());
+    const std::vector<Shot> connects = connectShots(extension);
+    shots.insert(shots.end() - 1, connects.begin(), connects.end());
     int failures = 0;
     for (const Shot& shot : shots) {
         if (only && lstrcmpW(only, shot.name) != 0)
@@ -523,6 +515,14 @@ int wmain(int argc, wchar_t** argv)
             ++failures;
         }
         delete dialog;
+    }
+    if (!only || lstrcmpW(only, L"managed-list-web") == 0) {
+        g_name = L"managed-list-web";
+        ResetEvent(g_release);
+        if (!showManagedListPage(extension)) {
+            fwprintf(stderr, L"managed-list-web did not open\n");
+            ++failures;
+        }
     }
     if (!only || lstrcmpW(only, L"settings") == 0) {
         g_name = L"settings";
