@@ -13,8 +13,12 @@ namespace {
 thread_local DialogDriver* t_driver = nullptr;
 thread_local std::map<UINT_PTR, std::function<void()>>* t_timers = nullptr;
 
-bool isDialogClass(HWND window)
+// Wine activates another process's window on the shared desktop when ours
+// closes, and the hook sees that activation too: only our own boxes count.
+bool isOwnDialog(HWND window)
 {
+    if (GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId())
+        return false;
     wchar_t name[64] = {};
     return GetClassNameW(window, name, 64) && lstrcmpW(name, L"#32770") == 0;
 }
@@ -46,7 +50,7 @@ LRESULT CALLBACK DialogDriver::cbtProc(int code, WPARAM wParam, LPARAM lParam)
 {
     DialogDriver* driver = t_driver;
     HWND window = reinterpret_cast<HWND>(wParam);
-    if (driver && code == HCBT_ACTIVATE && isDialogClass(window))
+    if (driver && code == HCBT_ACTIVATE && isOwnDialog(window))
         driver->activated(window);
     if (driver && code == HCBT_DESTROYWND)
         std::erase(driver->live_, window);
