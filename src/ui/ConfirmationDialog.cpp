@@ -25,6 +25,7 @@
 #include "ui/EnterTextDialog.h"
 #include "ui/MakePermanantDialog.h"
 #include "ui/ManagedListSearchResultsDialog.h"
+#include "ui/ManagedListWebBrowserDialog.h"
 #include "ui/ManualPrinterEntryDialog.h"
 #include "ui/OwnerDrawAutoButton.h"
 #include "ui/OwnerDrawBitmap.h"
@@ -1089,13 +1090,24 @@ INT_PTR ConfirmationDialog::runSearchDialog(TreeViewNode* node, DiscoveryService
         chosen = found.front().release();
         return 1;
     }
-    // The web page of a list in the lists' own scheme has a dialog of its own.
-    if (node->getKind() == Kind::kSchemeList)
-        return 0;
-    const GUID classId = classIdOf(service);
     // Declared before the dialog, which uses them until it is gone.
     std::unique_ptr<CachedManagedListHost> listHost;
     std::unique_ptr<ManagedListParser> listParser;
+    // The web page of a list in the lists' own scheme has a dialog of its own.
+    if (node->getKind() == Kind::kSchemeList) {
+        auto* list = dynamic_cast<ManagedPortDiscovery*>(service);
+        if (!list)
+            return 0;
+        listHost = std::make_unique<CachedManagedListHost>();
+        listParser = std::make_unique<ManagedListParser>(*listHost);
+        listParser->setListName(list->getName());
+        ManagedListWebBrowserDialog page(getExtension(), list, listParser.get(), &profiles_);
+        if (page.browse(getWindow(), 1) != 1)
+            return 0;
+        chosen = page.takeChosenPath();
+        return chosen ? 1 : 0;
+    }
+    const GUID classId = classIdOf(service);
     std::unique_ptr<SearchResultsDialog> search;
     if (IsEqualGUID(classId, discoveryids::kTcpIp)) {
         search = std::make_unique<TcpSearchResultsDialog>(getExtension(), service);

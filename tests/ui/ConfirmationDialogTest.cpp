@@ -622,4 +622,49 @@ TEST_F(ChooserManagedListTest, AListOpenedByGroupHandsItsPrinterToTheChooser)
     }
 }
 
+TEST_F(ChooserManagedListTest, AListPageHandsThePrinterOfItsLinkToTheChooser)
+{
+    // The browser module's window lists the page's links (control 1008).
+    constexpr int kPageLinks = 1008;
+    server_.answer("/lists/campus.html",
+                   testenv::HttpAnswer::ok("<html><body><ul><li><a href=\"qzmpl://printer/?address=10.4.0.9"
+                                           "&amp;modelName=M&amp;printerName=Front%20Desk&amp;groupName=Floor%201\">"
+                                           "Front desk</a></li></ul></body></html>",
+                                           "text/html"));
+    std::wstring page = server_.url("/lists/campus.html");
+    ASSERT_EQ(0u, page.rfind(L"http://", 0));
+    page.replace(0, 7, L"qzmpl://"); // the lists' own scheme: a web page, not a list document
+    RegistryKey(HKEY_CURRENT_USER, settingskeys::kUserLists, RegistryKey::kAllAccess, true)
+        .setString(L"Campus", page);
+    ASSERT_EQ(0u, restartServices());
+    extension()->setDestination(L"");
+    RegDeleteTreeW(settings().getSettingsKey().getHandle(), defaultName().c_str());
+    settings().setCurrentProfileName(L"");
+
+    ConfirmationDialog chooser(extension(), LumoraPrintingExtension::kModeSelectDestination);
+    DialogDriver driver;
+    bool pageShown = false;
+    driver.onDialog([&](HWND dialog) {
+        TreeViewNode* list = child(chooser, chooser.getSearchRoot(),
+                                   uitext::format(extension(), IDS_PRINTER_LIST_FMT, L"Campus"));
+        ASSERT_NE(nullptr, list);
+        select(chooser, list); // runs the page's dialog
+        DialogDriver::click(dialog, IDOK);
+    });
+    driver.onDialog([&](HWND browser) {
+        pageShown = SendDlgItemMessageW(browser, kPageLinks, LB_GETCOUNT, 0, 0) == 1;
+        SendDlgItemMessageW(browser, kPageLinks, LB_SETCURSEL, 0, 0);
+        SendMessageW(browser, WM_COMMAND, MAKEWPARAM(kPageLinks, LBN_DBLCLK),
+                     reinterpret_cast<LPARAM>(GetDlgItem(browser, kPageLinks)));
+        DialogDriver::click(browser, IDOK);
+    });
+    verification(driver);
+    EXPECT_EQ(ConfirmationDialog::kResultChosen,
+              LumoraDialog::doModal(&chooser, nullptr, ConfirmationDialog::kTemplate, IDS_CHOOSER_HEADING_PRINT));
+    EXPECT_TRUE(pageShown);
+    EXPECT_EQ(1u, server_.count("/lists/campus.html"));
+    EXPECT_EQ(L"Front Desk", extension()->getDestination());
+    EXPECT_EQ(Names{L"Front Desk"}, stored(defaultName()));
+}
+
 } // namespace
