@@ -57,7 +57,7 @@ int wmain(int argc, wchar_t** argv)
     const std::wstring module = besideThisProgram(L"vrelm101.dll");
     const std::wstring empty = besideThisProgram(L"emptymodule.dll");
     const std::vector<HMODULE> held = holdImportsOf(module);
-    table.run(L"module load (LoadLibrary+FreeLibrary) vs an empty DLL", [&] { return loadAndFree(module); },
+    table.run(L"module load (LoadLibrary+FreeLibrary) vs an empty DLL, the module's imports held as a host holds them", [&] { return loadAndFree(module); },
               [&] { return loadAndFree(empty); });
     for (HMODULE dependency : held)
         FreeLibrary(dependency);
