@@ -38,3 +38,6 @@ set_tests_properties(TrebukBidiConnectionTest PROPERTIES RESOURCE_LOCK "shared_i
 set_tests_properties(JCTRetrieverTest PROPERTIES RESOURCE_LOCK "qzkrvmon_pipe;policy_settings")
 # Applying a destination reads the policy and, for a user without rights, talks to the monitor's pipe host.
 set_tests_properties(DestinationApplyTest PROPERTIES RESOURCE_LOCK "qzkrvmon_pipe;policy_settings")
+# The client-port set-up writes through the monitor's pipe, makes the
+# extension (policy) and looks ports up (cluster node).
+set_tests_properties(AutoCreatedClientPortSetupTest PROPERTIES RESOURCE_LOCK "qzkrvmon_pipe;policy_settings;cluster_node")

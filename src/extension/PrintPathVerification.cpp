@@ -10,13 +10,13 @@
 #include "discovery/DiscoveryServiceIntf.h"
 #include "discovery/PrintPathText.h"
 #include "extension/LumoraPrintingExtension.h"
+#include "extension/PrintTimeDialogs.h"
 #include "shared/DeviceRenderTypeHandler.h"
 #include "shared/PrintDriver.h"
 #include "shared/SpoolerNames.h"
 #include "shared/SpoolerQueries.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cstring>
 
@@ -39,8 +39,6 @@ constexpr DWORD kVerifyLow = 2;
 enum : DWORD { kPdlNone = 0, kPdlPostScript = 1, kPdlPcl3 = 2, kPdlPcl5 = 3, kPdlPcl6 = 4 };
 // Printer MIB interpreter families.
 enum : DWORD { kFamilyPcl = 3, kFamilyPostScript = 6, kFamilyPcl3 = 7, kFamilyPclXl = 47 };
-
-std::atomic<ShareConnectPrompt> shareConnectPrompt{nullptr};
 
 bool contains(const std::wstring& text, const wchar_t* word)
 {
@@ -161,11 +159,6 @@ DWORD validateDevice(HWND parent, PrintPath* path)
     return service->ValidateDevice(parent, path);
 }
 
-void setShareConnectPrompt(ShareConnectPrompt prompt)
-{
-    shareConnectPrompt = prompt;
-}
-
 bool validateDeviceWithPrompt(HWND parent, PrintPath* path, DWORD& status)
 {
     if (!path)
@@ -177,8 +170,8 @@ bool validateDeviceWithPrompt(HWND parent, PrintPath* path, DWORD& status)
         }
         if (status != kShareAccessRefused)
             return status == kDeviceValid;
-        const ShareConnectPrompt prompt = shareConnectPrompt;
-        if (!prompt || prompt(parent, path->getStringAttribute(PrintPathAttr::Address)) != 1)
+        if (PrintTimeDialogs::current().connectShare(LumoraPrintingExtension::current(), parent,
+                                                     path->getStringAttribute(PrintPathAttr::Address)) != 1)
             return false;
     }
 }

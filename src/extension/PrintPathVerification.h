@@ -29,13 +29,9 @@ PrintPath* findPrintPathInHistory(const wchar_t* destination, const wchar_t* pro
 // service of the path's discovery id; else that service's ValidateDevice.
 DWORD validateDevice(HWND parent, PrintPath* path);
 
-// Asks the user to connect to a share refused for the address: 1 when
-// confirmed. Installed by the dialogs; none installed answers "not confirmed".
-using ShareConnectPrompt = int (*)(HWND owner, const std::wstring& address);
-void setShareConnectPrompt(ShareConnectPrompt prompt);
-
-// validateDevice, asking for a share connection and validating again while
-// the share refuses access and the user confirms. True when the final status
+// validateDevice, asking for a share connection (PrintTimeDialogs::
+// connectShare) and validating again while the share refuses access and the
+// user connects. True when the final status
 // is 0; false for a null path (status untouched).
 bool validateDeviceWithPrompt(HWND parent, PrintPath* path, DWORD& status);
 

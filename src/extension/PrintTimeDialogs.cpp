@@ -26,6 +26,17 @@ bool PrintTimeDialogs::verifyPrintPath(LumoraPrintingExtension&, MPrint::PrintPa
     return false;
 }
 
+INT_PTR PrintTimeDialogs::connectShare(LumoraPrintingExtension*, HWND, const std::wstring&)
+{
+    return 2;
+}
+
+bool PrintTimeDialogs::setupAutoCreatedClientPort(LumoraPrintingExtension*, HANDLE, std::wstring&)
+{
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return false;
+}
+
 PrintTimeDialogs& PrintTimeDialogs::current()
 {
     PrintTimeDialogs* dialogs = g_current.load();

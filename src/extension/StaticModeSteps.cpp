@@ -1,6 +1,7 @@
 #include "extension/StaticModeSteps.h"
 
 #include "extension/LumoraPrintingExtension.h"
+#include "extension/PrintTimeDialogs.h"
 #include "extension/RundllEntries.h"
 #include "extension/StaticPrinterUpdate.h"
 
@@ -44,10 +45,9 @@ void StaticModeSteps::launchUpdateStaticModePrinter(const PROPSHEETUI_INFO* shee
     rundll::launchUpdateStaticModePrinter(sheet, lParam);
 }
 
-bool StaticModeSteps::setupAutoCreatedClientPort(HANDLE, std::wstring&)
+bool StaticModeSteps::setupAutoCreatedClientPort(HANDLE printer, std::wstring& port)
 {
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return false;
+    return PrintTimeDialogs::current().setupAutoCreatedClientPort(LumoraPrintingExtension::current(), printer, port);
 }
 
 StaticModeSteps& StaticModeSteps::current()

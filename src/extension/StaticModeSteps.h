@@ -3,8 +3,8 @@
 // verification of the queue's device, the port change by address, the
 // rundll32 launch of the static-mode update and the set-up of an
 // auto-created client port. The process has one set; the default runs the
-// extension's own steps and answers the client-port set-up as not done
-// (ERROR_CALL_NOT_IMPLEMENTED).
+// extension's own steps, and the client-port set-up of the dialogs the
+// process installed (PrintTimeDialogs).
 #pragma once
 
 #include "core/Win32.h"

@@ -29,10 +29,15 @@ bool splitClientPrinterName(const std::wstring& printerName, std::wstring& serve
     if (blank == std::wstring::npos || blank + 1 >= close)
         return false;
     server = L"\\\\" + printerName.substr(blank + 1, close - blank - 1);
+    ownName = ownPrinterName(printerName);
+    return true;
+}
+
+std::wstring ownPrinterName(const std::wstring& printerName)
+{
     const size_t open = printerName.rfind(L'(');
     const size_t cut = open == std::wstring::npos || open == 0 ? std::wstring::npos : printerName.rfind(L' ', open - 1);
-    ownName = cut == std::wstring::npos ? printerName : printerName.substr(0, cut);
-    return true;
+    return cut == std::wstring::npos ? printerName : printerName.substr(0, cut);
 }
 
 bool getAutoCreatedClientPort(HANDLE printer, std::wstring& port)

@@ -21,6 +21,9 @@ bool isAutoCreatedPortPrinter(const wchar_t* printerName);
 // untouched, when the name holds no ")" or no word before it; a name
 // without "(" or without a blank before it is its own name.
 bool splitClientPrinterName(const std::wstring& printerName, std::wstring& server, std::wstring& ownName);
+// The printer's own name alone: cut at the blank before the last "(", or
+// the whole name when there is none.
+std::wstring ownPrinterName(const std::wstring& printerName);
 
 // The stored client port, however long; false (port untouched) when there
 // is none or it cannot be read.

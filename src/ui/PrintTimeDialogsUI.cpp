@@ -6,7 +6,9 @@
 #include "destination/PrinterSettings.h"
 #include "extension/JobAccountingSettings.h"
 #include "extension/KRVProperties.h"
+#include "ui/AutoCreatedClientPortSetup.h"
 #include "ui/ConfirmationDialog.h"
+#include "ui/ConnectUNCDialog.h"
 #include "ui/LumoraDialog.h"
 #include "ui/MakePermanantDialog.h"
 #include "ui/PrintPathVerifyDialog.h"
@@ -66,4 +68,16 @@ bool PrintTimeDialogsUI::verifyPrintPath(LumoraPrintingExtension& extension, MPr
         return LumoraDialog::doModal(&dialog, parent, IDD_PRINTER_STATUS, kVerifyParameter) == 1;
     dialog.runWorker();
     return dialog.getResult() == 0 && dialog.getStage() == PrintPathVerifyDialog::kStageApplying;
+}
+
+INT_PTR PrintTimeDialogsUI::connectShare(LumoraPrintingExtension* extension, HWND owner, const std::wstring& address)
+{
+    ConnectUNCDialog dialog(extension, address);
+    return LumoraDialog::doModal(&dialog, owner, ConnectUNCDialog::kTemplate, 0);
+}
+
+bool PrintTimeDialogsUI::setupAutoCreatedClientPort(LumoraPrintingExtension* extension, HANDLE printer,
+                                                    std::wstring& port)
+{
+    return AutoCreatedClientPortSetup(extension).run(printer, port);
 }

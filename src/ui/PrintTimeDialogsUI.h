@@ -1,6 +1,8 @@
 // The dialogs of the print-time road that the printing core opens: the
-// destination chooser and the make-permanent status dialog with its outcome
-// message. The module installs one set for its process.
+// destination chooser, the make-permanent status dialog with its outcome
+// message, the verification dialog, the share-connection box and the
+// client-port set-up of auto-created queues. The module installs one set
+// for its process.
 #pragma once
 
 #include "extension/PrintTimeDialogs.h"
@@ -20,4 +22,7 @@ public:
     // directly on the caller's thread.
     bool verifyPrintPath(LumoraPrintingExtension& extension, MPrint::PrintPath* path, HWND parent,
                          bool showDialog) override;
+    // The credentials box (template 106) for the share, owned by the owner.
+    INT_PTR connectShare(LumoraPrintingExtension* extension, HWND owner, const std::wstring& address) override;
+    bool setupAutoCreatedClientPort(LumoraPrintingExtension* extension, HANDLE printer, std::wstring& port) override;
 };

@@ -11,6 +11,7 @@
 #include "support/DialogDriver.h"
 #include "support/ResultWindow.h"
 #include "support/TestEnv.h"
+#include "support/UncServer.h"
 
 #include <gtest/gtest.h>
 
@@ -37,28 +38,19 @@ private:
 };
 
 // \\vrelmsrv<pid>\queue is a file (opens), \\...\locked a folder (access
-// denied): Wine maps \\server\share to dosdevices\unc\server\share.
+// denied).
 class Shares {
 public:
     Shares()
     {
-        wchar_t prefix[MAX_PATH] = {};
-        const DWORD length = GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH);
-        EXPECT_TRUE(length > 0 && length < MAX_PATH) << "runs under Wine with its prefix";
-        root_ = L"Z:" + std::wstring(prefix, length) + L"\\dosdevices\\unc\\" + kServer;
-        for (wchar_t& c : root_)
-            if (c == L'/')
-                c = L'\\';
-        CreateDirectoryW((root_.substr(0, root_.rfind(L'\\'))).c_str(), nullptr);
-        EXPECT_TRUE(CreateDirectoryW(root_.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
-        EXPECT_TRUE(testenv::writeFile(root_ + L"\\queue", ""));
-        EXPECT_TRUE(CreateDirectoryW((root_ + L"\\locked").c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+        EXPECT_TRUE(server_.ready()) << "runs under Wine with its prefix";
+        EXPECT_TRUE(server_.writeFile(L"queue", ""));
+        EXPECT_TRUE(server_.makeFolder(L"locked"));
     }
-    ~Shares() { testenv::removeTree(root_); }
-    std::wstring share(const wchar_t* name) const { return L"\\\\" + kServer + L"\\" + name; }
+    std::wstring share(const wchar_t* name) const { return server_.path(name); }
 
 private:
-    std::wstring root_;
+    testenv::UncServer server_{kServer};
 };
 
 class SeamedDiscovery : public UNCPathDiscovery {

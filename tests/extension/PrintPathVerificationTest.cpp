@@ -6,6 +6,7 @@
 #include "extension/PrintPathVerification.h"
 
 #include "extension/DeviceConfiguration.h"
+#include "extension/PrintTimeDialogs.h"
 
 #include "VagantUIExtension/AddressResolution.h"
 #include "VagantUIExtension/ComponentRegistrationTable.h"
@@ -71,12 +72,18 @@ int g_prompts = 0;
 std::wstring g_promptAddress;
 int g_promptAnswer = 1;
 
-int scriptedPrompt(HWND, const std::wstring& address)
-{
-    ++g_prompts;
-    g_promptAddress = address;
-    return g_promptAnswer;
-}
+// The share-connection box, answered by script while installed.
+class ScriptedShareDialogs : public PrintTimeDialogs {
+public:
+    ScriptedShareDialogs() { PrintTimeDialogs::set(this); }
+    ~ScriptedShareDialogs() override { PrintTimeDialogs::set(nullptr); }
+    INT_PTR connectShare(LumoraPrintingExtension*, HWND, const std::wstring& address) override
+    {
+        ++g_prompts;
+        g_promptAddress = address;
+        return g_promptAnswer;
+    }
+};
 
 class ValidationTest : public ::testing::Test {
 protected:
@@ -99,7 +106,6 @@ protected:
     }
     void TearDown() override
     {
-        MPrint::setShareConnectPrompt(nullptr);
         delete LumoraPrintingExtension::current();
         ComponentRegistry::unregisterComponent(kRunning);
         ComponentRegistry::unregisterComponent(kDisabled);
@@ -159,7 +165,7 @@ TEST_F(ValidationTest, RefusedShareAsksToConnectAndValidatesAgain)
     EXPECT_FALSE(MPrint::validateDeviceWithPrompt(nullptr, path.get(), status));
     EXPECT_EQ(14u, status);
 
-    MPrint::setShareConnectPrompt(scriptedPrompt);
+    ScriptedShareDialogs dialogs;
     g_promptAnswer = 2;
     EXPECT_FALSE(MPrint::validateDeviceWithPrompt(nullptr, path.get(), status));
     EXPECT_EQ(14u, status);

@@ -6,42 +6,16 @@
 #include "support/PortStandIns.h"
 #include "support/PrivateCurrentUser.h"
 #include "support/ScopedTcpPort.h"
+#include "support/SessionPorts.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
 #include <gtest/gtest.h>
 
 using testspool::ScopedQueue;
+using testspool::ScopedSessionPorts;
 using testspool::ScopedTcpPort;
 using testspool::kStandardTcpMonitor;
-
-namespace {
-
-// Ports of a monitor built into the spooler (no "Driver" DLL), each with a
-// description of its own, as session ports are listed.
-class ScopedSessionPorts {
-public:
-    explicit ScopedSessionPorts(const std::wstring& monitor)
-        : path_(L"SYSTEM\\CurrentControlSet\\Control\\Print\\Monitors\\" + monitor)
-    {
-    }
-    ~ScopedSessionPorts() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, path_.c_str()); }
-    void add(const std::wstring& port, const std::wstring& description) const
-    {
-        HKEY key = nullptr;
-        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, (path_ + L"\\Ports\\" + port).c_str(), 0, nullptr, 0, KEY_WRITE,
-                            nullptr, &key, nullptr) != ERROR_SUCCESS)
-            return;
-        RegSetValueExW(key, L"Description", 0, REG_SZ, reinterpret_cast<const BYTE*>(description.c_str()),
-                       static_cast<DWORD>((description.size() + 1) * sizeof(wchar_t)));
-        RegCloseKey(key);
-    }
-
-private:
-    std::wstring path_;
-};
-
-} // namespace
 
 TEST(PrinterPort, ClassificationByPortName)
 {
