@@ -4,6 +4,7 @@
 // the box only once connected.
 #include "ui/AutoCreatedPrinterConnectionDialog.h"
 #include "ui/ConnectUNCDialog.h"
+#include "ui/PrintTimeDialogsUI.h"
 
 #include "core/ResourceLoader.h"
 #include "support/DialogDriver.h"
@@ -140,6 +141,20 @@ TEST_F(ConnectUNCDialogTest, AutoCreatedBoxShowsTheClientsPrinter)
     EXPECT_EQ(L"\\\\CLIENT1\\Office 1", shown);
     EXPECT_EQ(L"\\\\CLIENT1\\print$", dialog.getUncPath());
     EXPECT_EQ(1u, dialog.calls.size());
+}
+
+// The verification's share prompt opens this box for the refused address.
+TEST_F(ConnectUNCDialogTest, ThePrintTimeDialogsOfferItForARefusedShare)
+{
+    PrintTimeDialogsUI dialogs;
+    DialogDriver driver;
+    std::wstring shown;
+    driver.onDialog([&](HWND window) {
+        shown = DialogDriver::text(window, IDC_CONNECT_PATH);
+        DialogDriver::click(window, IDCANCEL);
+    });
+    EXPECT_EQ(IDCANCEL, dialogs.connectShare(extension(), nullptr, L"\\\\server\\laser"));
+    EXPECT_EQ(L"\\\\server\\laser", shown);
 }
 
 } // namespace
