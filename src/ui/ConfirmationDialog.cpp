@@ -46,6 +46,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <iterator>
 
 namespace MPrint {
 
@@ -1145,7 +1147,16 @@ void ConfirmationDialog::searchWithService(TreeViewNode* node)
     if (!service)
         return;
     PrintPath* chosen = nullptr;
-    if (runSearchDialog(node, service, chosen) == 1 && chosen) {
+    const size_t knownProfiles = profiles_.size();
+    const INT_PTR searched = runSearchDialog(node, service, chosen);
+    // A managed-list group saved as a profile during the search is one of
+    // the user's groups now, not only after the chooser is opened again.
+    for (auto profile = std::next(profiles_.begin(), static_cast<std::ptrdiff_t>(std::min(knownProfiles, profiles_.size())));
+         profile != profiles_.end(); ++profile) {
+        selectProfile((*profile)->getName());
+        populateProfileNode(nullptr);
+    }
+    if (searched == 1 && chosen) {
         showSecurePrinter(chosen);
         takeFoundPrinter(chosen, node);
     } else {

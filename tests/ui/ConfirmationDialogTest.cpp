@@ -31,6 +31,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <string>
@@ -583,7 +584,7 @@ TEST_F(ChooserManagedListTest, AListOpenedByGroupHandsItsPrinterToTheChooser)
         MPrint::CachedFileReader().clearCache();
         ConfirmationDialog chooser(extension(), LumoraPrintingExtension::kModeSelectDestination);
         DialogDriver driver;
-        Names groups, printers, listChildren;
+        Names groups, printers, listChildren, profileGroup;
         bool listShown = false;
         driver.onDialog([&](HWND dialog) {
             TreeViewNode* list = child(chooser, chooser.getSearchRoot(),
@@ -591,6 +592,8 @@ TEST_F(ChooserManagedListTest, AListOpenedByGroupHandsItsPrinterToTheChooser)
             ASSERT_NE(nullptr, list);
             select(chooser, list); // runs the list's dialog
             listChildren = children(chooser, list);
+            if (TreeViewNode* saved = child(chooser, chooser.getRootNode(), L"Ground"))
+                profileGroup = children(chooser, saved);
             DialogDriver::click(dialog, IDOK);
         });
         driver.onDialog([&](HWND box) {
@@ -619,6 +622,9 @@ TEST_F(ChooserManagedListTest, AListOpenedByGroupHandsItsPrinterToTheChooser)
         EXPECT_EQ(Names{c.chosen}, stored(defaultName()));
         EXPECT_EQ(c.savedProfile, stored(L"Ground"));
         EXPECT_EQ(c.saveAsProfile, customProfiles().find(L"Ground;") != std::wstring::npos);
+        Names shownGroup = c.savedProfile;
+        std::sort(shownGroup.begin(), shownGroup.end());
+        EXPECT_EQ(shownGroup, profileGroup) << "the saved group is in the tree at once";
     }
 }
 
