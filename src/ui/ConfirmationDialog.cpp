@@ -1151,8 +1151,8 @@ void ConfirmationDialog::searchWithService(TreeViewNode* node)
     const INT_PTR searched = runSearchDialog(node, service, chosen);
     // A managed-list group saved as a profile during the search is one of
     // the user's groups now, not only after the chooser is opened again.
-    for (auto profile = std::next(profiles_.begin(), static_cast<std::ptrdiff_t>(std::min(knownProfiles, profiles_.size())));
-         profile != profiles_.end(); ++profile) {
+    const auto firstNew = static_cast<std::ptrdiff_t>(std::min(knownProfiles, profiles_.size()));
+    for (auto profile = std::next(profiles_.begin(), firstNew); profile != profiles_.end(); ++profile) {
         selectProfile((*profile)->getName());
         populateProfileNode(nullptr);
     }

@@ -74,7 +74,8 @@ protected:
     }
 
     // Runs the set-up on the queue; the stored value, or "<none>".
-    static std::wstring run(AutoCreatedClientPortSetup& setup, const std::wstring& queue, bool& result, std::wstring& port)
+    static std::wstring run(AutoCreatedClientPortSetup& setup, const std::wstring& queue, bool& result,
+                            std::wstring& port)
     {
         // As the policy's apply opens it.
         ScopedPrinter printer;
@@ -144,7 +145,8 @@ TEST_F(AutoCreatedClientPortSetupTest, TheFileImportsTheBidiCacheUnderThePortAnd
     ASSERT_TRUE(client.writeFile(L"print$\\office.creg", "cache bytes"));
     ScopedQueue session(kSessionQueue, L"Vrelm Test Driver", kSessionPort);
     MPrint::RegistryCache cache(nullptr);
-    const std::wstring imported = cache.cachePath(MPrint::RegistryCache::makeCacheName(kSessionPort + L"QZ LaserPro 4000"));
+    const std::wstring imported =
+        cache.cachePath(MPrint::RegistryCache::makeCacheName(kSessionPort + L"QZ LaserPro 4000"));
     DeleteFileW(imported.c_str());
 
     ScriptedSetup setup(extension());
