@@ -589,8 +589,10 @@ void ConfirmationDialog::buildTree()
         const std::wstring name = list.substr(start, end - start);
         start = end + 1;
         // The settings list the default profile too once its key exists: it
-        // is the root, never a group of its own.
-        if (name.empty() || name == defaultProfileName_)
+        // is the root, never a group of its own. A profile already read (a
+        // name listed twice, or the root's own name) is not read again: a
+        // reload frees the paths its printer nodes point at.
+        if (name.empty() || name == defaultProfileName_ || findProfile(name))
             continue;
         selectProfile(name);
         currentHistory_->load();
@@ -922,26 +924,33 @@ INT_PTR ConfirmationDialog::onTreeCommand(WPARAM wParam, LPARAM)
             tree_->editSelectedLabel();
         break;
     case kClearProfile: {
-        if (!currentProfile_)
+        // The selected profile node's own profile: the current one may be a
+        // profile made since from the menu.
+        TreeViewNode* node = tree_ ? tree_->getNode(tree_->getSelectedItem()) : nullptr;
+        HistoryProfile* profile =
+            node && node->getKind() == Kind::kProfile ? findProfile(profileNameOf(node)) : currentProfile_;
+        if (!profile)
             return 1;
-        const std::wstring question = format(IDS_CLEAR_HISTORY_FMT, currentProfile_->getName());
+        const std::wstring question = format(IDS_CLEAR_HISTORY_FMT, profile->getName());
         if (showMessageBox(getWindow(), question.c_str(), text(IDS_PROFILES).c_str(), MB_YESNO | MB_ICONQUESTION) ==
             IDYES)
-            clearProfile(tree_ ? tree_->getNode(tree_->getSelectedItem()) : nullptr, currentProfile_);
+            clearProfile(node, profile);
         break;
     }
     case ConfirmDialogTreeViewControl::kDeleteProfile: {
         TreeViewNode* node = tree_ ? tree_->getNode(tree_->getSelectedItem()) : nullptr;
-        if (!currentProfile_ || !node || node == root_ || node->getKind() != Kind::kProfile)
+        if (!node || node == root_ || node->getKind() != Kind::kProfile)
             return 1;
-        const std::wstring name = currentProfile_->getName();
+        HistoryProfile* doomed = findProfile(profileNameOf(node));
+        if (!doomed)
+            return 1;
+        const std::wstring name = doomed->getName();
         const std::wstring question = format(IDS_DELETE_PROFILE_FMT, name);
         if (showMessageBox(getWindow(), question.c_str(), text(IDS_PROFILES).c_str(), MB_YESNO | MB_ICONQUESTION) !=
             IDYES)
             return 1;
-        clearProfile(node, currentProfile_);
+        clearProfile(node, doomed);
         getExtension()->getSettings()->removeCustomProfile(name.c_str());
-        HistoryProfile* doomed = currentProfile_;
         doomed->markForDelete();
         profiles_.remove_if([doomed](const std::unique_ptr<HistoryProfile>& p) { return p.get() == doomed; });
         currentProfile_ = nullptr;

@@ -212,34 +212,58 @@ TEST_F(ConfirmationDialogTest, PickFromHistoryWithANewNickname)
     EXPECT_EQ(0u, expanded);
 }
 
+// A name listed twice, or the root's own name, is read once: every printer
+// node then points at a path some profile still holds.
 TEST_F(ConfirmationDialogTest, CustomProfilesListAddsEveryNamedGroupOnce)
 {
     const struct {
-        const wchar_t* list;
+        std::wstring list;
         Names groups;
     } rows[] = {
         {L"Floor 2;;Floor 3", {L"Floor 2", L"Floor 3"}},
         {L"Floor 2", {L"Floor 2"}},
         {L";", {}},
+        {L"Floor 2;Floor 2", {L"Floor 2"}},
+        {text(IDS_MY_PRINTERS) + L";Floor 2", {L"Floor 2"}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(testenv::narrow(row.list));
         SetUp();
         prime(defaultName(), {L"Front desk"});
+        prime(L"Floor 2", {L"Copy room"});
         settings().getSettingsKey().setString(L"CustomProfiles", row.list);
         ConfirmationDialog chooser(extension(), LumoraPrintingExtension::kModeSelectDestination);
         DialogDriver driver;
         Names groups;
+        Names unheld;
         driver.onDialog([&](HWND dialog) {
-            for (const std::wstring& name : children(chooser, chooser.getRootNode())) {
-                if (child(chooser, chooser.getRootNode(), name)->getKind() == ConfirmationDialog::Kind::kProfile)
-                    groups.push_back(name);
+            auto held = [&chooser](TreeViewNode* node) {
+                const auto* path = reinterpret_cast<const MPrint::PrintPath*>(node->getData());
+                for (auto& profile : chooser.getProfiles()) {
+                    TargetHistoryList* history = profile->getHistory();
+                    if (history->find(path) != history->end())
+                        return true;
+                }
+                return false;
+            };
+            TreeViewNode* root = chooser.getRootNode();
+            for (TreeViewNode* n = chooser.getTree()->getFirstChild(root); n; n = chooser.getTree()->getNextSibling(n)) {
+                if (n->getKind() == ConfirmationDialog::Kind::kProfile) {
+                    groups.push_back(n->getText());
+                    for (TreeViewNode* p = chooser.getTree()->getFirstChild(n); p; p = chooser.getTree()->getNextSibling(p)) {
+                        if (!held(p))
+                            unheld.push_back(p->getText());
+                    }
+                } else if (!held(n)) {
+                    unheld.push_back(n->getText());
+                }
             }
             DialogDriver::click(dialog, IDCANCEL);
         });
         EXPECT_EQ(ConfirmationDialog::kResultCancelled,
                   LumoraDialog::doModal(&chooser, nullptr, ConfirmationDialog::kTemplate, IDS_CHOOSER_HEADING_PRINT));
         EXPECT_EQ(row.groups, groups);
+        EXPECT_EQ(Names{}, unheld);
     }
 }
 
@@ -330,6 +354,61 @@ TEST_F(ConfirmationDialogTest, CopyMoveAndDeletePrintersAndProfiles)
     EXPECT_EQ((Names{L"Back office", L"Copy room"}), stored(L"Floor 2"));
     EXPECT_FALSE(profileKeyExists(L"Floor 3"));
     EXPECT_EQ(L"Floor 2;", customProfiles());
+}
+
+// A profile made from the menu becomes the current one while the tree keeps
+// the old selection: clearing or deleting acts on the selected profile.
+TEST_F(ConfirmationDialogTest, ProfileMenuActsOnTheSelectedProfileAfterANewOne)
+{
+    const struct {
+        const char* name;
+        UINT command;
+        UINT question;
+        bool floor2Listed;
+        Names floor2Stored;
+    } rows[] = {
+        {"clear", ConfirmationDialog::kClearProfile, IDS_CLEAR_HISTORY_FMT, true, {}},
+        {"delete", MPrint::ConfirmDialogTreeViewControl::kDeleteProfile, IDS_DELETE_PROFILE_FMT, false, {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        prime(L"Floor 2", {L"Copy room"});
+        settings().getSettingsKey().setString(L"CustomProfiles", L"Floor 2;");
+        ConfirmationDialog chooser(extension(), LumoraPrintingExtension::kModeSelectDestination);
+        DialogDriver driver;
+        Names groups;
+        bool annexHeld = false;
+        driver.onDialog([&](HWND dialog) {
+            TreeViewNode* root = chooser.getRootNode();
+            select(chooser, child(chooser, root, L"Floor 2"));
+            command(chooser, ConfirmationDialog::kNewProfile, [&, dialog, root] {
+                command(chooser, row.command, [&, dialog, root] {
+                    groups = children(chooser, root);
+                    if (TreeViewNode* annex = child(chooser, root, L"Annex")) {
+                        for (auto& profile : chooser.getProfiles())
+                            annexHeld = annexHeld || reinterpret_cast<LPARAM>(profile.get()) == annex->getData();
+                    }
+                    DialogDriver::click(dialog, IDCANCEL);
+                });
+            });
+        });
+        driver.onDialog([](HWND box) {
+            DialogDriver::type(box, IDC_ENTER_TEXT, L"Annex");
+            DialogDriver::click(box, IDOK);
+        });
+        std::wstring question;
+        answer(driver, IDYES, &question);
+        EXPECT_EQ(ConfirmationDialog::kResultCancelled,
+                  LumoraDialog::doModal(&chooser, nullptr, ConfirmationDialog::kTemplate, IDS_CHOOSER_HEADING_PRINT));
+        EXPECT_EQ(uitext::format(extension(), row.question, L"Floor 2"), question);
+        EXPECT_EQ(row.floor2Listed, std::find(groups.begin(), groups.end(), L"Floor 2") != groups.end());
+        EXPECT_NE(groups.end(), std::find(groups.begin(), groups.end(), L"Annex"));
+        EXPECT_TRUE(annexHeld);
+        EXPECT_EQ(row.floor2Stored, stored(L"Floor 2"));
+        EXPECT_EQ(row.floor2Listed, customProfiles().find(L"Floor 2") != std::wstring::npos);
+        EXPECT_NE(std::wstring::npos, customProfiles().find(L"Annex"));
+    }
 }
 
 TEST_F(ConfirmationDialogTest, TypedAddressIsResolvedAndLandsInTheDefaultProfile)
