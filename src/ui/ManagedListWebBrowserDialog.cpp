@@ -418,8 +418,13 @@ std::wstring ManagedListWebBrowserDialog::deviceCheckCommandLine(const std::wstr
                                                                  const std::wstring& printer,
                                                                  const std::wstring& address, POINT cursor)
 {
-    // Texts from the page go between quotes: one holding a quote would add
-    // arguments of its own, so the check is not started at all.
+    // Texts from the page go between quotes: one holding a quote, or ending
+    // in a backslash that escapes the closing quote, would add arguments of
+    // its own, so the check is not started at all.
+    for (const std::wstring* text : {&printer, &address}) {
+        if (!text->empty() && text->back() == L'\\')
+            return {};
+    }
     std::wstring line = rundll::commandLine(moduleFolder + kStatusModule, L"CheckDevice") + L" /pname";
     if (!rundll::appendQuoted(line, printer))
         return {};

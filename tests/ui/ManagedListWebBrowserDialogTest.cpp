@@ -156,6 +156,11 @@ TEST(ManagedListWebLinks, DeviceCheckCommandLineKeepsPageTextsInTheirQuotes)
          L"mx=12 my=-3\n"},
         {"quote in the address", L"Office", L"10.0.0.9\" /pname\"Other", L""},
         {"quote in the printer name", L"Office \"A\"", L"10.0.0.9", L""},
+        {"backslash ending the address", L"Office", L"10.0.0.9\\", L""},
+        {"backslash ending the printer name", L"Office\\", L"10.0.0.9 /x", L""},
+        {"backslash inside stays", L"Office", L"\\\\host\\q",
+         L"rundll32.exe \"C:\\Program Files\\Q\\vrelm104.DLL\",CheckDevice /pname\"Office\" /target\"\\\\host\\q\" "
+         L"mx=12 my=-3\n"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
