@@ -293,7 +293,9 @@ RECT ConfirmationDialog::linkRect(int id, const std::wstring& linkText)
 void ConfirmationDialog::setHeading(LPARAM lParam)
 {
     HWND window = getWindow();
-    if (HIWORD(lParam) != 0) {
+    // A text's address, or a string id: a 64-bit address may have a zero
+    // second word, so all of its upper bits decide.
+    if (static_cast<ULONG_PTR>(lParam) > 0xFFFF) {
         const auto* argument = reinterpret_cast<const wchar_t*>(lParam);
         SetDlgItemTextW(window, IDC_CHOOSER_HEADING, format(IDS_CHOOSER_HEADING_FMT, argument).c_str());
         if (mode_ == LumoraPrintingExtension::kModeFirstJob || mode_ == LumoraPrintingExtension::kModeRetargetPausedJob) {

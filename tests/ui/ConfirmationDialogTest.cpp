@@ -33,6 +33,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -560,6 +561,30 @@ TEST_F(ConfirmationDialogTest, CancelAtEachStage)
         EXPECT_EQ(L"", extension()->getDestination());
         workflow_.duringPdl = nullptr;
     }
+}
+
+// The heading's argument is a text wherever it lives, also at an address
+// whose second 16-bit word is zero.
+TEST_F(ConfirmationDialogTest, HeadingTextAtAnyAddress)
+{
+    const wchar_t name[] = L"Queue 7";
+    void* block = nullptr;
+    for (ULONG_PTR base = 0x200000000; !block && base <= 0x900000000; base += 0x100000000)
+        block = VirtualAlloc(reinterpret_cast<void*>(base), 4096, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    ASSERT_NE(nullptr, block);
+    ASSERT_EQ(0u, HIWORD(reinterpret_cast<ULONG_PTR>(block)));
+    std::memcpy(block, name, sizeof(name));
+    ConfirmationDialog chooser(extension(), LumoraPrintingExtension::kModeSelectDestination);
+    DialogDriver driver;
+    std::wstring heading;
+    driver.onDialog([&](HWND dialog) {
+        heading = DialogDriver::text(dialog, IDC_CHOOSER_HEADING);
+        DialogDriver::click(dialog, IDCANCEL);
+    });
+    EXPECT_EQ(ConfirmationDialog::kResultCancelled,
+              LumoraDialog::doModal(&chooser, nullptr, ConfirmationDialog::kTemplate, reinterpret_cast<LPARAM>(block)));
+    VirtualFree(block, 0, MEM_RELEASE);
+    EXPECT_EQ(uitext::format(extension(), IDS_CHOOSER_HEADING_FMT, name), heading);
 }
 
 TEST_F(ConfirmationDialogTest, RightDoubleClickAsksForAFreshChooser)
