@@ -380,8 +380,10 @@ bool ManagedListWebBrowserDialog::onPrinterLink(HWND window, const wchar_t* url)
     if (query.isValid() && parser && query.has(L"address") && query.has(L"modelName") && query.has(L"printerName")) {
         MPrint::ManagedPrinterRecord record;
         MPrint::ManagedPrinterCaps caps;
+        // An empty name would be filed in the parser's default group, where
+        // the printer is not looked for: it counts as no name.
         std::wstring group = query.get(L"groupName");
-        if (!query.has(L"groupName")) {
+        if (group.empty()) {
             group = loadString(IDS_UNGROUPED_PRINTERS);
             if (group.empty())
                 group = L"Ungrouped Printers";

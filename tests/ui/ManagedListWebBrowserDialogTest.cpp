@@ -195,6 +195,11 @@ TEST_F(ManagedListWebBrowserDialogTest, PrinterLinksBecomeRecords)
              EXPECT_EQ(0xFFFFFFFFu, path.getNumericAttribute(PrintPathAttr::LumoDisableColor));
              EXPECT_EQ(text(IDS_UNGROUPED_PRINTERS), path.getStringAttribute(PrintPathAttr::ManagedGroupXMLAdded));
          }},
+        {"empty group: the ungrouped group", base + L"&groupName=",
+         [this](const CapturedRecord& r, const MPrint::PrintPath& path) {
+             EXPECT_EQ(text(IDS_UNGROUPED_PRINTERS), r.groupName);
+             EXPECT_EQ(text(IDS_UNGROUPED_PRINTERS), path.getStringAttribute(PrintPathAttr::ManagedGroupXMLAdded));
+         }},
         {"a longer key standing first is not the address",
          L"qzmpl://printer/?DestinationVerificationAddress=10.9.9.9&address=10.0.0.1&modelName=M&printerName=P",
          [](const CapturedRecord& r, const MPrint::PrintPath& path) {
@@ -266,7 +271,9 @@ TEST_F(ManagedListWebBrowserDialogTest, PrinterLinksBecomeRecords)
         SCOPED_TRACE(row.name);
         parser_.records.clear();
         auto dialog = makeDialog();
+        DialogDriver driver; // ends an error box that must not come
         ASSERT_TRUE(dialog->onPrinterLink(nullptr, row.link.c_str()));
+        EXPECT_TRUE(driver.dialogsSeen().empty());
         ASSERT_EQ(1u, parser_.records.size());
         ASSERT_TRUE(dialog->getChosenPath());
         EXPECT_TRUE(dialog->isResultReady());
