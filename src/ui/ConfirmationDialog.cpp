@@ -811,8 +811,19 @@ void ConfirmationDialog::removePrinterFromProfile(TreeViewNode* parentNode, Prin
         return;
     if (!path->getStringAttribute(PrintPathAttr::Address).empty())
         deleteCacheFileOf(path);
-    const std::wstring display = path->getStringAttribute(PrintPathAttr::DisplayString);
-    TreeViewNode* node = deleteNode && tree_ ? tree_->findChildByText(display, parentNode) : nullptr;
+    // The path's own node first: a printer moved in may share its name with
+    // one already there, and deleting the other would leave this node on a
+    // freed path.
+    TreeViewNode* node = nullptr;
+    if (deleteNode && tree_) {
+        for (TreeViewNode* child = tree_->getFirstChild(parentNode); child && !node;
+             child = tree_->getNextSibling(child)) {
+            if (pathOf(child) == path)
+                node = child;
+        }
+        if (!node)
+            node = tree_->findChildByText(path->getStringAttribute(PrintPathAttr::DisplayString), parentNode);
+    }
     if (history) {
         history->remove(path);
         history->save();

@@ -412,6 +412,46 @@ TEST_F(ConfirmationDialogTest, ProfileMenuActsOnTheSelectedProfileAfterANewOne)
     }
 }
 
+// A printer moved into a profile that lists one of the same name: deleting
+// the one that was there removes its own node, not the newcomer's.
+TEST_F(ConfirmationDialogTest, DeletingOneOfTwoSameNamedPrintersKeepsTheOther)
+{
+    prime(defaultName(), {L"Copy room"});
+    prime(L"Floor 2", {L"Copy room"});
+    settings().getSettingsKey().setString(L"CustomProfiles", L"Floor 2;");
+    ConfirmationDialog chooser(extension(), LumoraPrintingExtension::kModeSelectDestination);
+    DialogDriver driver;
+    Names afterMove;
+    Names afterDelete;
+    bool heldAfterDelete = false;
+    driver.onDialog([&](HWND dialog) {
+        TreeViewNode* root = chooser.getRootNode();
+        TreeViewNode* floor2 = child(chooser, root, L"Floor 2");
+        select(chooser, child(chooser, root, L"Copy room"));
+        command(chooser, 3502, [&, dialog, floor2] {
+            afterMove = children(chooser, floor2);
+            // The newcomer goes first; the one that was there is second.
+            select(chooser, chooser.getTree()->getNextSibling(chooser.getTree()->getFirstChild(floor2)));
+            command(chooser, MPrint::ConfirmDialogTreeViewControl::kDeletePrinter, [&, dialog, floor2] {
+                afterDelete = children(chooser, floor2);
+                TargetHistoryList* history = chooser.findProfile(L"Floor 2")->getHistory();
+                TreeViewNode* left = chooser.getTree()->getFirstChild(floor2);
+                heldAfterDelete = left && history->find(reinterpret_cast<const MPrint::PrintPath*>(left->getData())) !=
+                                              history->end();
+                DialogDriver::click(dialog, IDCANCEL);
+            });
+        });
+    });
+    answer(driver, IDYES);
+    EXPECT_EQ(ConfirmationDialog::kResultCancelled,
+              LumoraDialog::doModal(&chooser, nullptr, ConfirmationDialog::kTemplate, IDS_CHOOSER_HEADING_PRINT));
+    EXPECT_EQ((Names{L"Copy room", L"Copy room"}), afterMove);
+    EXPECT_EQ(Names{L"Copy room"}, afterDelete);
+    EXPECT_TRUE(heldAfterDelete);
+    EXPECT_EQ(Names{L"Copy room"}, stored(L"Floor 2"));
+    EXPECT_EQ(Names{}, stored(defaultName()));
+}
+
 TEST_F(ConfirmationDialogTest, TypedAddressIsResolvedAndLandsInTheDefaultProfile)
 {
     prime(L"Floor 2", {L"Copy room"});
