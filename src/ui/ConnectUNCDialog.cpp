@@ -13,11 +13,14 @@
 
 namespace {
 
+// The buffer is wiped before it is freed: it may have held a password.
 std::wstring controlText(HWND dialog, int id, int limit)
 {
     std::vector<wchar_t> text(static_cast<size_t>(limit) + 1, L'\0');
     GetDlgItemTextW(dialog, id, text.data(), limit + 1);
-    return text.data();
+    std::wstring copy = text.data();
+    SecureZeroMemory(text.data(), text.size() * sizeof(wchar_t));
+    return copy;
 }
 
 } // namespace
