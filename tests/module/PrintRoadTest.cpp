@@ -8,18 +8,13 @@
 #include "access/MonitorAccess.h"
 #include "core/RegistryKey.h"
 #include "core/SettingsKeys.h"
-#include "destination/PrintPathAttr.h"
-#include "destination/TargetHistoryList.h"
-#include "discovery/DiscoveryClassIds.h"
-#include "extension/DeviceConfiguration.h"
 #include "extension/KRVProperties.h"
-#include "extension/LumoraPrintingExtension.h"
-#include "extension/ManagedPrintPolicy.h"
 #include "support/DialogDriver.h"
 #include "support/QueueData.h"
 #include "support/RawPortDevice.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
+#include "support/UserDestination.h"
 
 #include <optional>
 
@@ -117,103 +112,6 @@ TEST(PrintRoad, ChangedDestinationPausesTheJobAndRundll32TakesItOverAfterTheEarl
     ClosePrinter(printer);
 }
 
-// The user's own settings, which the module and its rundll32 child read:
-// prompting without a question, the destination chosen last, and that
-// destination in the history. Put back, and the entry removed, with the scope.
-class UserDestination {
-public:
-    UserDestination(const std::wstring& display, const std::wstring& host, const std::wstring& verifyPdl)
-        : display_(display)
-    {
-        RegistryKey settings(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess, true);
-        for (const wchar_t* name : kKept) {
-            std::wstring text;
-            DWORD number = 0;
-            if (settings.queryString(name, text))
-                kept_.push_back({name, text, std::nullopt});
-            else if (settings.queryDword(name, &number))
-                kept_.push_back({name, {}, number});
-            else
-                kept_.push_back({name, {}, std::nullopt, true});
-        }
-        settings.setDword(L"PromptMethod", 2);
-        settings.setString(L"CurrentAddress", display);
-        settings.setDword(L"ChangedPorts", 0);
-        settings.setDword(L"FreeDVTCount", 100);
-
-        auto* path = new MPrint::PrintPath();
-        path->setDiscoveryId(discoveryids::kTcpIp);
-        path->setStringAttribute(PrintPathAttr::DisplayString, display, true);
-        path->setStringAttribute(PrintPathAttr::Address, host, true);
-        path->setStringAttribute(PrintPathAttr::IPAddress, host, true);
-        path->setStringAttribute(std::wstring(PrintPathAttr::IgnorePDLCheck) + verifyPdl, verifyPdl, true);
-        SYSTEMTIME now{};
-        GetSystemTime(&now);
-        path->setNumericAttribute(PrintPathAttr::LastConfigTime, MPrint::makeDeviceStamp(now), true);
-        // The raw port's own check is another test's: this device only takes jobs.
-        path->setNumericAttribute(PrintPathAttr::ValidateDevice, 0, true);
-        path->setDevice(MPrint::Device("QZ Road Laser", "QZ Road Laser"), true);
-        withHistory([path](TargetHistoryList& history) { history.add(path); });
-    }
-    ~UserDestination()
-    {
-        withHistory([this](TargetHistoryList& history) {
-            for (auto it = history.begin(); it != history.end(); ++it) {
-                if (history.getDisplayString(it) == display_) {
-                    history.remove(it->get());
-                    break;
-                }
-            }
-        });
-        RegistryKey settings(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess, true);
-        for (const Kept& value : kept_) {
-            if (value.absent)
-                settings.deleteValue(value.name);
-            else if (value.number)
-                settings.setDword(value.name, *value.number);
-            else
-                settings.setString(value.name, value.text);
-        }
-    }
-    UserDestination(const UserDestination&) = delete;
-    UserDestination& operator=(const UserDestination&) = delete;
-
-    DWORD changedPorts() const
-    {
-        RegistryKey settings(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kRead);
-        DWORD value = 0;
-        settings.queryDword(L"ChangedPorts", &value);
-        return value;
-    }
-
-private:
-    static constexpr const wchar_t* kKept[] = {L"PromptMethod", L"CurrentAddress", L"ChangedPorts", L"FreeDVTCount"};
-    struct Kept {
-        const wchar_t* name;
-        std::wstring text;
-        std::optional<DWORD> number;
-        bool absent = false;
-    };
-    // Through this process's own extension, which is not the loaded module's.
-    template <typename Change>
-    static void withHistory(Change change)
-    {
-        LumoraPrintingExtension* extension = LumoraPrintingExtension::instance();
-        if (extension) {
-            TargetHistoryList history(extension->getSettings()->getTargetHistoryKey());
-            history.load();
-            change(history);
-            history.save();
-        }
-        delete LumoraPrintingExtension::current();
-        if (MPrint::ManagedPrintPolicy::hasInstance())
-            delete MPrint::ManagedPrintPolicy::instance();
-    }
-
-    std::wstring display_;
-    std::vector<Kept> kept_;
-};
-
 // A queue on LPT1: whose driver declares its language, an emulated device
 // that keeps what it receives on its raw port, the destination in the
 // user's history, and the port made for the device removed afterwards.
@@ -274,7 +172,7 @@ protected:
     testspool::DriverQueue queue_{L"Road"};
     InstalledModule module_;
     DocumentEventFn documentEvent_ = nullptr;
-    std::optional<UserDestination> destination_;
+    std::optional<testenv::UserDestination> destination_;
     HANDLE printer_ = nullptr;
     DWORD pausedFor_ = 0; // the earlier job the start of the document left to wait for
 };
