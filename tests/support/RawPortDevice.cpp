@@ -3,6 +3,8 @@
 #include "support/HttpTestServer.h"
 #include "support/LoopbackAddress.h"
 
+#include <chrono>
+
 namespace testenv {
 
 namespace {
@@ -122,6 +124,7 @@ void RawPortDevice::readClient(size_t index)
         received_[client.port] += client.bytes;
         ++closed_[client.port];
     }
+    closedChanged_.notify_all();
     clients_.erase(clients_.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
@@ -134,18 +137,12 @@ std::string RawPortDevice::received(unsigned short port) const
 
 bool RawPortDevice::waitForClosed(unsigned short port, size_t n, DWORD timeoutMs) const
 {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        {
-            std::lock_guard<std::mutex> guard(lock_);
-            auto it = closed_.find(port);
-            if (it != closed_.end() && it->second >= n)
-                return true;
-        }
-        if (GetTickCount64() >= deadline)
-            return false;
-        Sleep(10);
-    }
+    // Woken by the close itself: a poll's period would be most of a short job's time.
+    std::unique_lock<std::mutex> guard(lock_);
+    return closedChanged_.wait_for(guard, std::chrono::milliseconds(timeoutMs), [&] {
+        auto it = closed_.find(port);
+        return it != closed_.end() && it->second >= n;
+    });
 }
 
 std::wstring RawPortDevice::host() const

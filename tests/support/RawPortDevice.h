@@ -8,6 +8,7 @@
 #include "core/Win32.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <string>
@@ -46,7 +47,8 @@ private:
     std::vector<std::pair<SOCKET, unsigned short>> listeners_;
     std::atomic<bool> stopping_{false};
     std::thread thread_;
-    mutable std::mutex lock_; // guards counts_
+    mutable std::mutex lock_; // guards counts_, received_ and closed_
+    mutable std::condition_variable closedChanged_;
     std::map<unsigned short, size_t> counts_;
     bool receiving_ = false;
     struct Client {
