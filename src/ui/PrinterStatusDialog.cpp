@@ -107,6 +107,10 @@ INT_PTR PrinterStatusDialog::onCommand(WPARAM wParam, LPARAM lParam)
         return AnimatingStatusDialog::onCommand(wParam, lParam);
     if (wParam == IDCANCEL)
         cancelled_ = true;
+    // A worker that reported its outcome is only returning: its report, which
+    // nearly always arrives before the thread has ended, must not wait a retry.
+    if (workerOutcome_ != 0 && isWorkerRunning())
+        worker_->joinPumping(kStopWait);
     if (isWorkerRunning()) {
         if (held_ < kMaxHeldCommands) {
             if (held_ == 0)

@@ -2,7 +2,8 @@
 // worker thread while the picture moves. The worker ends by recording its
 // outcome and posting WM_COMMAND 1 (success) or 3 (failure). Buttons
 // pressed while the worker runs (1, 2, 3) are held back and re-posted
-// every 499 ms until it has ended; nothing ends the dialog while it runs,
+// every 499 ms until it has ended (once the worker has reported, the box
+// waits for its thread instead); nothing ends the dialog while it runs,
 // and it ends with 1 only when the worker reported success. The modal
 // result is 1, 3 or 2 (cancelled); getResult gives the worker's code.
 // The destructor waits for the worker before anything it uses goes.

@@ -88,10 +88,11 @@ TEST_F(PrinterStatusDialogTest, OutcomesOfTheWorkerEndTheDialog)
         bool cancel;
         INT_PTR modal;
         int result;
+        int held; // the worker's own report, arriving while its thread returns, is never held
     } rows[] = {
-        {"success", 1, false, 1, 0},
-        {"failure", 3, false, 3, ERROR_GEN_FAILURE},
-        {"cancel while running", 1, true, 3, ERROR_CANCELLED},
+        {"success", 1, false, 1, 0, 0},
+        {"failure", 3, false, 3, ERROR_GEN_FAILURE, 0},
+        {"cancel while running", 1, true, 3, ERROR_CANCELLED, 1},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -114,6 +115,7 @@ TEST_F(PrinterStatusDialogTest, OutcomesOfTheWorkerEndTheDialog)
         });
         EXPECT_EQ(row.modal, LumoraDialog::doModal(&dialog, nullptr, kStatusTemplate, 0));
         EXPECT_EQ(row.result, dialog.getResult());
+        EXPECT_EQ(row.held, dialog.heldCommands());
         EXPECT_EQ(L"10.1.2.3", destination); // no nickname: the address
         EXPECT_TRUE(openAfterCancel);
         EXPECT_EQ(row.cancel, cancelledAtOnce);
