@@ -290,11 +290,13 @@ void TrebukBidiConnection::repairNextOid(BidiRequest& request, DWORD index)
     TaskMem<wchar_t> nextOid;
     if (FAILED(requestList_->GetNextOid(index, nextOid.receive())) || !nextOid.get())
         return;
-    // An OID is short: a server text without its end is read no further than this.
+    // An OID is short: a server text without its end within this is refused, not cut.
     constexpr size_t kMaxOidChars = 1024;
+    const size_t n = wcsnlen(nextOid.get(), kMaxOidChars);
+    if (n == kMaxOidChars)
+        return;
     std::string next;
-    if (!convertString(std::wstring(nextOid.get(), wcsnlen(nextOid.get(), kMaxOidChars)), next, CP_UTF8) ||
-        next.empty())
+    if (!convertString(std::wstring(nextOid.get(), n), next, CP_UTF8) || next.empty())
         return;
     static const char* const kPrefixes[] = {"1.3.6.1.4.1.11.2.3.9.4.2.", "1.3.6.1.2.1.43", "1.3.6.1.2.1.25"};
     if (next.size() < request.oid.size()) {

@@ -204,6 +204,20 @@ TEST_F(TrebukFixture, GetNextWalksAColumnAndRepairsShortenedOids)
     EXPECT_EQ("1.3.6.1.2.1.43.15.1.1.2.1.2", batch[1].oid);
     EXPECT_EQ("1.3.6.1.2.1.25.3.2.1.3.1", batch[2].oid);
     EXPECT_EQ("Vrelm Office MFP 4200", batch[2].value.text);
+
+    // A next OID too long to be one is not taken, not even cut to a length.
+    std::string longOid = "1.3.6.1.2.1.1.9";
+    while (longOid.size() < 1100)
+        longOid += ".1";
+    testtrebuk::ScopedModel model(longOid + " int 7\n");
+    testtrebuk::DeviceScript longScript;
+    longScript.model = model.path();
+    testtrebuk::ScopedDevice lengthy(longScript);
+    TrebukBidiConnection overlong(nullptr);
+    ASSERT_TRUE(overlong.Connect(L"Long", lengthy.address().c_str(), MPrint::BidiAddressIp, 9100));
+    BidiRequest question("1.3.6.1.2.1.1");
+    overlong.GetNext(&question, 1);
+    EXPECT_EQ("1.3.6.1.2.1.1", question.oid);
 }
 
 TEST_F(TrebukFixture, ConnectRetriesByKindAndStopsOnTheNoRetryCode)
