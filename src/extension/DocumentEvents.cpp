@@ -87,26 +87,27 @@ void startOfDocument(HANDLE printer, HDC, const void* input, ULONG inputSize)
     if (!extension)
         return;
     const HWND active = GetActiveWindow();
-    setProcessProperty(krv::kUIOpen, processId());
-    deletePrinterProcessProperty(printer, nullptr, krv::kCancelDocProp);
+    {
+        ProcessMarkerScope open(krv::kUIOpen);
+        deletePrinterProcessProperty(printer, nullptr, krv::kCancelDocProp);
 
-    // The input holds the document information's address.
-    const DOCINFOW* document = nullptr;
-    if (input && inputSize >= sizeof(document))
-        std::memcpy(&document, input, sizeof(document));
-    const INT_PTR result = extension->promptFirstJob(nullptr, printer, document);
-    if (result == 2) {
-        setProcessProperty(krv::kCancelJob, processId());
-    } else {
-        if (extension->isDestinationChanged()) {
-            DWORD last = 0xFFFFFFFF;
-            getLastJobId(printer, nullptr, &last);
-            setProcessProperty(krv::kChangePortPauseJob, last);
+        // The input holds the document information's address.
+        const DOCINFOW* document = nullptr;
+        if (input && inputSize >= sizeof(document))
+            std::memcpy(&document, input, sizeof(document));
+        const INT_PTR result = extension->promptFirstJob(nullptr, printer, document);
+        if (result == 2) {
+            setProcessProperty(krv::kCancelJob, processId());
+        } else {
+            if (extension->isDestinationChanged()) {
+                DWORD last = 0xFFFFFFFF;
+                getLastJobId(printer, nullptr, &last);
+                setProcessProperty(krv::kChangePortPauseJob, last);
+            }
+            if (extension->isMakePermanentRequested())
+                setProcessProperty(krv::kRunMakePermanent, processId());
         }
-        if (extension->isMakePermanentRequested())
-            setProcessProperty(krv::kRunMakePermanent, processId());
     }
-    deleteProcessProperty(krv::kUIOpen);
     if (active) {
         SetForegroundWindow(active);
         SetActiveWindow(active);

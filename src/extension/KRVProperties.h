@@ -25,6 +25,19 @@ std::uint64_t getProcessProperty(const std::wstring& name);
 // caller can move a value in one step.
 std::uint64_t deleteProcessProperty(const std::wstring& name);
 
+// A process marker holding the process id for a scope, deleted however the
+// scope ends: one left behind would stand for the whole process's life.
+class ProcessMarkerScope {
+public:
+    explicit ProcessMarkerScope(const wchar_t* name) : name_(name) { setProcessProperty(name_, GetCurrentProcessId()); }
+    ~ProcessMarkerScope() { deleteProcessProperty(name_); }
+    ProcessMarkerScope(const ProcessMarkerScope&) = delete;
+    ProcessMarkerScope& operator=(const ProcessMarkerScope&) = delete;
+
+private:
+    const wchar_t* name_;
+};
+
 // As above, prefixed with the printer's name: printerName when not null,
 // else the name the spooler gives for the handle (level 1); with neither,
 // or an empty name, no prefix.

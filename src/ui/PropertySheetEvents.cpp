@@ -55,17 +55,7 @@ bool isProcessMarker(const wchar_t* name)
     return getProcessProperty(name) == pid();
 }
 
-// A process marker set for the scope.
-class MarkerScope {
-public:
-    explicit MarkerScope(const wchar_t* name) : name_(name) { setProcessProperty(name_, pid()); }
-    ~MarkerScope() { deleteProcessProperty(name_); }
-    MarkerScope(const MarkerScope&) = delete;
-    MarkerScope& operator=(const MarkerScope&) = delete;
-
-private:
-    const wchar_t* name_;
-};
+using MarkerScope = ProcessMarkerScope;
 
 // The active window, brought back to the front when the scope ends.
 class ActiveWindowScope {

@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,8 @@ public:
     INT_PTR confirm(LumoraPrintingExtension& extension, int, HWND, LPARAM) override
     {
         ++shown;
+        if (fails)
+            throw std::runtime_error("the chooser failed");
         const Answer answer = answers.empty() ? Answer{2, false} : answers.front();
         if (!answers.empty())
             answers.erase(answers.begin());
@@ -93,6 +96,7 @@ public:
     }
     std::vector<Answer> answers;
     int shown = 0;
+    bool fails = false;
 };
 
 class DocumentEventsTest : public ::testing::Test {
@@ -175,6 +179,17 @@ TEST_F(DocumentEventsTest, PromptAnswerDecidesWhatHappensToTheJob)
     EXPECT_EQ(3, chooser.shown);
     // Another destination: the last queued job is the one to wait for.
     EXPECT_EQ(kept, getProcessProperty(krv::kChangePortPauseJob));
+}
+
+TEST_F(DocumentEventsTest, FailedPromptLeavesNoUIOpenMarkerBehind)
+{
+    // Left set, the marker would keep the property-sheet hooks away for the
+    // rest of the application's life.
+    ScriptedChooser chooser;
+    chooser.fails = true;
+    startDocument();
+    EXPECT_EQ(1, chooser.shown);
+    EXPECT_EQ(0u, getProcessProperty(krv::kUIOpen));
 }
 
 TEST_F(DocumentEventsTest, AnotherDestinationOnAnEmptyQueueWaitsForNoJob)
