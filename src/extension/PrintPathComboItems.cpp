@@ -29,6 +29,15 @@ void removeItem(PrintPathList& list, HWND combo, int index, const PrintPath* pat
         erasePath(list, path);
 }
 
+// The first index below the limit whose item is the path; CB_ERR when none.
+int findItem(HWND combo, const PrintPath* path, int limit)
+{
+    for (int index = 0; index < limit; ++index)
+        if (itemPath(combo, index) == path)
+            return index;
+    return CB_ERR;
+}
+
 int findExact(HWND combo, int after, const std::wstring& text)
 {
     return static_cast<int>(SendMessageW(combo, CB_FINDSTRINGEXACT, after, reinterpret_cast<LPARAM>(text.c_str())));
@@ -44,13 +53,9 @@ void removeComboItemAt(PrintPathList& list, HWND combo, int index)
 
 void removeComboItemForPath(PrintPathList& list, HWND combo, const PrintPath* path)
 {
-    const int size = static_cast<int>(list.size());
-    for (int index = 0; index < size; ++index) {
-        if (itemPath(combo, index) == path) {
-            removeItem(list, combo, index, path);
-            return;
-        }
-    }
+    const int index = findItem(combo, path, static_cast<int>(list.size()));
+    if (index != CB_ERR)
+        removeItem(list, combo, index, path);
 }
 
 void removeComboItemsByText(PrintPathList& list, HWND combo, const std::wstring& text)
@@ -99,11 +104,13 @@ void removeNewlyDiscoveredItems(PrintPathList& list, HWND combo)
 void removeAllComboItems(PrintPathList& list, HWND combo)
 {
     while (!list.empty()) {
-        const PrintPath* first = list.front().get();
-        removeComboItemForPath(list, combo, first);
-        // A path without an item would otherwise be tried for ever.
-        if (!list.empty() && list.front().get() == first)
-            list.pop_front();
+        // Searched in the whole box: items without a path may put the path's
+        // own past the list's size, and left there it would point at the
+        // deleted path.
+        const int index = findItem(combo, list.front().get(), static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0)));
+        if (index != CB_ERR)
+            SendMessageW(combo, CB_DELETESTRING, index, 0);
+        list.pop_front();
     }
 }
 

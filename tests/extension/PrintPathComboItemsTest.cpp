@@ -120,6 +120,14 @@ TEST_F(PrintPathComboItemsTest, ItemsAndPathsWithoutCounterparts)
 
     MPrint::removeDuplicateDisplayStrings(list_, combo_, nullptr);
     MPrint::removeComboItemsByText(list_, combo_, L"None");
+
+    // Behind an item without a path, a path's item lies past the list's size:
+    // it still leaves with its path.
+    addItem(L"Lone", nullptr);
+    fill({L"Alpha"});
+    MPrint::removeAllComboItems(list_, combo_);
+    EXPECT_EQ((Texts{L"Lone"}), items());
+    EXPECT_TRUE(list_.empty());
 }
 
 } // namespace
