@@ -36,8 +36,27 @@ bool appendQuoted(std::wstring& line, const std::wstring& text)
     return true;
 }
 
+namespace {
+
+// The system's rundll32.exe by its full path: the bare name of the command
+// line would be looked up in the application's and the current directory
+// first, where anybody may have put a program of that name.
+std::wstring systemRundll32()
+{
+    wchar_t system[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return {};
+    return std::wstring(system, length) + L"\\rundll32.exe";
+}
+
+} // namespace
+
 bool start(const std::wstring& commandLine, const wchar_t* directory)
 {
+    const std::wstring program = systemRundll32();
+    if (program.empty())
+        return false;
     // The child outlives the printing application's call: it inherits none
     // of the application's handles.
     STARTUPINFOW startup = {};
@@ -45,7 +64,7 @@ bool start(const std::wstring& commandLine, const wchar_t* directory)
     PROCESS_INFORMATION process = {};
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(L'\0');
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, directory, &startup, &process))
+    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, directory, &startup, &process))
         return false;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);

@@ -18,8 +18,8 @@ std::wstring commandLine(const std::wstring& moduleFile, const wchar_t* entry);
 // Appends the text between double quotes; false (line unchanged) when the
 // text holds a double quote, which the entry could not read back.
 bool appendQuoted(std::wstring& line, const std::wstring& text);
-// CreateProcessW with the caller's startup information and inherited
-// handles, in the directory (null: the caller's); the handles are closed at once.
+// CreateProcessW of the system directory's rundll32.exe with the command
+// line, in the directory (null: the caller's); the handles are closed at once.
 bool start(const std::wstring& commandLine, const wchar_t* directory);
 
 } // namespace rundll

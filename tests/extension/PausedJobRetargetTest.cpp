@@ -8,6 +8,7 @@
 #include "destination/TargetHistoryList.h"
 #include "extension/ManagedPrintPolicy.h"
 #include "extension/RundllEntries.h"
+#include "extension/Rundll32Launch.h"
 #include "support/FakeDestinationWorkflow.h"
 #include "support/PrivateCurrentUser.h"
 #include "support/TestEnv.h"
@@ -133,6 +134,24 @@ private:
     testspool::ScopedQueue queue_;
     HANDLE printer_ = nullptr;
 };
+
+TEST(RundllLaunch, StartsTheSystemsRundll32NotOnePlantedInTheCurrentDirectory)
+{
+    // A printing application's current directory may be any folder of the
+    // user's: a program there named rundll32.exe must not run.
+    testenv::TempDir dir;
+    ASSERT_TRUE(testenv::copyFileTo(testenv::binDir() + L"\\WriteArgs.exe", dir.file(L"rundll32.exe")));
+    const std::wstring marker = dir.file(L"planted.txt");
+    wchar_t previous[MAX_PATH] = {};
+    ASSERT_NE(0u, GetCurrentDirectoryW(MAX_PATH, previous));
+    ASSERT_TRUE(SetCurrentDirectoryW(dir.path().c_str()));
+    const bool started = rundll::start(L"rundll32.exe \"" + marker + L"\" planted", nullptr);
+    SetCurrentDirectoryW(previous);
+    EXPECT_TRUE(started);
+    for (int wait = 0; wait < 30 && !testenv::fileExists(marker); ++wait)
+        Sleep(100);
+    EXPECT_FALSE(testenv::fileExists(marker)) << "the planted program ran";
+}
 
 TEST(EarlierJobWait, WaitsUntilNoEarlierJobIsLeftAndSleepsOnEveryLook)
 {
