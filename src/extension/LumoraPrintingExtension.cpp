@@ -280,6 +280,28 @@ void LumoraPrintingExtension::setDestination(const wchar_t* destination)
     destination_ = destination ? destination : L"";
 }
 
+namespace {
+
+thread_local MPrint::DestinationContext* t_boundContext = nullptr;
+
+} // namespace
+
+MPrint::DestinationContext* LumoraPrintingExtension::getDestinationContext() const
+{
+    return t_boundContext ? t_boundContext : destinationContext_.get();
+}
+
+LumoraPrintingExtension::ThreadContext::ThreadContext(MPrint::DestinationContext* context)
+    : previous_(t_boundContext)
+{
+    t_boundContext = context;
+}
+
+LumoraPrintingExtension::ThreadContext::~ThreadContext()
+{
+    t_boundContext = previous_;
+}
+
 bool LumoraPrintingExtension::createDestinationContext(const std::wstring& printerName)
 {
     if (!destinationContext_ && !printerName.empty())

@@ -40,11 +40,28 @@ public:
     LumoraPrintingExtension& operator=(const LumoraPrintingExtension&) = delete;
 
     LumoraSettings* getSettings() const { return settings_.get(); }
-    MPrint::DestinationContext* getDestinationContext() const { return destinationContext_.get(); }
+    // The context a caller bound to its thread (ThreadContext), else the
+    // extension's own.
+    MPrint::DestinationContext* getDestinationContext() const;
+    // Binds a caller's own context to its thread for its scope. Spooler
+    // callers handle several queues at once: the layers below that find the
+    // job's queue through the extension then see the caller's queue, never a
+    // context another caller replaces (and deletes) meanwhile. Scopes nest;
+    // a null context leaves the extension's own in view.
+    class ThreadContext {
+    public:
+        explicit ThreadContext(MPrint::DestinationContext* context);
+        ~ThreadContext();
+        ThreadContext(const ThreadContext&) = delete;
+        ThreadContext& operator=(const ThreadContext&) = delete;
+
+    private:
+        MPrint::DestinationContext* previous_;
+    };
     // Creates a context for the printer when none exists and the name is not
     // empty; true when a context exists afterwards.
     bool createDestinationContext(const std::wstring& printerName);
-    // A fresh context for the printer in place of the current one.
+    // A fresh context for the printer in place of the extension's own one.
     void replaceDestinationContext(const std::wstring& printerName, const wchar_t* documentName);
     // A copy: spooler callers sharing the extension may set it meanwhile.
     std::wstring getDestination() const;

@@ -20,7 +20,8 @@ bool PrintTimeDialogs::makePrinterPermanent(LumoraPrintingExtension&, MPrint::Pr
     return false;
 }
 
-bool PrintTimeDialogs::verifyPrintPath(LumoraPrintingExtension&, MPrint::PrintPath*, HWND, bool)
+bool PrintTimeDialogs::verifyPrintPath(LumoraPrintingExtension&, MPrint::DestinationContext*, MPrint::PrintPath*, HWND,
+                                       bool)
 {
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return false;

@@ -13,6 +13,7 @@
 class LumoraPrintingExtension;
 
 namespace MPrint {
+class DestinationContext;
 class PrintPath;
 }
 
@@ -28,11 +29,11 @@ public:
     // the user the outcome; true on success.
     virtual bool makePrinterPermanent(LumoraPrintingExtension& extension, MPrint::PrintPath* path, HWND parent);
 
-    // Verifies the path's device for the extension's destination context and
-    // applies it: in the status dialog over the parent, or without a window.
-    // True when the verification succeeded.
-    virtual bool verifyPrintPath(LumoraPrintingExtension& extension, MPrint::PrintPath* path, HWND parent,
-                                 bool showDialog);
+    // Verifies the path's device for the caller's destination context (null:
+    // the extension's) and applies it: in the status dialog over the parent,
+    // or without a window. True when the verification succeeded.
+    virtual bool verifyPrintPath(LumoraPrintingExtension& extension, MPrint::DestinationContext* context,
+                                 MPrint::PrintPath* path, HWND parent, bool showDialog);
 
     // Asks for credentials and connects to the share an address names, which
     // refused access: 1 when connected, 2 when cancelled.

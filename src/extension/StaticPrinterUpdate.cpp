@@ -32,6 +32,7 @@ bool setPrinterPortByAddress(LumoraPrintingExtension& extension, const std::wstr
     // The extension's own context may name another queue another caller is
     // handling at this moment: this call's queue gets a context of its own.
     MPrint::DestinationContext context(printerName, nullptr);
+    const LumoraPrintingExtension::ThreadContext bound(&context);
     path->setStringAttribute(PrintPathAttr::Nickname, printerName, true);
     path->setStringAttribute(PrintPathAttr::DisplayString, printerName, true);
     MPrint::PrintPath* chosen = path.get();
@@ -81,7 +82,10 @@ bool verifyStaticModePrinter(LumoraPrintingExtension& extension, HANDLE printer,
             SetPrinterDataW(printer, const_cast<wchar_t*>(kNewInstall), REG_DWORD, reinterpret_cast<BYTE*>(&one),
                             sizeof(one));
             extension.setNewInstall(true);
-            extension.replaceDestinationContext(printerName, nullptr);
+            // Install events of several queues verify them at once: this
+            // queue gets a context of its own, not the extension's.
+            MPrint::DestinationContext context(printerName, nullptr);
+            const LumoraPrintingExtension::ThreadContext bound(&context);
             if (MPrint::ManagedPrintPolicy* policy = MPrint::ManagedPrintPolicy::instance())
                 policy->arePoliciesOffForPrinter(printer);
 
@@ -90,7 +94,7 @@ bool verifyStaticModePrinter(LumoraPrintingExtension& extension, HANDLE printer,
             if (path) {
                 if (staticUpdate)
                     path->setNumericAttribute(PrintPathAttr::StaticModeUpdate, 1, false);
-                PrintTimeDialogs::current().verifyPrintPath(extension, path.get(), parent, showDialog);
+                PrintTimeDialogs::current().verifyPrintPath(extension, &context, path.get(), parent, showDialog);
                 LumoraPrintingExtension::refreshJobControlTicket(printerName, path.get());
             }
         }

@@ -12,13 +12,14 @@ wchar_t kBidiState[] = L"BidiState";
 
 } // namespace
 
-PrintPathVerifyDialog::PrintPathVerifyDialog(LumoraPrintingExtension* extension, MPrint::PrintPath* path)
-    : PrinterStatusDialog(extension, path)
+PrintPathVerifyDialog::PrintPathVerifyDialog(LumoraPrintingExtension* extension, MPrint::PrintPath* path,
+                                             MPrint::DestinationContext* context)
+    : PrinterStatusDialog(extension, path),
+      context_(context ? context : extension ? extension->getDestinationContext() : nullptr)
 {
-    MPrint::DestinationContext* context = extension ? extension->getDestinationContext() : nullptr;
-    if (!context)
+    if (!context_)
         return;
-    printerName_ = context->getPrinterName();
+    printerName_ = context_->getPrinterName();
     HANDLE printer = nullptr;
     if (openPrinterWithAccess(printerName_, &printer, PRINTER_ALL_ACCESS)) {
         printer_.reset(printer);
@@ -47,6 +48,9 @@ bool PrintPathVerifyDialog::readBidiState(DWORD& value)
 
 void PrintPathVerifyDialog::runWorker()
 {
+    // The worker may run on a thread of its own: the layers below look for
+    // the job's queue through the extension.
+    const LumoraPrintingExtension::ThreadContext bound(context_);
     finishWorker(verify());
 }
 
@@ -91,10 +95,8 @@ WPARAM PrintPathVerifyDialog::verify()
         return kSucceeded;
     }
     watching_ = true;
-    LumoraPrintingExtension* extension = getExtension();
     DWORD value = 0;
-    const bool applied =
-        workflow.applyPrintPathToPrinter(extension ? extension->getDestinationContext() : nullptr, path, value);
+    const bool applied = workflow.applyPrintPathToPrinter(context_, path, value);
     const bool cancelled = isCancelled();
     watching_ = false;
     setStatusText(IDS_PLEASE_WAIT);
@@ -125,12 +127,10 @@ bool PrintPathVerifyDialog::saveCurrentPort()
 
 void PrintPathVerifyDialog::restorePort()
 {
-    LumoraPrintingExtension* extension = getExtension();
-    MPrint::DestinationContext* context = extension ? extension->getDestinationContext() : nullptr;
-    if (savedPort_.empty() || !context)
+    if (savedPort_.empty() || !context_)
         return;
-    context->setPrintPath(nullptr);
-    MPrint::DestinationWorkflow::current().applyDestinationToPrinter(context, savedPort_);
+    context_->setPrintPath(nullptr);
+    MPrint::DestinationWorkflow::current().applyDestinationToPrinter(context_, savedPort_);
 }
 
 void PrintPathVerifyDialog::storeCommunity(MPrint::PrintPath* path)

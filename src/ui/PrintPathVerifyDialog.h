@@ -12,6 +12,10 @@
 #include <atomic>
 #include <string>
 
+namespace MPrint {
+class DestinationContext;
+}
+
 class PrintPathVerifyDialog : public PrinterStatusDialog {
 public:
     static constexpr DWORD kStageValidating = 0;
@@ -23,7 +27,11 @@ public:
     // A check that failed without a cancel, where the step gives no code.
     static constexpr int kStepFailed = ERROR_GEN_FAILURE;
 
-    PrintPathVerifyDialog(LumoraPrintingExtension* extension, MPrint::PrintPath* path);
+    // For the caller's destination context (borrowed; null: the extension's,
+    // as it is now), whose queue is verified and, on a failed apply, set back
+    // to its port.
+    PrintPathVerifyDialog(LumoraPrintingExtension* extension, MPrint::PrintPath* path,
+                          MPrint::DestinationContext* context = nullptr);
 
     DWORD getStage() const { return stage_; }
     void runWorker() override;
@@ -44,6 +52,7 @@ private:
     std::atomic<DWORD> stage_{kStageNotStarted};
     std::wstring savedPort_;
     ScopedPrinter printer_;
+    MPrint::DestinationContext* context_;
     std::wstring printerName_;
     DWORD lastBidiState_ = 0;
     std::atomic<bool> watching_{false};

@@ -59,11 +59,11 @@ bool PrintTimeDialogsUI::makePrinterPermanent(LumoraPrintingExtension& extension
     return made;
 }
 
-bool PrintTimeDialogsUI::verifyPrintPath(LumoraPrintingExtension& extension, MPrint::PrintPath* path, HWND parent,
-                                         bool showDialog)
+bool PrintTimeDialogsUI::verifyPrintPath(LumoraPrintingExtension& extension, MPrint::DestinationContext* context,
+                                         MPrint::PrintPath* path, HWND parent, bool showDialog)
 {
     constexpr LPARAM kVerifyParameter = 85;
-    PrintPathVerifyDialog dialog(&extension, path);
+    PrintPathVerifyDialog dialog(&extension, path, context);
     if (showDialog)
         return LumoraDialog::doModal(&dialog, parent, IDD_PRINTER_STATUS, kVerifyParameter) == 1;
     dialog.runWorker();

@@ -20,8 +20,8 @@ public:
     bool makePrinterPermanent(LumoraPrintingExtension& extension, MPrint::PrintPath* path, HWND parent) override;
     // The verification dialog (template 105, parameter 85), or its work run
     // directly on the caller's thread.
-    bool verifyPrintPath(LumoraPrintingExtension& extension, MPrint::PrintPath* path, HWND parent,
-                         bool showDialog) override;
+    bool verifyPrintPath(LumoraPrintingExtension& extension, MPrint::DestinationContext* context,
+                         MPrint::PrintPath* path, HWND parent, bool showDialog) override;
     // The credentials box (template 106) for the share, owned by the owner.
     INT_PTR connectShare(LumoraPrintingExtension* extension, HWND owner, const std::wstring& address) override;
     bool setupAutoCreatedClientPort(LumoraPrintingExtension* extension, HANDLE printer, std::wstring& port) override;

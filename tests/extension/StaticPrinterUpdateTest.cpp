@@ -5,6 +5,7 @@
 #include "extension/StaticPrinterUpdate.h"
 
 #include "access/MonitorAccess.h"
+#include "bidi/CurrentDestination.h"
 #include "core/RegistryKey.h"
 #include "core/SettingsKeys.h"
 #include "destination/DestinationContext.h"
@@ -15,6 +16,7 @@
 #include "extension/MonitorComponentEntries.h"
 #include "extension/PrintTimeDialogs.h"
 #include "extension/RundllEntries.h"
+#include "extension/StaticModeSteps.h"
 #include "extension/WaypostJobEvents.h"
 #include "shared/SpoolerQueries.h"
 #include "support/FakeDestinationWorkflow.h"
@@ -22,10 +24,13 @@
 #include "support/PrivateCurrentUser.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
+#include "ui/PrintTimeDialogsUI.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
@@ -57,12 +62,12 @@ class RecordingDialogs : public PrintTimeDialogs {
 public:
     RecordingDialogs() { PrintTimeDialogs::set(this); }
     ~RecordingDialogs() override { PrintTimeDialogs::set(nullptr); }
-    bool verifyPrintPath(LumoraPrintingExtension& extension, MPrint::PrintPath* path, HWND, bool showDialog) override
+    bool verifyPrintPath(LumoraPrintingExtension&, MPrint::DestinationContext* context, MPrint::PrintPath* path, HWND,
+                         bool showDialog) override
     {
         ++verifications;
         shown = showDialog;
         staticModeUpdate = path ? path->getNumericAttribute(PrintPathAttr::StaticModeUpdate) : 0;
-        const MPrint::DestinationContext* context = extension.getDestinationContext();
         contextPrinter = context ? context->getPrinterName() : L"";
         return true;
     }
@@ -70,6 +75,64 @@ public:
     bool shown = false;
     DWORD staticModeUpdate = 0;
     std::wstring contextPrinter;
+};
+
+// Every path it resolves is named after the queue asked for; the steps
+// below record the queue they were given (or, for the configuration check,
+// the one the device layers see as the job's) whenever it is another.
+class QueueCheckingWorkflow : public testenv::FakeDestinationWorkflow {
+public:
+    MPrint::PrintPath* findPrintPathForAddress(HWND owner, const std::wstring& address, const std::wstring& nickname,
+                                               const std::wstring& displayString) override
+    {
+        MPrint::PrintPath* path =
+            FakeDestinationWorkflow::findPrintPathForAddress(owner, address, nickname, displayString);
+        if (path)
+            path->setStringAttribute(PrintPathAttr::Nickname, displayString, true);
+        return path;
+    }
+    bool checkDeviceConfiguration(MPrint::PrintPath* path) override
+    {
+        expect("check", path, MPrint::currentDestinationPrinterName());
+        return FakeDestinationWorkflow::checkDeviceConfiguration(path);
+    }
+    DWORD configureDeviceForPrintPath(HWND owner, const std::wstring& printerName, MPrint::PrintPath* path) override
+    {
+        expect("configure", path, printerName);
+        return FakeDestinationWorkflow::configureDeviceForPrintPath(owner, printerName, path);
+    }
+    bool applyPrintPathToPrinter(MPrint::DestinationContext* context, MPrint::PrintPath* path, DWORD& value) override
+    {
+        expect("apply", path, context ? context->getPrinterName() : L"(none)");
+        return FakeDestinationWorkflow::applyPrintPathToPrinter(context, path, value);
+    }
+    std::vector<std::string> mismatches() const
+    {
+        std::lock_guard<std::mutex> guard(mismatchLock_);
+        return mismatches_;
+    }
+
+private:
+    void expect(const char* step, MPrint::PrintPath* path, const std::wstring& queue)
+    {
+        const std::wstring wanted = path ? path->getStringAttribute(PrintPathAttr::Nickname) : L"(no path)";
+        if (queue == wanted)
+            return;
+        std::lock_guard<std::mutex> guard(mismatchLock_);
+        mismatches_.push_back(std::string(step) + ": " + testenv::narrow(wanted) + " got " + testenv::narrow(queue));
+    }
+    mutable std::mutex mismatchLock_;
+    std::vector<std::string> mismatches_;
+};
+
+// The process's real dialogs for the scope.
+class InstalledDialogs {
+public:
+    InstalledDialogs() { PrintTimeDialogs::set(&dialogs_); }
+    ~InstalledDialogs() { PrintTimeDialogs::set(nullptr); }
+
+private:
+    PrintTimeDialogsUI dialogs_;
 };
 
 class StaticPrinterUpdateTest : public ::testing::Test {
@@ -297,6 +360,59 @@ TEST_F(StaticPrinterUpdateTest, VerifiesAStaticModeQueueAndClearsItsMarkers)
         EXPECT_EQ(row.updateNowAfter, printerDword(queue_.name(), L"LumoUpdateNow"));
         settings.deleteValue(L"MakePermanentInstance");
     }
+}
+
+// Install events of two queues verify them at once while another caller
+// keeps re-pointing the extension's own context: each verification checks,
+// configures and applies its own queue, and never touches a context another
+// caller may delete meanwhile.
+TEST_F(StaticPrinterUpdateTest, VerificationsOnSeveralThreadsEachConfigureTheirOwnQueue)
+{
+    QueueCheckingWorkflow workflow;
+    workflow.everyResolution = &path_;
+    InstalledDialogs dialogs;
+    for (const testspool::ScopedQueue* queue : {&queue_, &other_}) {
+        const std::wstring& port = queue == &queue_ ? port_ : otherPort_;
+        ASSERT_EQ(DWORD{ERROR_SUCCESS},
+                  testspool::control()->setQueueValue(queue->name().c_str(), L"", L"Port", REG_SZ, port.c_str(),
+                                                      static_cast<DWORD>((port.size() + 1) * 2)));
+    }
+    constexpr int kRounds = 8;
+    std::atomic<int> failures{0};
+    std::atomic<bool> verifying{true};
+    auto verifier = [&](const std::wstring& queue) {
+        HANDLE opened = nullptr;
+        PRINTER_DEFAULTSW all = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+        if (!OpenPrinterW(const_cast<wchar_t*>(queue.c_str()), &opened, &all)) {
+            ++failures;
+            return;
+        }
+        ScopedPrinter printer(opened);
+        for (int i = 0; i < kRounds; ++i)
+            if (!StaticModeSteps::current().verifyStaticModePrinter(*extension_, printer.get(), nullptr, true, false))
+                ++failures;
+    };
+    const std::wstring elsewhere = own(L"Elsewhere ");
+    auto otherCaller = [&] {
+        while (verifying)
+            extension_->replaceDestinationContext(elsewhere, nullptr);
+    };
+    std::thread other(otherCaller);
+    std::vector<std::thread> threads;
+    for (const std::wstring& queue : {queue_.name(), queue_.name(), other_.name(), other_.name()})
+        threads.emplace_back(verifier, queue);
+    for (std::thread& thread : threads)
+        thread.join();
+    verifying = false;
+    other.join();
+
+    EXPECT_EQ(0, failures.load());
+    EXPECT_EQ(std::vector<std::string>{}, workflow.mismatches());
+    const std::vector<std::string> calls = workflow.calls();
+    EXPECT_EQ(4 * kRounds, std::count(calls.begin(), calls.end(), "apply"));
+    EXPECT_EQ(4 * kRounds, std::count(calls.begin(), calls.end(), "configure"));
+    const MPrint::DestinationContext* shared = extension_->getDestinationContext();
+    EXPECT_EQ(elsewhere, shared ? shared->getPrinterName() : L"") << "the other caller's context is left to it";
 }
 
 TEST_F(StaticPrinterUpdateTest, AQueueWhoseRecordCannotBeReadIsNotVerified)
