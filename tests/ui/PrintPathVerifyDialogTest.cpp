@@ -2,9 +2,12 @@
 // queue of the spooler stand-in, with the core's operations played by a
 // fake: each step's failure and its result code, a cancel during the
 // language check, a held job, a failed application restoring the port,
-// and the "BidiState" values shown while the queue settles.
+// the "BidiState" values shown while the queue settles, and a caller's own
+// context verified in place of the extension's.
 #include "ui/PrintPathVerifyDialog.h"
 
+#include "bidi/CurrentDestination.h"
+#include "destination/DestinationContext.h"
 #include "support/DialogDriver.h"
 #include "support/FakeDestinationWorkflow.h"
 #include "support/TestSpooler.h"
@@ -16,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 using testenv::DialogDriver;
@@ -108,6 +112,27 @@ TEST_F(PrintPathVerifyDialogTest, EachStepsFailureEndsWithItsStageAndACode)
         }
         delete dialog;
     }
+}
+
+// A spooler caller's own context names the queue verified and, when the
+// application fails, set back to its port; the layers the worker thread
+// reaches see that queue too, and the extension's context stays as it was.
+TEST_F(PrintPathVerifyDialogTest, TheCallersOwnContextIsVerifiedOnTheWorker)
+{
+    testspool::ScopedQueue own(testspool::uniqueQueueName(L"Verify Own"), L"Vrelm Test Driver", L"LPT2:");
+    ASSERT_EQ(DWORD{ERROR_SUCCESS}, own.error());
+    MPrint::DestinationContext context(own.name(), nullptr);
+    testenv::FakeDestinationWorkflow workflow;
+    workflow.applies = false;
+    std::wstring seenByApply;
+    workflow.duringApply = [&] { seenByApply = MPrint::currentDestinationPrinterName(); };
+    PrintPathVerifyDialog dialog(extension(), &path_, &context);
+    EXPECT_EQ(3, LumoraDialog::doModal(&dialog, nullptr, IDD_PRINTER_STATUS, IDS_VERIFYING_PRINTER));
+    EXPECT_EQ(L"LPT2:", dialog.getSavedPort());
+    EXPECT_EQ(own.name(), seenByApply);
+    EXPECT_EQ((std::vector<std::pair<std::wstring, std::wstring>>{{own.name(), L"LPT2:"}}),
+              workflow.destinationsApplied());
+    EXPECT_EQ(queue_.name(), extension()->getDestinationContext()->getPrinterName());
 }
 
 TEST_F(PrintPathVerifyDialogTest, HeldJobSkipsTheApplication)
