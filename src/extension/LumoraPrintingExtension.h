@@ -13,6 +13,7 @@
 #include "destination/DestinationContext.h"
 #include "extension/LumoraSettings.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -207,7 +208,7 @@ private:
     DiscoveryServicesManager* discoveryManager_ = nullptr; // owned once init fetched it
     std::unique_ptr<MPrint::DestinationContext> destinationContext_;
     int mode_ = kModeNone;
-    bool newInstall_ = false;
+    std::atomic<bool> newInstall_{false}; // set by spooler callers on several threads
     bool destinationChanged_ = false;
     bool makePermanentRequested_ = false;
     bool comInitialized_ = false;
