@@ -73,11 +73,16 @@ DWORDLONG parseVersion(const RegKey& key)
     return 0;
 }
 
+bool openDriverKey(const std::wstring& name, RegKey& key)
+{
+    return !name.empty() && name.size() <= 255 &&
+           key.open(HKEY_LOCAL_MACHINE, std::wstring(kDriversPath) + L"\\" + name) == ERROR_SUCCESS;
+}
+
 bool readDriver(const std::wstring& name, DriverInfo& info)
 {
     RegKey key;
-    if (name.empty() || name.size() > 255 ||
-        key.open(HKEY_LOCAL_MACHINE, std::wstring(kDriversPath) + L"\\" + name) != ERROR_SUCCESS)
+    if (!openDriverKey(name, key))
         return false;
     info = DriverInfo{};
     info.name = name;
@@ -103,6 +108,24 @@ bool readDriver(const std::wstring& name, DriverInfo& info)
     info.date = parseDate(key);
     info.driverVersion = parseVersion(key);
     return true;
+}
+
+// A test driver may give a device mode size of its own ("DevMode Size", a
+// DWORD) as a faulty driver does: it answers that size when asked and never
+// writes more than that into the caller's buffer, whatever the mode's header
+// says. -1 when the driver gives its mode's true size.
+long long reportedDevModeSize(const std::wstring& driver)
+{
+    RegKey key;
+    if (!openDriverKey(driver, key))
+        return -1;
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    if (key.readValue(L"DevMode Size", type, data) != ERROR_SUCCESS || type != REG_DWORD || data.size() != sizeof(DWORD))
+        return -1;
+    DWORD size = 0;
+    memcpy(&size, data.data(), sizeof(size));
+    return size;
 }
 
 LPWSTR packMulti(Packer& p, const std::vector<std::wstring>& items)
@@ -333,9 +356,11 @@ LONG WINAPI DocumentPropertiesW(HWND hWnd, HANDLE hPrinter, LPWSTR pDeviceName, 
         return -1;
     }
     std::vector<BYTE> result = info.devMode;
+    const long long faultySize = reportedDevModeSize(info.driver);
+    const size_t reported = faultySize < 0 ? result.size() : static_cast<size_t>(faultySize);
     if (fMode == 0) {
-        finish(L"DocumentPropertiesW", {queue, mode, numberText(static_cast<DWORD>(result.size()))}, ERROR_SUCCESS);
-        return static_cast<LONG>(result.size());
+        finish(L"DocumentPropertiesW", {queue, mode, numberText(static_cast<DWORD>(reported))}, ERROR_SUCCESS);
+        return static_cast<LONG>(reported);
     }
     if ((fMode & DM_IN_BUFFER) && pDevModeInput) {
         if (!validDevMode(pDevModeInput, size_t{pDevModeInput->dmSize} + pDevModeInput->dmDriverExtra)) {
@@ -370,7 +395,7 @@ LONG WINAPI DocumentPropertiesW(HWND hWnd, HANDLE hPrinter, LPWSTR pDeviceName, 
     }
     // DM_IN_PROMPT would show the driver's sheet: the stand-in shows nothing and answers OK.
     if ((fMode & DM_OUT_BUFFER) && pDevModeOutput)
-        memcpy(pDevModeOutput, result.data(), result.size());
+        memcpy(pDevModeOutput, result.data(), std::min(result.size(), reported));
     finish(L"DocumentPropertiesW", {queue, mode, hexOf(result.data(), result.size(), 0)}, ERROR_SUCCESS);
     return IDOK;
 }

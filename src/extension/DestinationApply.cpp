@@ -22,9 +22,6 @@
 #include "shared/SpoolerQueries.h"
 #include "tickets/JCTRetriever.h"
 
-#include <memory>
-#include <new>
-
 namespace MPrint {
 
 namespace {
@@ -32,8 +29,6 @@ namespace {
 constexpr wchar_t kUpdateNow[] = L"LumoUpdateNow";
 constexpr wchar_t kNewInstall[] = L"LumoNewInstall";
 constexpr DWORD kWorkOffline = PRINTER_ATTRIBUTE_WORK_OFFLINE;
-// A device mode larger than this is not a driver's: refused rather than allocated.
-constexpr LONG kMaxDevModeSize = 64 * 1024;
 // Monitor commands: point the queue at a port; refresh its device data.
 constexpr DWORD kMonitorSetPort = 3;
 constexpr DWORD kMonitorUpdateNow = 6;
@@ -76,25 +71,9 @@ DWORD setDword(HANDLE printer, const wchar_t* name, DWORD value)
 // and stored as the queue's global default.
 void refreshGlobalDevMode(HANDLE printer, const std::wstring& printerName)
 {
-    std::wstring name = printerName;
-    const LONG size = DocumentPropertiesW(nullptr, printer, name.data(), nullptr, nullptr, 0);
-    // A driver's answer: at least the public part, and within reason.
-    if (size < static_cast<LONG>(offsetof(DEVMODEW, dmFields)) || size > kMaxDevModeSize)
-        return;
-    std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[static_cast<size_t>(size)]());
-    if (!buffer)
-        return;
-    auto* mode = reinterpret_cast<DEVMODEW*>(buffer.get());
-    if (DocumentPropertiesW(nullptr, printer, name.data(), mode, nullptr, DM_OUT_BUFFER) <= 0)
-        return;
-    // The written mode must still fit the buffer before it is handed back in.
-    if (static_cast<LONG>(mode->dmSize) + mode->dmDriverExtra > size)
-        return;
-    DocumentPropertiesW(nullptr, printer, name.data(), mode, mode, DM_IN_BUFFER | DM_IN_PROMPT | DM_OUT_BUFFER);
     DWORD needed = 0;
     GetPrinterW(printer, 9, nullptr, 0, &needed);
-    PRINTER_INFO_8W global = {mode};
-    if (SetPrinterW(printer, 8, reinterpret_cast<BYTE*>(&global), 0))
+    if (setDefaultDevMode(printer, printerName.c_str()))
         setProcessProperty(krv::kProxyGetDevMode, 1);
 }
 

@@ -2,9 +2,16 @@
 
 #include "core/ScopedHandle.h"
 
+#include <cstddef>
 #include <cwchar>
+#include <string>
 
 namespace {
+
+// The size a driver may give its device mode: its fixed header at least, and
+// not more than any driver's.
+constexpr LONG kMinDevModeSize = static_cast<LONG>(offsetof(DEVMODEW, dmFields));
+constexpr LONG kMaxDevModeSize = 64 * 1024;
 
 template <typename Query>
 bool queryIntoBlock(BYTE** info, Query query)
@@ -191,15 +198,24 @@ bool openPrinterWithAccess(const std::wstring& printerName, HANDLE* printer, ACC
     return OpenPrinterW(const_cast<wchar_t*>(printerName.c_str()), printer, &defaults) != FALSE;
 }
 
-bool setDefaultDevMode(HANDLE printer)
+bool setDefaultDevMode(HANDLE printer, const wchar_t* deviceName)
 {
-    const LONG size = DocumentPropertiesW(nullptr, printer, nullptr, nullptr, nullptr, 0);
-    if (size <= 0)
-        return false; // an error, not a size
+    std::wstring name = deviceName ? deviceName : L"";
+    LPWSTR device = deviceName ? name.data() : nullptr;
+    const LONG size = DocumentPropertiesW(nullptr, printer, device, nullptr, nullptr, 0);
+    // A driver's answer: at least the fixed part, and within reason; anything else is an error or a fault.
+    if (size < kMinDevModeSize || size > kMaxDevModeSize)
+        return false;
     GlobalBlock<DEVMODEW> mode(static_cast<DEVMODEW*>(GlobalAlloc(GPTR, static_cast<SIZE_T>(size))));
-    if (!mode || DocumentPropertiesW(nullptr, printer, nullptr, mode.get(), nullptr, DM_OUT_BUFFER) <= 0 ||
-        DocumentPropertiesW(nullptr, printer, nullptr, mode.get(), mode.get(),
-                            DM_IN_BUFFER | DM_IN_PROMPT | DM_OUT_BUFFER) <= 0)
+    // Whatever the driver writes back must still fit the buffer before it is read again by size.
+    const auto fits = [&mode, size] {
+        return mode->dmSize >= kMinDevModeSize && LONG{mode->dmSize} + mode->dmDriverExtra <= size;
+    };
+    if (!mode || DocumentPropertiesW(nullptr, printer, device, mode.get(), nullptr, DM_OUT_BUFFER) <= 0 || !fits())
+        return false;
+    // The prompt may be refused; the driver's own mode then stands.
+    DocumentPropertiesW(nullptr, printer, device, mode.get(), mode.get(), DM_IN_BUFFER | DM_IN_PROMPT | DM_OUT_BUFFER);
+    if (!fits())
         return false;
     PRINTER_INFO_8W info = {mode.get()};
     return SetPrinterW(printer, 8, reinterpret_cast<BYTE*>(&info), 0) != FALSE;

@@ -49,6 +49,9 @@ DWORD getLastJobId(HANDLE printer, const wchar_t* printerName, DWORD* jobId);
 bool openPrinterWithAccess(const std::wstring& printerName, HANDLE* printer, ACCESS_MASK access);
 // The queue's default device mode, as its driver completes it: its size,
 // the current one, then the driver's answer to it (DM_IN_BUFFER |
-// DM_IN_PROMPT | DM_OUT_BUFFER) set as the queue's (level 8). False when
-// the driver gives no size or refuses a step.
-bool setDefaultDevMode(HANDLE printer);
+// DM_IN_PROMPT | DM_OUT_BUFFER; a refused prompt keeps the current one)
+// set as the queue's (level 8). deviceName, when given, is handed to the
+// driver with the handle. False when the driver gives no size or one out of
+// reason, refuses to give its mode, writes one larger than the buffer, or
+// the spooler refuses it.
+bool setDefaultDevMode(HANDLE printer, const wchar_t* deviceName = nullptr);

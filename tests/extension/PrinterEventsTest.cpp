@@ -15,11 +15,14 @@
 #include "tickets/JCTManager.h"
 #include "support/JobTicketModuleStandIn.h"
 #include "support/PrivateCurrentUser.h"
+#include "support/QueueData.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstring>
 #include <cwchar>
 #include <memory>
 #include <string>
@@ -371,6 +374,72 @@ TEST_F(PrinterEventsTest, OtherEventsAndQueuesThatDoNotOpenOnlyMarkTheInstall)
     EXPECT_EQ(getInstallState(), 0x80000u);
     clearInstallMarker();
     clearInstallState();
+}
+
+// The driver's device mode is stored only when the size it gives holds what it
+// writes back: a size out of reason or one its mode outgrows is refused, never
+// read past, and the queue keeps the mode it had.
+TEST_F(PrinterEventsTest, DefaultDeviceModeIsStoredOnlyWhenTheDriversSizeHoldsIt)
+{
+    makeQueue(L"IP_127.0.0.9");
+    constexpr DWORD kOwnSize = ~0u; // the driver gives its mode's true size
+    const DWORD fixedPart = offsetof(DEVMODEW, dmFields);
+    const struct {
+        const char* what;
+        WORD driverExtra; // the private part of the queue's mode
+        DWORD size;       // the size the driver gives
+        bool stored;
+    } rows[] = {
+        {"its own size", 0, kOwnSize, true},
+        {"its own size with a private part", 64, kOwnSize, true},
+        {"no size", 0, 0, false},
+        {"less than the fixed part", 0, fixedPart - 2, false},
+        {"the fixed part, the mode says more", 0, fixedPart, false},
+        {"the private part not counted", 64, sizeof(DEVMODEW), false},
+        {"more than any driver's", 0, 1024 * 1024, false},
+    };
+    WORD orientation = DMORIENT_PORTRAIT;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        // A mode of the queue told apart from every other row's by its orientation and private bytes.
+        orientation = orientation == DMORIENT_PORTRAIT ? DMORIENT_LANDSCAPE : DMORIENT_PORTRAIT;
+        std::vector<BYTE> mode(sizeof(DEVMODEW) + row.driverExtra, static_cast<BYTE>(0x40 + orientation));
+        DEVMODEW header{};
+        wcscpy_s(header.dmDeviceName, CCHDEVICENAME, L"Events");
+        header.dmSpecVersion = DM_SPECVERSION;
+        header.dmSize = sizeof(DEVMODEW);
+        header.dmDriverExtra = row.driverExtra;
+        header.dmFields = DM_ORIENTATION;
+        header.dmOrientation = static_cast<short>(orientation);
+        memcpy(mode.data(), &header, sizeof(header));
+        ASSERT_EQ(DWORD{ERROR_SUCCESS}, testspool::control()->setQueueValue(queue_->name().c_str(), nullptr,
+                                                                            L"Default DevMode", REG_BINARY, mode.data(),
+                                                                            static_cast<DWORD>(mode.size())));
+        if (row.size != kOwnSize) { // the rows of the driver's own size come first
+            ASSERT_EQ(DWORD{ERROR_SUCCESS}, testspool::control()->setDriverValue(driver_.name().c_str(), L"DevMode Size",
+                                                                                REG_DWORD, &row.size, sizeof(row.size)));
+        }
+        ScopedPrinter printer = testspool::openQueue(queue_->name());
+        // The queue's mode as stored, and the spooler's view of it after the call.
+        DWORD needed = 0;
+        GetPrinterW(printer.get(), 8, nullptr, 0, &needed);
+        std::vector<BYTE> before(needed);
+        ASSERT_TRUE(GetPrinterW(printer.get(), 8, before.data(), needed, &needed));
+        {
+            testspool::ScopedCallLog log;
+            EXPECT_EQ(row.stored, setDefaultDevMode(printer.get()));
+            EXPECT_EQ(row.stored, !log.calls("SetPrinterW").empty());
+        }
+        GetPrinterW(printer.get(), 8, nullptr, 0, &needed);
+        std::vector<BYTE> after(needed);
+        ASSERT_TRUE(GetPrinterW(printer.get(), 8, after.data(), needed, &needed));
+        const DEVMODEW* was = reinterpret_cast<PRINTER_INFO_8W*>(before.data())->pDevMode;
+        const DEVMODEW* now = reinterpret_cast<PRINTER_INFO_8W*>(after.data())->pDevMode;
+        ASSERT_NE(nullptr, was);
+        ASSERT_NE(nullptr, now);
+        ASSERT_EQ(was->dmSize + was->dmDriverExtra, now->dmSize + now->dmDriverExtra);
+        EXPECT_EQ(0, memcmp(was, now, was->dmSize + was->dmDriverExtra)) << "the queue's mode, private part and all";
+    }
 }
 
 TEST_F(PrinterEventsTest, InstallStartedFromAnotherQueueRecordsTheLocalName)
