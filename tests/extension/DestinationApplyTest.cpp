@@ -148,18 +148,39 @@ TEST_F(DestinationApplyTest, SamePortAndModelTakeTheShortcut)
 
 TEST_F(DestinationApplyTest, SwitchingThePortRefreshesOnlyADynamicQueue)
 {
+    // A driver of the queue's own, whose device mode size the rows choose.
+    const std::wstring driver = L"Vrelm Apply Driver " + std::to_wstring(GetCurrentProcessId());
+    struct DriverGone {
+        std::wstring key;
+        ~DriverGone() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str()); }
+    } gone{L"SYSTEM\\CurrentControlSet\\Control\\Print\\Environments\\Windows x64\\Drivers\\Version-3\\" + driver};
+    ASSERT_EQ(DWORD{ERROR_SUCCESS}, testspool::control()->setDriverValue(driver.c_str(), nullptr, 0, nullptr, 0));
+    ASSERT_EQ(DWORD{ERROR_SUCCESS},
+              testspool::control()->setQueueValue(queue_.name().c_str(), nullptr, L"Printer Driver", REG_SZ,
+                                                  driver.c_str(),
+                                                  static_cast<DWORD>((driver.size() + 1) * sizeof(wchar_t))));
     const struct {
         const char* name;
         DWORD dynamicUI;
         DWORD changePortOnly;
+        DWORD devModeSize; // kAbsent: the driver gives its mode's own size
         bool refreshed;
+        bool modeSet;
     } rows[] = {
-        {"static driver", 0, kAbsent, false},
-        {"dynamic driver", 1, kAbsent, true},
-        {"dynamic driver, port only", 1, 1, false},
+        {"static driver", 0, kAbsent, kAbsent, false, false},
+        {"dynamic driver", 1, kAbsent, kAbsent, true, true},
+        {"dynamic driver, port only", 1, 1, kAbsent, false, false},
+        // A faulty driver's size: the refresh goes on without its device mode.
+        {"dynamic driver giving no size", 1, kAbsent, 0, true, false},
+        {"dynamic driver whose mode outgrows its size", 1, kAbsent, 100, true, false},
+        {"dynamic driver giving more than any driver's", 1, kAbsent, 1024 * 1024, true, false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
+        if (row.devModeSize != kAbsent) { // the rows of the driver's own size come first
+            ASSERT_EQ(DWORD{ERROR_SUCCESS}, testspool::control()->setDriverValue(driver.c_str(), L"DevMode Size", REG_DWORD,
+                                                                                &row.devModeSize, sizeof(DWORD)));
+        }
         queue_.setDword(L"", L"LumoDynamicUI", 0);
         ASSERT_TRUE(DestinationApply(false).apply(context(nullptr).get(), L"LPT1:")); // back on LPT1:
         queue_.setString(L"", L"LPT1:", L"QZ Old Model");
@@ -175,7 +196,11 @@ TEST_F(DestinationApplyTest, SwitchingThePortRefreshesOnlyADynamicQueue)
         EXPECT_FALSE(text(L"LPT1:").has_value()) << "the old port's model is gone";
         EXPECT_EQ(L"QZ LaserPro 4000", text(L"FILE:").value_or(L"<absent>"));
         EXPECT_EQ(row.refreshed, !log.calls("PrinterProperties").empty());
-        EXPECT_EQ(row.refreshed ? 1u : 0u, getProcessProperty(krv::kProxyGetDevMode)) << "global device mode set";
+        EXPECT_EQ(row.modeSet ? 1u : 0u, getProcessProperty(krv::kProxyGetDevMode)) << "global device mode set";
+        bool levelEight = false;
+        for (const std::string& line : log.calls("SetPrinterW"))
+            levelEight = levelEight || line.find("\t8\t") != std::string::npos;
+        EXPECT_EQ(row.modeSet, levelEight);
         EXPECT_EQ(row.refreshed ? 1u : kAbsent, dword(L"BidiCache"));
         EXPECT_EQ(row.refreshed ? 0u : kAbsent, dword(L"BidiReadCache")) << "nothing cached to move";
         EXPECT_EQ(kAbsent, dword(L"LumoUpdateNow")) << "the marker is only set while the driver refreshes";
