@@ -738,21 +738,27 @@ int LumoraPrintingExtension::retargetPausedJob(HWND parent, const wchar_t* print
     if (!getJobAlloc(printer.get(), jobId, 1, job.receive()))
         return 2;
     const JOB_INFO_1W* info = reinterpret_cast<const JOB_INFO_1W*>(job.get());
-    replaceDestinationContext(printerName, info->pDocument);
-    setDestination(destination);
 
     int result = 2;
-    std::unique_ptr<MPrint::PrintPath> path(MPrint::findPrintPathInHistory(destination, profile));
-    if (path) {
-        MPrint::DestinationWorkflow& workflow = MPrint::DestinationWorkflow::current();
-        DWORD code = 0;
-        DWORD value = 0;
-        if (workflow.validateDeviceWithPrompt(path.get(), parent, code) &&
-            workflow.checkDeviceConfiguration(path.get()) &&
-            workflow.verifyDevicePDL(parent, path.get(), printerName) == 1 &&
-            workflow.configureDeviceForPrintPath(parent, printerName, path.get()) == 1 &&
-            workflow.applyPrintPathToPrinter(destinationContext_.get(), path.get(), value))
-            result = 1;
+    try {
+        replaceDestinationContext(printerName, info->pDocument);
+        setDestination(destination);
+        std::unique_ptr<MPrint::PrintPath> path(MPrint::findPrintPathInHistory(destination, profile));
+        if (path) {
+            MPrint::DestinationWorkflow& workflow = MPrint::DestinationWorkflow::current();
+            DWORD code = 0;
+            DWORD value = 0;
+            if (workflow.validateDeviceWithPrompt(path.get(), parent, code) &&
+                workflow.checkDeviceConfiguration(path.get()) &&
+                workflow.verifyDevicePDL(parent, path.get(), printerName) == 1 &&
+                workflow.configureDeviceForPrintPath(parent, printerName, path.get()) == 1 &&
+                workflow.applyPrintPathToPrinter(destinationContext_.get(), path.get(), value))
+                result = 1;
+        }
+    } catch (...) {
+        // Nothing resumes the job later: a step that fails by throwing deletes it as any failed step does.
+        SetJobW(printer.get(), jobId, 0, nullptr, JOB_CONTROL_DELETE);
+        throw;
     }
     SetJobW(printer.get(), jobId, 0, nullptr, result == 1 ? JOB_CONTROL_RESUME : JOB_CONTROL_DELETE);
     return result;

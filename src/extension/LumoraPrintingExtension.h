@@ -118,7 +118,8 @@ public:
                                          std::wstring& line);
     // Points the queue at the destination of the profile's history and
     // resumes the paused job: 1. Otherwise 2, and the job is deleted once it
-    // was read (left paused when the queue or the job cannot be read).
+    // was read (left paused when the queue or the job cannot be read); a step
+    // that throws deletes it too, and the exception goes on to the caller.
     int retargetPausedJob(HWND parent, const wchar_t* printerName, const wchar_t* destination, const wchar_t* profile,
                           DWORD jobId);
     // Makes the destination text of the current profile's history a queue

@@ -18,6 +18,7 @@
 
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -234,9 +235,10 @@ TEST_F(RetargetTest, JobResumesOnlyWhenEveryStepPasses)
         const char* name;
         const wchar_t* destination;
         std::function<void(testenv::FakeDestinationWorkflow&)> script;
-        int result;
+        int result; // 0: the step throws
         std::vector<std::string> calls;
     };
+    auto fails = [](std::function<void()>& during) { during = [] { throw std::runtime_error("device gone"); }; };
     const std::vector<std::string> all = {"validate", "check", "pdl", "configure", "apply"};
     auto first = [&all](size_t n) { return std::vector<std::string>(all.begin(), all.begin() + n); };
     const Row rows[] = {
@@ -247,6 +249,9 @@ TEST_F(RetargetTest, JobResumesOnlyWhenEveryStepPasses)
         {"language does not fit", L"Lab Laser", [](auto& w) { w.pdlAnswer = 2; }, 2, first(3)},
         {"configuration fails", L"Lab Laser", [](auto& w) { w.configureAnswer = 0; }, 2, first(4)},
         {"queue not re-pointed", L"Lab Laser", [](auto& w) { w.applies = false; }, 2, all},
+        // A step that throws reaches the caller, and the job goes as on any failure, not left paused.
+        {"language check throws", L"Lab Laser", [&fails](auto& w) { fails(w.duringPdl); }, 0, first(3)},
+        {"configuration throws", L"Lab Laser", [&fails](auto& w) { fails(w.duringConfigure); }, 0, first(4)},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -254,7 +259,12 @@ TEST_F(RetargetTest, JobResumesOnlyWhenEveryStepPasses)
         const DWORD job = queue.addJob(L"Quarterly.pdf", JOB_STATUS_PAUSED);
         testenv::FakeDestinationWorkflow workflow;
         row.script(workflow);
-        EXPECT_EQ(row.result, extension_->retargetPausedJob(nullptr, queue.name().c_str(), row.destination, L"", job));
+        if (row.result == 0) {
+            EXPECT_THROW(extension_->retargetPausedJob(nullptr, queue.name().c_str(), row.destination, L"", job),
+                         std::runtime_error);
+        } else {
+            EXPECT_EQ(row.result, extension_->retargetPausedJob(nullptr, queue.name().c_str(), row.destination, L"", job));
+        }
         EXPECT_EQ(LumoraPrintingExtension::kModeRetargetPausedJob, extension_->getMode());
         EXPECT_EQ(row.calls, workflow.calls());
         const DWORD status = queue.status(job);
