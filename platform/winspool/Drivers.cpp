@@ -121,7 +121,8 @@ long long reportedDevModeSize(const std::wstring& driver)
         return -1;
     DWORD type = 0;
     std::vector<BYTE> data;
-    if (key.readValue(L"DevMode Size", type, data) != ERROR_SUCCESS || type != REG_DWORD || data.size() != sizeof(DWORD))
+    if (key.readValue(L"DevMode Size", type, data) != ERROR_SUCCESS || type != REG_DWORD ||
+        data.size() != sizeof(DWORD))
         return -1;
     DWORD size = 0;
     memcpy(&size, data.data(), sizeof(size));

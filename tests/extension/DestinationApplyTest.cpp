@@ -178,8 +178,9 @@ TEST_F(DestinationApplyTest, SwitchingThePortRefreshesOnlyADynamicQueue)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         if (row.devModeSize != kAbsent) { // the rows of the driver's own size come first
-            ASSERT_EQ(DWORD{ERROR_SUCCESS}, testspool::control()->setDriverValue(driver.c_str(), L"DevMode Size", REG_DWORD,
-                                                                                &row.devModeSize, sizeof(DWORD)));
+            ASSERT_EQ(DWORD{ERROR_SUCCESS}, testspool::control()->setDriverValue(driver.c_str(), L"DevMode Size",
+                                                                                REG_DWORD, &row.devModeSize,
+                                                                                sizeof(DWORD)));
         }
         queue_.setDword(L"", L"LumoDynamicUI", 0);
         ASSERT_TRUE(DestinationApply(false).apply(context(nullptr).get(), L"LPT1:")); // back on LPT1:

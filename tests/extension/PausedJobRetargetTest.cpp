@@ -263,7 +263,8 @@ TEST_F(RetargetTest, JobResumesOnlyWhenEveryStepPasses)
             EXPECT_THROW(extension_->retargetPausedJob(nullptr, queue.name().c_str(), row.destination, L"", job),
                          std::runtime_error);
         } else {
-            EXPECT_EQ(row.result, extension_->retargetPausedJob(nullptr, queue.name().c_str(), row.destination, L"", job));
+            EXPECT_EQ(row.result,
+                      extension_->retargetPausedJob(nullptr, queue.name().c_str(), row.destination, L"", job));
         }
         EXPECT_EQ(LumoraPrintingExtension::kModeRetargetPausedJob, extension_->getMode());
         EXPECT_EQ(row.calls, workflow.calls());

@@ -416,8 +416,9 @@ TEST_F(PrinterEventsTest, DefaultDeviceModeIsStoredOnlyWhenTheDriversSizeHoldsIt
                                                                             L"Default DevMode", REG_BINARY, mode.data(),
                                                                             static_cast<DWORD>(mode.size())));
         if (row.size != kOwnSize) { // the rows of the driver's own size come first
-            ASSERT_EQ(DWORD{ERROR_SUCCESS}, testspool::control()->setDriverValue(driver_.name().c_str(), L"DevMode Size",
-                                                                                REG_DWORD, &row.size, sizeof(row.size)));
+            ASSERT_EQ(DWORD{ERROR_SUCCESS},
+                      testspool::control()->setDriverValue(driver_.name().c_str(), L"DevMode Size", REG_DWORD,
+                                                           &row.size, sizeof(row.size)));
         }
         ScopedPrinter printer = testspool::openQueue(queue_->name());
         // The queue's mode as stored, and the spooler's view of it after the call.
