@@ -804,8 +804,9 @@ bool LumoraPrintingExtension::getWaypostJobInfo(DWORD jobId, const char* printer
     if (!LumoraUI::queryWaypostJob(jobId, reply))
         return false;
     std::wstring printer;
+    // The monitor's name is read no further than a printer name can reach.
     if (printerName)
-        convertString(std::string(printerName), printer, CP_ACP);
+        convertString(std::string(printerName, strnlen(printerName, 1024)), printer, CP_ACP);
     const std::wstring destination = getDestination();
     const std::wstring profile = settings_ ? settings_->getCurrentProfile() : std::wstring();
     const JobAccountingSettings accounting(printer.c_str(), destination.c_str(), profile.c_str());

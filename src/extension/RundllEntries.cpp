@@ -91,6 +91,13 @@ std::wstring firstQuotedText(const std::wstring& line)
     return line.substr(first + 1, second - first - 1);
 }
 
+bool hasQuietSwitch(const std::wstring& line)
+{
+    const size_t first = line.find(L'"');
+    const size_t second = first == std::wstring::npos ? first : line.find(L'"', first + 1);
+    return second != std::wstring::npos && line.find(L"/q", second + 1) != std::wstring::npos;
+}
+
 bool parseResumeArguments(const wchar_t* line, ResumeArguments& arguments)
 {
     if (!line)
@@ -144,16 +151,14 @@ void resumePrintJob(HWND owner, const wchar_t* commandLine, const Sleeper& sleep
     }
     if (!present)
         return;
-    LumoraPrintingExtension* extension = LXESingleton::acquire();
-    if (!extension)
+    ExtensionHold hold;
+    if (!hold.get())
         return;
-    setProcessProperty(krv::kUIOpen, GetCurrentProcessId());
-    const int result = extension->retargetPausedJob(owner, arguments.printer.c_str(), arguments.destination.c_str(),
-                                                    arguments.profile.c_str(), arguments.pausedJobId);
+    ProcessMarkerScope open(krv::kUIOpen);
+    const int result = hold.get()->retargetPausedJob(owner, arguments.printer.c_str(), arguments.destination.c_str(),
+                                                     arguments.profile.c_str(), arguments.pausedJobId);
     if (result == 1)
         trackPausedJob(arguments.printer, arguments.pausedJobId);
-    deleteProcessProperty(krv::kUIOpen);
-    LXESingleton::release(extension);
 }
 
 void makePermanent(HWND owner, const wchar_t* commandLine)
@@ -161,13 +166,11 @@ void makePermanent(HWND owner, const wchar_t* commandLine)
     std::wstring printer;
     if (!commandLine || !quotedSwitch(commandLine, L"/printer=", printer) || printer.empty())
         return;
-    LumoraPrintingExtension* extension = LXESingleton::acquire();
-    if (!extension)
+    ExtensionHold hold;
+    if (!hold.get())
         return;
-    setProcessProperty(krv::kUIOpen, GetCurrentProcessId());
-    extension->makePermanent(owner, printer.c_str());
-    deleteProcessProperty(krv::kUIOpen);
-    LXESingleton::release(extension);
+    ProcessMarkerScope open(krv::kUIOpen);
+    hold.get()->makePermanent(owner, printer.c_str());
 }
 
 namespace {
@@ -181,11 +184,6 @@ struct DevicePropertyHeaderHead {
     WORD Flags;
     HANDLE hPrinter;
 };
-
-bool hasQuietSwitch(const wchar_t* commandLine)
-{
-    return std::wcsstr(commandLine, L"/q") != nullptr;
-}
 
 void openPrinterProperties(HWND owner, HINSTANCE instance, const std::wstring& printer, int show)
 {
@@ -217,15 +215,12 @@ void updateStaticModePrinter(HWND owner, HINSTANCE instance, const wchar_t* comm
         ScopedPrinter printer(opened);
         DWORD staticMode = 0;
         if (getPrinterDword(printer.get(), kStaticMode, staticMode) && staticMode != 0) {
-            LumoraPrintingExtension* extension = LXESingleton::acquire();
-            if (extension)
+            ExtensionHold hold;
+            if (hold.get())
                 StaticModeSteps::current().updateNowMarker(StaticModeSteps::kSet, printer.get(), staticMode, nullptr);
-            setProcessProperty(krv::kUIOpen, GetCurrentProcessId());
-            if (extension) {
-                updated = extension->verifyStaticModePrinter(printer.get(), owner, true, true);
-                LXESingleton::release(extension);
-            }
-            deleteProcessProperty(krv::kUIOpen);
+            ProcessMarkerScope open(krv::kUIOpen);
+            if (hold.get())
+                updated = hold.get()->verifyStaticModePrinter(printer.get(), owner, true, true);
         }
     }
     if (updated && !hasQuietSwitch(commandLine))

@@ -28,6 +28,8 @@ bool parseResumeArguments(const wchar_t* line, ResumeArguments& arguments);
 bool quotedSwitch(const std::wstring& line, const wchar_t* name, std::wstring& value);
 // The text between the line's first two double quotes; empty without them.
 std::wstring firstQuotedText(const std::wstring& line);
+// "/q" after the quoted printer name (a name may hold "/q" itself).
+bool hasQuietSwitch(const std::wstring& line);
 
 using Sleeper = std::function<void(DWORD)>;
 // How long the wait sleeps between two looks at an earlier job.

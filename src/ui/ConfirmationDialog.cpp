@@ -1117,14 +1117,21 @@ INT_PTR ConfirmationDialog::runSearchDialog(TreeViewNode* node, DiscoveryService
     // Declared before the dialog, which uses them until it is gone.
     std::unique_ptr<CachedManagedListHost> listHost;
     std::unique_ptr<ManagedListParser> listParser;
-    // The web page of a list in the lists' own scheme has a dialog of its own.
-    if (node->getKind() == Kind::kSchemeList) {
+    // A list service's parser, over a file cache of its own; null for another service.
+    auto openList = [&]() -> ManagedPortDiscovery* {
         auto* list = dynamic_cast<ManagedPortDiscovery*>(service);
         if (!list)
-            return 0;
+            return nullptr;
         listHost = std::make_unique<CachedManagedListHost>();
         listParser = std::make_unique<ManagedListParser>(*listHost);
         listParser->setListName(list->getName());
+        return list;
+    };
+    // The web page of a list in the lists' own scheme has a dialog of its own.
+    if (node->getKind() == Kind::kSchemeList) {
+        ManagedPortDiscovery* list = openList();
+        if (!list)
+            return 0;
         ManagedListWebBrowserDialog page(getExtension(), list, listParser.get(), &profiles_);
         if (page.browse(getWindow(), 1) != 1)
             return 0;
@@ -1136,12 +1143,9 @@ INT_PTR ConfirmationDialog::runSearchDialog(TreeViewNode* node, DiscoveryService
     if (IsEqualGUID(classId, discoveryids::kTcpIp)) {
         search = std::make_unique<TcpSearchResultsDialog>(getExtension(), service);
     } else if (service->GetSearchCapabilities() & DiscoveryServiceIntf::kCapManagedListDialog) {
-        auto* list = dynamic_cast<ManagedPortDiscovery*>(service);
+        ManagedPortDiscovery* list = openList();
         if (!list)
             return 0;
-        listHost = std::make_unique<CachedManagedListHost>();
-        listParser = std::make_unique<ManagedListParser>(*listHost);
-        listParser->setListName(list->getName());
         search = std::make_unique<ManagedListSearchResultsDialog>(getExtension(), list, listParser.get(), &profiles_);
     } else if (IsEqualGUID(classId, discoveryids::kNetworkShares)) {
         search = std::make_unique<UNCSearchResultsDialog>(getExtension(), service);

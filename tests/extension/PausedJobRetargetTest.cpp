@@ -107,6 +107,11 @@ TEST(RundllCommandLines, ResumeArgumentsNeedEverySwitch)
     EXPECT_EQ(L"Office", rundll::firstQuotedText(L"\"Office\" /q"));
     EXPECT_EQ(L"", rundll::firstQuotedText(L"\"Office /q"));
     EXPECT_EQ(L"", rundll::firstQuotedText(L"Office"));
+
+    EXPECT_TRUE(rundll::hasQuietSwitch(L"\"Office\" /q"));
+    EXPECT_FALSE(rundll::hasQuietSwitch(L"\"Office\""));
+    EXPECT_FALSE(rundll::hasQuietSwitch(L"\"Plans/quarterly\"")) << "in the name, not a switch";
+    EXPECT_FALSE(rundll::hasQuietSwitch(L"\"Office /q")) << "no name";
 }
 
 // A queue with jobs of the stand-in spooler.
