@@ -42,7 +42,8 @@ RegistryKey::RegistryKey(HKEY parent, const std::wstring& subKey, DWORD mode, bo
         lastError_ = RegOpenKeyExW(parent, subKey.c_str(), 0, accessForMode(mode), &key);
     }
     // The registry may write the out handle even when it fails.
-    handle_ = lastError_ == ERROR_SUCCESS ? key : nullptr;
+    if (lastError_ == ERROR_SUCCESS)
+        handle_.reset(key);
 }
 
 RegistryKey::RegistryKey(HKEY key, DWORD mode)
@@ -52,7 +53,7 @@ RegistryKey::RegistryKey(HKEY key, DWORD mode)
 
 RegistryKey::RegistryKey(const RegistryKey& other)
 {
-    reopen(other.handle_, other.mode_);
+    reopen(other.handle_.get(), other.mode_);
 }
 
 RegistryKey& RegistryKey::operator=(const RegistryKey& other)
@@ -60,26 +61,19 @@ RegistryKey& RegistryKey::operator=(const RegistryKey& other)
     // Closing first would leave nothing to reopen from.
     if (this == &other)
         return *this;
-    if (handle_) {
-        lastError_ = RegCloseKey(handle_);
-        handle_ = nullptr;
-    }
+    handle_.reset();
     created_ = false;
-    reopen(other.handle_, other.mode_);
+    reopen(other.handle_.get(), other.mode_);
     return *this;
 }
 
-RegistryKey::~RegistryKey()
-{
-    if (handle_)
-        RegCloseKey(handle_);
-}
+RegistryKey::~RegistryKey() = default;
 
 void RegistryKey::reopen(HKEY key, DWORD mode)
 {
     mode_ = mode;
     created_ = false;
-    handle_ = nullptr;
+    handle_.reset();
     if (!key) {
         // A closed key copies as a closed key.
         lastError_ = ERROR_INVALID_HANDLE;
@@ -88,7 +82,7 @@ void RegistryKey::reopen(HKEY key, DWORD mode)
     HKEY copy = nullptr;
     lastError_ = RegOpenKeyExW(key, nullptr, 0, accessForMode(mode), &copy);
     if (lastError_ == ERROR_SUCCESS)
-        handle_ = copy;
+        handle_.reset(copy);
 }
 
 bool RegistryKey::queryString(const wchar_t* name, std::wstring& value)
@@ -113,7 +107,8 @@ bool RegistryKey::queryString(const wchar_t* name, std::wstring& value)
         }
         DWORD type = REG_NONE;
         DWORD size = offered;
-        lastError_ = RegQueryValueExW(handle_, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.get()), &size);
+        lastError_ =
+            RegQueryValueExW(handle_.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.get()), &size);
         if (lastError_ == ERROR_MORE_DATA && isText(type) && size > offered && size < MAXDWORD - sizeof(wchar_t)) {
             offered = (size + 1) & ~DWORD{1}; // whole characters
             if (offered <= kRememberedStringBytes)
@@ -144,7 +139,7 @@ bool RegistryKey::queryNumber(const wchar_t* name, void* value, DWORD size, bool
         return false;
     DWORD type = REG_NONE;
     DWORD stored = size;
-    lastError_ = RegQueryValueExW(handle_, name, nullptr, &type, static_cast<BYTE*>(value), &stored);
+    lastError_ = RegQueryValueExW(handle_.get(), name, nullptr, &type, static_cast<BYTE*>(value), &stored);
     if (lastError_ != ERROR_SUCCESS)
         return false;
     // The registry keeps any length under a number type: a short one would
@@ -178,7 +173,7 @@ bool RegistryKey::setValue(const wchar_t* name, DWORD type, const void* data, DW
 {
     if (!handle_)
         return false;
-    lastError_ = RegSetValueExW(handle_, name, 0, type, static_cast<const BYTE*>(data), size);
+    lastError_ = RegSetValueExW(handle_.get(), name, 0, type, static_cast<const BYTE*>(data), size);
     return lastError_ == ERROR_SUCCESS;
 }
 
@@ -224,7 +219,7 @@ bool RegistryKey::deleteValue(const wchar_t* name)
 {
     if (!handle_)
         return false;
-    lastError_ = RegDeleteValueW(handle_, name);
+    lastError_ = RegDeleteValueW(handle_.get(), name);
     return lastError_ == ERROR_SUCCESS;
 }
 

@@ -5,6 +5,7 @@
 // its value operations answer false without touching the registry.
 #pragma once
 
+#include "core/ScopedHandle.h"
 #include "core/Win32.h"
 
 #include <cstdint>
@@ -26,9 +27,9 @@ public:
     RegistryKey& operator=(const RegistryKey& other);
     ~RegistryKey();
 
-    bool isOpen() const { return handle_ != nullptr; }
+    bool isOpen() const { return handle_.valid(); }
     bool wasCreated() const { return created_; }
-    HKEY getHandle() const { return handle_; }
+    HKEY getHandle() const { return handle_.get(); }
     LONG getLastError() const { return lastError_; }
 
     // REG_SZ or REG_EXPAND_SZ (returned unexpanded), cut at the first NUL and
@@ -60,7 +61,7 @@ private:
     bool queryNumber(const wchar_t* name, void* value, DWORD size, bool acceptQword);
     bool setValue(const wchar_t* name, DWORD type, const void* data, DWORD size);
 
-    HKEY handle_ = nullptr;
+    ScopedRegKey handle_;
     DWORD mode_ = kRead;
     LONG lastError_ = ERROR_SUCCESS;
     bool created_ = false;

@@ -88,8 +88,9 @@ struct PrinterHandleTraits {
     static bool close(Handle handle) { return ClosePrinter(handle) != FALSE; }
 };
 
-// A module this code loaded itself (LoadLibrary*); never one it only looked
-// up with GetModuleHandle*.
+// A module reference this code took itself (LoadLibrary*, GetModuleHandleExW
+// without GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT); never one it only
+// looked up with GetModuleHandle*.
 struct ModuleTraits {
     using Handle = HMODULE;
     static Handle none() { return nullptr; }

@@ -18,6 +18,8 @@ inline constexpr wchar_t kKrvProperties[] = VRELM_SETTINGS_KEY L"\\KRVProperties
 inline constexpr wchar_t kCancelJob[] = VRELM_SETTINGS_KEY L"\\CancelJob";
 // HKCU: staging of a queue's bidi cache values on their way to the port monitor.
 inline constexpr wchar_t kBidiCacheStaging[] = VRELM_SETTINGS_KEY L"\\BidiCache";
+// HKLM: one subkey per driver, the date of the driver whose files were last pre-copied.
+inline constexpr wchar_t kPreCopy[] = VRELM_SETTINGS_KEY L"\\PreCopy";
 // HKCU: the policy set by group policy, which overrides the server's.
 inline constexpr wchar_t kGroupPolicy[] = L"Software\\Policies\\Tarvokin\\QZ Print Settings\\ADSPrintPolicy";
 

@@ -1,7 +1,5 @@
 #include "destination/Address.h"
 
-#include "shared/PrinterPort.h"
-
 namespace {
 
 const std::wstring kHttpPrefix = L"http://";
@@ -91,18 +89,4 @@ int getAddressFamily(const wchar_t* text)
     }
     WSACleanup();
     return family;
-}
-
-bool isRemoteSessionPort(HANDLE printer)
-{
-    if (!printer)
-        return false;
-    // The queue's own port kind: following a session port to the client's
-    // printer would replace it by the kind of the client's port.
-    PrinterPort port(printer, nullptr);
-    port.setResolveClientPorts(false);
-    std::wstring address;
-    if (!port.getPortAddress(address))
-        return false;
-    return port.getPortType() == kPortCitrixClient || port.getPortType() == kPortTerminalServer;
 }

@@ -42,5 +42,3 @@ private:
 // AF_INET (2) or AF_INET6 (23) when WSAStringToAddressW takes the text as
 // such an address, else 0.
 int getAddressFamily(const wchar_t* text);
-// The printer's port is a Citrix client or terminal-server port.
-bool isRemoteSessionPort(HANDLE printer);

@@ -15,9 +15,9 @@ static LXESingleton s_singleton;
 
 LXESingleton::LXESingleton()
 {
-    lock_ = static_cast<CRITICAL_SECTION*>(GlobalAlloc(GPTR, sizeof(CRITICAL_SECTION)));
+    lock_.reset(static_cast<CRITICAL_SECTION*>(GlobalAlloc(GPTR, sizeof(CRITICAL_SECTION))));
     if (lock_)
-        InitializeCriticalSection(lock_);
+        InitializeCriticalSection(lock_.get());
     g_singleton = lock_ ? this : nullptr;
 }
 
@@ -29,9 +29,8 @@ LXESingleton::~LXESingleton()
     delete extension_;
     extension_ = nullptr;
     if (lock_) {
-        DeleteCriticalSection(lock_);
-        GlobalFree(lock_);
-        lock_ = nullptr;
+        DeleteCriticalSection(lock_.get());
+        lock_.reset();
     }
 }
 
@@ -47,7 +46,7 @@ LONG LXESingleton::release(LumoraPrintingExtension* extension)
 
 LumoraPrintingExtension* LXESingleton::acquireExtension()
 {
-    EnterCriticalSection(lock_);
+    EnterCriticalSection(lock_.get());
     const ULONGLONG deadline = GetTickCount64() + kWaitMs;
     bool waitedForInit = false;
     DWORD awaitedInit = 0;
@@ -56,12 +55,12 @@ LumoraPrintingExtension* LXESingleton::acquireExtension()
             if (extension_) {
                 InterlockedIncrement(&count_);
                 LumoraPrintingExtension* extension = extension_;
-                LeaveCriticalSection(lock_);
+                LeaveCriticalSection(lock_.get());
                 return extension;
             }
             // The initialisation this caller waited for failed: that is its answer too.
             if (waitedForInit && initsDone_ == awaitedInit + 1 && lastInitFailed_) {
-                LeaveCriticalSection(lock_);
+                LeaveCriticalSection(lock_.get());
                 return nullptr;
             }
             break;
@@ -71,15 +70,15 @@ LumoraPrintingExtension* LXESingleton::acquireExtension()
             awaitedInit = initsDone_;
         }
         const ULONGLONG now = GetTickCount64();
-        if (now >= deadline || !SleepConditionVariableCS(&ready_, lock_, static_cast<DWORD>(deadline - now))) {
+        if (now >= deadline || !SleepConditionVariableCS(&ready_, lock_.get(), static_cast<DWORD>(deadline - now))) {
             if (state_ != kIdle) {
-                LeaveCriticalSection(lock_);
+                LeaveCriticalSection(lock_.get());
                 return nullptr;
             }
         }
     }
     state_ = kInitialising;
-    LeaveCriticalSection(lock_);
+    LeaveCriticalSection(lock_.get());
     LumoraPrintingExtension* made = LumoraPrintingExtension::instance();
     finish(made, true);
     return made;
@@ -89,7 +88,7 @@ LumoraPrintingExtension* LXESingleton::acquireExtension()
 // for the caller) or a teardown, and wakes the waiters.
 void LXESingleton::finish(LumoraPrintingExtension* extension, bool initialised)
 {
-    EnterCriticalSection(lock_);
+    EnterCriticalSection(lock_.get());
     if (initialised) {
         extension_ = extension;
         if (extension)
@@ -99,12 +98,12 @@ void LXESingleton::finish(LumoraPrintingExtension* extension, bool initialised)
     }
     state_ = kIdle;
     WakeAllConditionVariable(&ready_);
-    LeaveCriticalSection(lock_);
+    LeaveCriticalSection(lock_.get());
 }
 
 LONG LXESingleton::releaseExtension()
 {
-    EnterCriticalSection(lock_);
+    EnterCriticalSection(lock_.get());
     LumoraPrintingExtension* doomed = nullptr;
     bool last = false;
     // A release without its acquire must not take the count below zero.
@@ -115,7 +114,7 @@ LONG LXESingleton::releaseExtension()
         state_ = kTearingDown;
     }
     const LONG count = count_;
-    LeaveCriticalSection(lock_);
+    LeaveCriticalSection(lock_.get());
     if (last) {
         // Acquirers wait for the teardown rather than meet a half-deleted extension.
         delete doomed;

@@ -5,6 +5,7 @@
 // lives from module load to unload.
 #pragma once
 
+#include "core/ScopedHandle.h"
 #include "core/Win32.h"
 
 class LumoraPrintingExtension;
@@ -40,7 +41,7 @@ private:
     DWORD initsDone_ = 0;                          // guarded by lock_
     bool lastInitFailed_ = false;                  // guarded by lock_
     CONDITION_VARIABLE ready_ = CONDITION_VARIABLE_INIT; // signalled when state_ returns to idle
-    CRITICAL_SECTION* lock_ = nullptr;             // a GlobalAlloc block the object owns
+    GlobalBlock<CRITICAL_SECTION> lock_;           // a GlobalAlloc block the object owns
 };
 
 // The extension held for the scope of one call; null when there is none.

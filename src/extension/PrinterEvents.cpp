@@ -3,6 +3,7 @@
 #include "core/ProfileScope.h"
 #include "core/RegistryKey.h"
 #include "core/ScopedHandle.h"
+#include "core/SettingsKeys.h"
 #include "extension/InstallContext.h"
 #include "extension/KRVProperties.h"
 #include "extension/LXESingleton.h"
@@ -20,7 +21,6 @@ namespace LumoraUI {
 
 namespace {
 
-constexpr wchar_t kPreCopyKey[] = L"Software\\Tarvokin\\QZ Print Settings\\PreCopy\\";
 constexpr std::uint64_t kAllOnes = ~std::uint64_t{0};
 // The maker's step copies files; a wait longer than this is given up.
 constexpr DWORD kPreInstallWaitMs = 10 * 60 * 1000;
@@ -59,7 +59,7 @@ LocalQueue localQueue(const wchar_t* printerName)
 
 std::wstring preCopyPath(const DRIVER_INFO_6W& driver)
 {
-    return std::wstring(kPreCopyKey) + driver.pName;
+    return std::wstring(settingskeys::kPreCopy) + L"\\" + driver.pName;
 }
 
 DWORD WINAPI preInstallThread(void* module)
@@ -146,15 +146,15 @@ bool recordDriverDate(const DRIVER_INFO_6W& driver)
 bool runPreInstall(DWORD waitMs)
 {
     // The thread runs this module's code: it holds the module until it ends.
-    HMODULE self = nullptr;
+    ScopedModule self;
     if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&preInstallThread),
-                            &self))
+                            self.receive()))
         return false;
-    ScopedKernelHandle thread(CreateThread(nullptr, 0, preInstallThread, self, 0, nullptr));
-    if (!thread) {
-        FreeLibrary(self);
+    ScopedKernelHandle thread(CreateThread(nullptr, 0, preInstallThread, self.get(), 0, nullptr));
+    if (!thread)
         return false;
-    }
+    // The thread's own FreeLibraryAndExitThread gives the reference back.
+    self.release();
     SetThreadPriority(thread.get(), THREAD_PRIORITY_ABOVE_NORMAL);
     return WaitForSingleObject(thread.get(), waitMs) == WAIT_OBJECT_0;
 }

@@ -1,5 +1,6 @@
 #include "extension/Rundll32Launch.h"
 
+#include "core/ScopedHandle.h"
 #include "extension/ModuleEntry.h"
 
 #include <vector>
@@ -66,8 +67,9 @@ bool start(const std::wstring& commandLine, const wchar_t* directory)
     line.push_back(L'\0');
     if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, directory, &startup, &process))
         return false;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    // Nothing waits for the child.
+    ScopedKernelHandle thread(process.hThread);
+    ScopedKernelHandle child(process.hProcess);
     return true;
 }
 

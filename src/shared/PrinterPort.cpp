@@ -95,12 +95,8 @@ BYTE* PrinterPort::getPrinterInfoAlloc(DWORD level)
 {
     if (!printerHandle_)
         return nullptr;
-    BYTE* block = nullptr;
-    if (getPrinterAlloc(printerHandle_, level, &block))
-        return block;
-    if (block)
-        GlobalFree(block);
-    return nullptr;
+    GlobalBlock<BYTE> block;
+    return getPrinterAlloc(printerHandle_, level, block.receive()) ? block.release() : nullptr;
 }
 
 bool PrinterPort::setDisplayName(const wchar_t* name)
@@ -742,13 +738,30 @@ HKEY PrinterPort::openRestrictedUserPresetKey(HANDLE printer, bool create, DWORD
     return key.release();
 }
 
-bool isAutoCreatedPortPrinter(HANDLE printer)
+namespace {
+
+// The queue's own port kind: following a session port to the client's
+// printer would replace it by the kind of the client's port.
+bool ownPortIsClientPort(HANDLE printer, bool addressRequired)
 {
     if (!printer)
         return false;
     PrinterPort port(printer, nullptr);
     port.setResolveClientPorts(false);
     std::wstring address;
-    port.getPortAddress(address);
+    if (!port.getPortAddress(address) && addressRequired)
+        return false;
     return port.getPortType() == kPortCitrixClient || port.getPortType() == kPortTerminalServer;
+}
+
+} // namespace
+
+bool isAutoCreatedPortPrinter(HANDLE printer)
+{
+    return ownPortIsClientPort(printer, false);
+}
+
+bool isRemoteSessionPort(HANDLE printer)
+{
+    return ownPortIsClientPort(printer, true);
 }

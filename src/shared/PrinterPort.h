@@ -118,3 +118,6 @@ private:
 // The printer prints to an auto-created client port (a terminal-server or
 // Citrix client port); false for a null handle.
 bool isAutoCreatedPortPrinter(HANDLE printer);
+// The printer's own port is a Citrix client or terminal-server port, its
+// address resolved; false for a null handle.
+bool isRemoteSessionPort(HANDLE printer);

@@ -20,7 +20,7 @@ struct WinHttpHandleTraits {
     using Handle = HINTERNET;
     static Handle none() { return nullptr; }
     static bool isValid(Handle handle) { return handle != nullptr; }
-    static void close(Handle handle) { WinHttpCloseHandle(handle); }
+    static bool close(Handle handle) { return WinHttpCloseHandle(handle) != FALSE; }
 };
 using WinHttpHandle = ScopedHandle<WinHttpHandleTraits>;
 
@@ -114,8 +114,7 @@ bool getFromHost(const wchar_t* host, const wchar_t* path, HGLOBAL* out, DWORD* 
 
 bool globalFreeBuffer(HGLOBAL buffer)
 {
-    if (buffer)
-        GlobalFree(buffer);
+    ScopedGlobal owned(buffer);
     return true;
 }
 
@@ -123,10 +122,8 @@ bool ledmProbeDiscoveryTree(const wchar_t* host)
 {
     if (!host || !*host || !isIpAddress(host))
         return false;
-    HGLOBAL body = nullptr;
-    const bool ok = getFromHost(host, kDiscoveryTree, &body, nullptr);
-    globalFreeBuffer(body);
-    return ok;
+    ScopedGlobal body;
+    return getFromHost(host, kDiscoveryTree, body.receive(), nullptr);
 }
 
 bool ledmFetchResource(LEDMTreeTable* table, const wchar_t* host, const std::wstring& xpath,
@@ -150,21 +147,17 @@ bool ledmFetchResource(LEDMTreeTable* table, const wchar_t* host, const std::wst
     if (slash == std::wstring::npos)
         return false;
     const std::wstring path = L"DevMgmt/" + xpath.substr(start, slash - start) + L".xml";
-    HGLOBAL body = nullptr;
+    ScopedGlobal body;
     DWORD size = 0;
-    if (!getFromHost(host, path.c_str(), &body, &size))
+    if (!getFromHost(host, path.c_str(), body.receive(), &size))
         return false;
-    HGLOBAL copy = globalCopy(body, size);
-    if (!copy) {
-        GlobalFree(body);
+    HGLOBAL copy = globalCopy(body.get(), size);
+    if (!copy)
         return false;
-    }
     *out = copy;
     if (row->keep) {
-        row->data = body;
+        row->data = body.release();
         row->size = size;
-    } else {
-        GlobalFree(body);
     }
     return true;
 }

@@ -1,6 +1,7 @@
 #include "tickets/LEDMTreeTable.h"
 
 #include <cwchar>
+#include <utility>
 
 namespace MPrint {
 
@@ -26,15 +27,13 @@ const LEDMTreeRow kTemplate[LEDMTreeTable::kRowCount] = {
 
 LEDMTreeTable::LEDMTreeTable()
 {
-    block_ = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(kTemplate));
-    if (!block_)
+    ScopedGlobal block(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(kTemplate)));
+    if (!block)
         return;
-    rows_ = static_cast<LEDMTreeRow*>(GlobalLock(block_));
-    if (!rows_) {
-        GlobalFree(block_);
-        block_ = nullptr;
+    rows_ = static_cast<LEDMTreeRow*>(GlobalLock(block.get()));
+    if (!rows_)
         return;
-    }
+    block_ = std::move(block);
     for (DWORD i = 0; i < kRowCount; ++i)
         rows_[i] = kTemplate[i];
 }
@@ -43,11 +42,10 @@ LEDMTreeTable::~LEDMTreeTable()
 {
     if (!block_)
         return;
+    // The cached bodies go first; block_'s owner frees the table itself.
     for (DWORD i = 0; i < kRowCount; ++i)
-        if (rows_[i].data)
-            GlobalFree(rows_[i].data);
-    GlobalUnlock(block_);
-    GlobalFree(block_);
+        ScopedGlobal cached(rows_[i].data);
+    GlobalUnlock(block_.get());
 }
 
 LEDMTreeRow* LEDMTreeTable::find(const wchar_t* rootName)

@@ -6,6 +6,7 @@
 // false). The destructor frees every cached body, then the block.
 #pragma once
 
+#include "core/ScopedHandle.h"
 #include "core/Win32.h"
 
 namespace MPrint {
@@ -27,13 +28,13 @@ public:
     LEDMTreeTable(const LEDMTreeTable&) = delete;
     LEDMTreeTable& operator=(const LEDMTreeTable&) = delete;
 
-    bool valid() const { return block_ != nullptr; }
+    bool valid() const { return block_.valid(); }
     // The row whose root name equals the name exactly, or null.
     LEDMTreeRow* find(const wchar_t* rootName);
     LEDMTreeRow* row(DWORD id);
 
 private:
-    HGLOBAL block_ = nullptr;
+    ScopedGlobal block_;
     LEDMTreeRow* rows_ = nullptr; // block_ locked for the table's life
 };
 

@@ -1,5 +1,7 @@
 #include "ui/HelpCalls.h"
 
+#include "core/ScopedHandle.h"
+
 #include <vector>
 
 namespace {
@@ -30,8 +32,9 @@ bool platformStartProcess(const std::wstring& commandLine)
     PROCESS_INFORMATION process = {};
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
         return false;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    // Nothing waits for the child.
+    ScopedKernelHandle thread(process.hThread);
+    ScopedKernelHandle child(process.hProcess);
     return true;
 }
 

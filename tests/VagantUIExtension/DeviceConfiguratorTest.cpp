@@ -101,10 +101,10 @@ TEST(DeviceConfigurator, DeviceAnswersMakeTheConfiguredPath)
          0, "QZ Plinthe 100", "5:PJL/Version 1.0,7:PCL3/version 1.0", true, 1, 0, L"Model: QZ Plinthe 100\nAddress: 10.1.2.3"},
         {"one vendor's devices name their model elsewhere",
          [](ScriptedBidiConnection& d) {
-             d.text(kModel, "Canon iR").text(kVendorModel, "iR-ADV 4525 PostScript");
+             d.text(kModel, "Canon UX").text(kVendorModel, "UX-PRO 4525 PostScript");
          },
-         0, "iR-ADV 4525 PostScript", "6:PostScript/version 3.0", true, 0, 0,
-         L"Model: iR-ADV 4525 PostScript\nAddress: 10.1.2.3"},
+         0, "UX-PRO 4525 PostScript", "6:PostScript/version 3.0", true, 0, 0,
+         L"Model: UX-PRO 4525 PostScript\nAddress: 10.1.2.3"},
         {"a model that says nothing about its language: 0, device left alone",
          [](ScriptedBidiConnection& d) { d.text(kModel, "Mystery Box"); }, 0, "", "", false, 0, 0,
          L"Model: Mystery Box\nAddress: 10.1.2.3"},

@@ -108,7 +108,7 @@ TEST_F(LocalPortFixture, SilentDeviceFallsBackToTheModelName)
     ASSERT_TRUE(registry.setString(kEnum + L"USBPRINT\\QZ_B_Other_" + kPid + L"\\USB9" + kPid + L"&0", L"DeviceDesc",
                                    L"QZ Other 1000"));
     ASSERT_TRUE(registry.setString(kEnum + L"USBPRINT\\QZ_C_Ink_" + kPid + L"\\" + usb + L"&0", L"DeviceDesc",
-                                   L"QZ Deskjet Inkjet 300"));
+                                   L"QZ Plinthe Inkjet 300"));
     ASSERT_TRUE(registry.setString(kEnum + L"DOT4PRT\\QZ_Dot4_" + kPid + L"\\" + dot4 + L"&0", L"DeviceDesc",
                                    L"QZ Laser pcl 6 Dot4"));
 
@@ -121,7 +121,7 @@ TEST_F(LocalPortFixture, SilentDeviceFallsBackToTheModelName)
         const char* pdls;
     } rows[] = {
         {"USB port: the device on it", usb + L":", nullptr, 0,
-         "QZ Deskjet Inkjet 300", "7:PCL3/version 1.0"},
+         "QZ Plinthe Inkjet 300", "7:PCL3/version 1.0"},
         {"DOT4 port", dot4, nullptr, 0, "QZ Laser pcl 6 Dot4", "47:PCL6/version 2.0"},
         {"registered model name first", usb, L"QZ Color Ardelle 9", 0, "QZ Color Ardelle 9", "3:PCL5/version 5.0"},
         {"Bluetooth port: no Plug and Play lookup", bluetooth, nullptr, 2, "", ""},

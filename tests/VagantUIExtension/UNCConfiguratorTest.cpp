@@ -50,12 +50,12 @@ TEST_F(UncFixture, ShareWhoseDeviceAnswers)
 
 TEST_F(UncFixture, UnreachableShareIsGuessedFromItsDriverName)
 {
-    testspool::ScopedQueue shared(L"\\\\PC7\\" + testspool::uniqueQueueName(L"Inkjet"), L"QZ Deskjet Inkjet 9000");
+    testspool::ScopedQueue shared(L"\\\\PC7\\" + testspool::uniqueQueueName(L"Inkjet"), L"QZ Plinthe Inkjet 9000");
     ASSERT_EQ(DWORD{ERROR_SUCCESS}, shared.error());
     PrintPath path = sharePath(shared.name());
     UNCConfigurator configurator;
     EXPECT_EQ(0u, configurator.ConfigurePrintPath(&path));
-    EXPECT_EQ("QZ Deskjet Inkjet 9000", path.getDevice().getModelName());
+    EXPECT_EQ("QZ Plinthe Inkjet 9000", path.getDevice().getModelName());
     EXPECT_EQ("7:PCL3/version 1.0", testenv::pdlList(path.getDevice()));
     EXPECT_TRUE(path.isDeviceConfigured());
     EXPECT_EQ(0xFFFFFFFFu, path.getNumericAttribute(L"NoUNCFA"));

@@ -66,7 +66,7 @@ std::map<std::string, std::string> idFields(const std::string& id)
     return fields;
 }
 
-const char kId[] = "MFG:Vrelm;CMD:PCL,PJL,PCL3GUI;MDL:Deskjet 950;CLS:PRINTER;";
+const char kId[] = "MFG:Vrelm;CMD:PCL,PJL,PCL3;MDL:Plinthe 950;CLS:PRINTER;";
 
 } // namespace
 
@@ -127,8 +127,8 @@ TEST(DeviceIDBidiConnection, AnswersTheDeviceIdOidWithTheParsedId)
     EXPECT_EQ(std::vector<std::wstring>{port}, connection.found);
     EXPECT_EQ(kId, connection.getDeviceID());
     const auto fields = idFields(connection.getDeviceID());
-    EXPECT_EQ("Deskjet 950", fields.at("MDL"));
-    EXPECT_EQ("PCL,PJL,PCL3GUI", fields.at("CMD"));
+    EXPECT_EQ("Plinthe 950", fields.at("MDL"));
+    EXPECT_EQ("PCL,PJL,PCL3", fields.at("CMD"));
 
     BidiRequest batch[] = {BidiRequest(MPrint::kDeviceIdOID), BidiRequest("1.3.6.1.2.1.25.3.2.1.3.1"),
                            BidiRequest(MPrint::kDeviceIdOID)};

@@ -55,5 +55,4 @@ TEST(Address, ComparisonExceptionsAndFamilies)
     EXPECT_EQ(getAddressFamily(L"10.0.0.5"), AF_INET);
     EXPECT_EQ(getAddressFamily(L"fe80::1"), AF_INET6);
     EXPECT_EQ(getAddressFamily(L"printer1"), 0);
-    EXPECT_FALSE(isRemoteSessionPort(nullptr));
 }

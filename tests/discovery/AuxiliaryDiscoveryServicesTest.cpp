@@ -120,7 +120,7 @@ TEST(AutoCreatedPortDiscoveryTest, ClientPortsResolveToTheCurrentQueue)
         int type; // after the call, from 99
     } rows[] = {
         {L"TS001", true, 8},
-        {L"client:3:HP LaserJet", true, 7},
+        {L"client:3:Ulmaro Vennaset", true, 7},
         {L"IP_10.0.0.5", false, 1},
         {L"", false, 99}, // nothing classified: the type is kept
     };

@@ -56,7 +56,7 @@ TEST(PrintPathTextTest, NicknameFromAddress)
         bool set;
         const wchar_t* nickname;
     } rows[] = {
-        {L"LaserJet", true, L"La serJet"},
+        {L"Vennaset", true, L"Ve nnaset"},
         {L"QZ Laser", true, L"QZ Laser"},
         {L"my qz printer", true, L"my qz printer"},
         {L"X", true, L"X"}, // no second character to insert after

@@ -60,7 +60,7 @@ TEST(IsQZModel, MakerPrefixesAtTheStartOnly)
         {"QZArdelle", false},       // "QZ " needs its blank
         {"Office QZ 4000", false},  // not at the start
         {"tarvokin", false},
-        {"LaserJet", false},
+        {"Vennaset", false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.model);

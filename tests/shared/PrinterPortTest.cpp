@@ -296,6 +296,7 @@ TEST(PrinterPort, TerminalServerAndCitrixPortsResolveToTheClientsPrinter)
     ASSERT_TRUE(OpenPrinterW(const_cast<wchar_t*>(laser.name().c_str()), &printer, nullptr));
     EXPECT_FALSE(isRemoteSessionPort(printer));
     ClosePrinter(printer);
+    EXPECT_FALSE(isRemoteSessionPort(nullptr));
 }
 
 TEST(PrinterPort, RemotePrinterFallsBackToTheRemotePortModule)

@@ -459,9 +459,9 @@ TEST_F(ConfirmationDialogTest, TypedAddressIsResolvedAndLandsInTheDefaultProfile
     settings().setCurrentProfileName(L"Floor 2");
     MPrint::PrintPath device;
     device.setStringAttribute(L"Address", L"10.0.0.7", true);
-    device.getDevice().setModelName("LaserJet");
+    device.getDevice().setModelName("Vennaset");
     MPrint::PrintPath named(device);
-    named.setStringAttribute(L"DisplayString", L"LaserJet (10.0.0.7)", true);
+    named.setStringAttribute(L"DisplayString", L"Vennaset (10.0.0.7)", true);
     workflow_.resolutions = {&device, &named};
     ConfirmationDialog chooser(extension(), LumoraPrintingExtension::kModeSelectDestination);
     DialogDriver driver;
@@ -482,11 +482,11 @@ TEST_F(ConfirmationDialogTest, TypedAddressIsResolvedAndLandsInTheDefaultProfile
     verification(driver);
     EXPECT_EQ(ConfirmationDialog::kResultChosen,
               LumoraDialog::doModal(&chooser, nullptr, ConfirmationDialog::kTemplate, IDS_CHOOSER_HEADING_PRINT));
-    EXPECT_EQ(Names{L"LaserJet (10.0.0.7)"}, manualChildren);
+    EXPECT_EQ(Names{L"Vennaset (10.0.0.7)"}, manualChildren);
     EXPECT_EQ(1u, uncommitted);
     EXPECT_EQ(0u, chooser.getUncommittedProfile()->getHistory()->size());
-    EXPECT_EQ(L"LaserJet (10.0.0.7)", extension()->getDestination());
-    EXPECT_EQ(Names{L"LaserJet (10.0.0.7)"}, stored(defaultName()));
+    EXPECT_EQ(L"Vennaset (10.0.0.7)", extension()->getDestination());
+    EXPECT_EQ(Names{L"Vennaset (10.0.0.7)"}, stored(defaultName()));
     EXPECT_EQ(Names{L"Copy room"}, stored(L"Floor 2"));
 }
 

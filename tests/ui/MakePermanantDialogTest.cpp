@@ -30,7 +30,7 @@ protected:
         ASSERT_EQ(DWORD{ERROR_SUCCESS}, queue_.error());
         extension()->createDestinationContext(queue_.name());
         extension()->getDestinationContext()->setPrinterName(queue_.name());
-        path_.getDevice().setModelName("LaserJet 4000");
+        path_.getDevice().setModelName("Vennaset 4000");
     }
 
     static bool queueExists(const std::wstring& name)
@@ -93,7 +93,7 @@ TEST_F(MakePermanantDialogTest, NewQueueTakesTheNicknameAndIsMarkedStatic)
     std::wstring modelValue = MakePermanantDialog::kModelValue;
     EXPECT_EQ(DWORD{ERROR_SUCCESS}, GetPrinterDataW(printer, modelValue.data(), &type, reinterpret_cast<BYTE*>(model),
                                                     sizeof(model), &needed));
-    EXPECT_STREQ(L"LaserJet 4000", model);
+    EXPECT_STREQ(L"Vennaset 4000", model);
     EXPECT_EQ((std::vector<std::string>{"configure", "restore"}), workflow_.calls());
     EXPECT_EQ(std::vector<std::wstring>{L"LPT1:"}, workflow_.portsApplied());
     EXPECT_EQ(queue_.name(), extension()->getDestinationContext()->getPrinterName());
@@ -159,7 +159,7 @@ TEST_F(MakePermanantDialogTest, MakingPermanentNamesAndClearsTheQueueTheDialogMa
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         MPrint::PrintPath path;
-        path.getDevice().setModelName("LaserJet 4000");
+        path.getDevice().setModelName("Vennaset 4000");
         path.setStringAttribute(L"Nickname", row.nickname, true);
         path.setStringAttribute(L"DisplayString", queue_.name(), true);
         testspool::ScopedCallLog log;

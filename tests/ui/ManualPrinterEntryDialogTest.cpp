@@ -84,7 +84,7 @@ TEST_F(ManualPrinterEntryDialogTest, FailuresKeepTheBoxOpenWithTheirMessage)
 {
     MPrint::PrintPath device;
     device.setStringAttribute(L"Address", L"10.0.0.7", true);
-    device.getDevice().setModelName("LaserJet");
+    device.getDevice().setModelName("Vennaset");
     struct Row {
         const char* name;
         std::function<void(testenv::FakeDestinationWorkflow&)> arrange;
@@ -135,8 +135,8 @@ TEST_F(ManualPrinterEntryDialogTest, ResolvedPrinterBecomesThePrintPath)
     MPrint::PrintPath device;
     device.setStringAttribute(L"Address", L"10.0.0.7", true);
     device.setStringAttribute(L"LumoSNMPCommunityName", L"pub", true);
-    device.setStringAttribute(L"PrinterInfo", L"Model: LaserJet", true);
-    device.getDevice().setModelName("LaserJet");
+    device.setStringAttribute(L"PrinterInfo", L"Model: Vennaset", true);
+    device.getDevice().setModelName("Vennaset");
     MPrint::PrintPath second;
     second.setStringAttribute(L"Address", L"10.0.0.7", true);
     testenv::FakeDestinationWorkflow workflow;
@@ -153,9 +153,9 @@ TEST_F(ManualPrinterEntryDialogTest, ResolvedPrinterBecomesThePrintPath)
     ASSERT_NE(nullptr, path);
     EXPECT_EQ(nullptr, dialog.takePrintPath());
     EXPECT_EQ(1u, path->getNumericAttribute(L"JobDelivery"));
-    EXPECT_EQ("LaserJet", path->getDevice().getModelName());
-    EXPECT_EQ(L"Model: LaserJet", path->getStringAttribute(L"PrinterInfo"));
-    EXPECT_EQ((std::vector<std::wstring>{L"printer7", L"pub@LaserJet (10.0.0.7)"}), workflow.resolvedDisplays());
+    EXPECT_EQ("Vennaset", path->getDevice().getModelName());
+    EXPECT_EQ(L"Model: Vennaset", path->getStringAttribute(L"PrinterInfo"));
+    EXPECT_EQ((std::vector<std::wstring>{L"printer7", L"pub@Vennaset (10.0.0.7)"}), workflow.resolvedDisplays());
     EXPECT_EQ(std::vector<std::wstring>{L"pub"}, workflow.communities());
     EXPECT_EQ(L"printer7", dialog.getText());
 }
