@@ -17,13 +17,13 @@
 #include "discovery/ManagedPortDiscovery.h"
 #include "extension/CachedFileReader.h"
 #include "extension/CachedManagedListHost.h"
+#include "extension/DeviceConfiguration.h"
 #include "extension/LumoraPrintingExtension.h"
 #include "extension/ModuleEntry.h"
 #include "extension/ManagedPrintPolicy.h"
 #include "VagantUIExtension/DiscoveryServicesManager.h"
 #include "ui/CustomDrawTreeViewNode.h"
 #include "ui/EnterTextDialog.h"
-#include "ui/MakePermanantDialog.h"
 #include "ui/ManagedListSearchResultsDialog.h"
 #include "ui/ManagedListWebBrowserDialog.h"
 #include "ui/ManualPrinterEntryDialog.h"
@@ -31,6 +31,7 @@
 #include "ui/OwnerDrawBitmap.h"
 #include "ui/OwnerDrawGroupBox.h"
 #include "ui/PrintPathVerifyDialog.h"
+#include "ui/PrintTimeDialogsUI.h"
 #include "ui/PrinterGroupTreeViewNode.h"
 #include "ui/SearchResultsDialog.h"
 #include "ui/TcpSearchResultsDialog.h"
@@ -397,9 +398,6 @@ INT_PTR ConfirmationDialog::onOK()
     PrintPath* path = pathOf(node);
     if (!path)
         return 0;
-    const UINT messageId = IDS_VERIFY_FAILED_REMOVE_FMT;
-    const UINT flags = MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_SETFOREGROUND;
-
     std::wstring nickname = path->getStringAttribute(PrintPathAttr::Nickname);
     const std::wstring typed = windowText(getDlgItem(IDC_CHOOSER_NICKNAME), kNicknameLength);
     if (!typed.empty() && typed != nickname) {
@@ -440,16 +438,16 @@ INT_PTR ConfirmationDialog::onOK()
         if (!held && makePermanent_ && makePermanent_->isChecked() && getExtension()) {
             if (mode_ == LumoraPrintingExtension::kModeFirstJob) {
                 getExtension()->setMakePermanentRequested(true);
-            } else {
-                MakePermanantDialog permanent(getExtension(), path);
-                if (doModal(&permanent, getWindow(), IDD_PRINTER_STATUS, IDS_PRODUCT_NAME) != 1)
-                    result = 0;
+            } else if (!PrintTimeDialogsUI().makePrinterPermanent(*getExtension(), path, getWindow())) {
+                // The one road of every make-permanent: its marker, the
+                // protected mode and the outcome message.
+                result = 0;
             }
         }
     } else if (!verify.isCancelled()) {
         if (!IsWindowVisible(getWindow()))
             ShowWindow(getWindow(), SW_SHOWNORMAL);
-        showStageMessage(verify.getStage(), static_cast<DWORD>(verify.getResult()), node, path, messageId, flags);
+        showStageMessage(verify.getStage(), static_cast<DWORD>(verify.getResult()), node, path, nickname);
     }
     if (result == 1 && tree_ && searchRoot_) {
         const bool expanded = (tree_->getItemState(searchRoot_, TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
@@ -460,18 +458,29 @@ INT_PTR ConfirmationDialog::onOK()
 }
 
 void ConfirmationDialog::showStageMessage(DWORD stage, DWORD failure, TreeViewNode* node, PrintPath* path,
-                                          UINT messageId, UINT flags)
+                                          const std::wstring& nickname)
 {
     const std::wstring caption = text(IDS_ERROR_CAPTION);
     if (stage <= PrintPathVerifyDialog::kStageVerifyingPdl) {
+        // A device whose model the settings refuse is not at fault: say so,
+        // and offer no removal of the destination.
+        if (stage != PrintPathVerifyDialog::kStageValidating &&
+            !updateDeviceVerifySetting(path, path->getDevice().getModelName())) {
+            showMessageBox(getWindow(), format(IDS_WRONG_MODEL_FMT, nickname).c_str(), caption.c_str(),
+                           MB_ICONHAND | MB_SETFOREGROUND);
+            return;
+        }
         TreeViewNode* parent = node->getParent();
-        const std::wstring message = format(messageId, parent ? parent->getText() : std::wstring());
-        if (showMessageBox(getWindow(), message.c_str(), caption.c_str(), flags) != IDYES)
+        const std::wstring message = format(IDS_VERIFY_FAILED_REMOVE_FMT, parent ? parent->getText() : std::wstring());
+        if (showMessageBox(getWindow(), message.c_str(), caption.c_str(),
+                           MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_SETFOREGROUND) != IDYES)
             return;
         deleteCacheFileOf(path);
         TargetHistoryList* history = currentHistory_;
-        if (deleteTreeNode(node) && history)
-            history->remove(path);
+        // Saved at once, as every removal is: a cancelled chooser would
+        // otherwise bring the printer back.
+        if (deleteTreeNode(node) && history && history->remove(path))
+            history->save();
     } else if (stage == PrintPathVerifyDialog::kStageApplying) {
         // The failed step's own code: the thread's last error is whatever
         // the windows shown since then left behind.

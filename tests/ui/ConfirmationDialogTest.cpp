@@ -13,6 +13,8 @@
 #include "destination/HistoryProfile.h"
 #include "destination/TargetHistoryList.h"
 #include "extension/CachedFileReader.h"
+#include "extension/JobAccountingSettings.h"
+#include "extension/KRVProperties.h"
 #include "support/DialogDriver.h"
 #include "support/FakeDestinationWorkflow.h"
 #include "support/FakeDiscoveryService.h"
@@ -22,6 +24,7 @@
 #include "support/UiTestEnv.h"
 #include "ui/PrintPathVerifyDialog.h"
 #include "ui/EnterTextDialog.h"
+#include "ui/OwnerDrawAutoButton.h"
 #include "ui/ManagedListSearchResultsDialog.h"
 #include "ui/UiText.h"
 #include "ui/resources/ConfirmationDialogIds.h"
@@ -68,8 +71,9 @@ protected:
     static std::wstring text(UINT id) { return uitext::load(extension(), id); }
     static std::wstring defaultName() { return text(LumoraSettings::kDefaultProfileStringId); }
 
-    // Stores the printers (newest first) as the profile's history.
-    static void prime(const std::wstring& profile, const Names& printers)
+    // Stores the printers (newest first) as the profile's history, each
+    // with the device model given.
+    static void prime(const std::wstring& profile, const Names& printers, const std::string& model = "")
     {
         TargetHistoryList list(RegistryKey(settings().getSettingsKey().getHandle(), profile + L"\\Target History",
                                            RegistryKey::kAllAccess, true));
@@ -77,6 +81,11 @@ protected:
             auto* path = new MPrint::PrintPath();
             path->setStringAttribute(L"DisplayString", *it, true);
             path->setStringAttribute(L"Address", L"10.0.0." + std::to_wstring(it - printers.rbegin() + 1), true);
+            if (!model.empty()) {
+                MPrint::Device device;
+                device.setModelName(model);
+                path->setDevice(device, true);
+            }
             list.add(path);
         }
         list.save();
@@ -164,6 +173,19 @@ protected:
                 *text = DialogDriver::messageBoxText(box);
             PostMessageW(box, WM_COMMAND, button, 0);
         });
+    }
+
+    // Ticks the make-permanent box as a press does (it flips its mark when
+    // drawn pushed); whether it is ticked.
+    static bool tickMakePermanent(HWND dialog)
+    {
+        HWND box = GetDlgItem(dialog, IDC_CHOOSER_MAKE_PERMANENT);
+        SendMessageW(box, BM_SETSTATE, TRUE, 0);
+        UpdateWindow(box);
+        SendMessageW(box, BM_SETSTATE, FALSE, 0);
+        UpdateWindow(box);
+        const auto* check = static_cast<OwnerDrawAutoButton*>(GetPropW(box, OwnerDrawControl::kProperty));
+        return IsWindowEnabled(box) && check && check->isChecked();
     }
 
     // The verification dialog runs by itself.
@@ -528,6 +550,126 @@ TEST_F(ConfirmationDialogTest, HiddenAutomaticOkInModesTwoAndThree)
         EXPECT_EQ((Names{L"Back office", L"Front desk"}), stored(defaultName()));
     }
     settings().setPromptMethod(LumoraSettings::kPromptAlways);
+}
+
+// A verification that stopped after the device was reached, on a model the
+// settings refuse, says so and offers no removal: the destination is not at
+// fault. Any other stop asks whether to remove it, and Yes removes it for
+// good, also when the chooser is cancelled afterwards.
+TEST_F(ConfirmationDialogTest, FailedVerificationOffersRemovalOnlyForAnAcceptedModel)
+{
+    const struct {
+        const char* name;
+        bool validates;
+        bool configurationCurrent;
+        DWORD pdlAnswer;
+        const char* model;
+        bool offered;
+    } rows[] = {
+        {"device not reached, model refused", false, true, 1, "Orvane 3", true},
+        {"configuration check failed, model refused", true, false, 1, "Orvane 3", false},
+        {"language check failed, model refused", true, true, 0, "Orvane 3", false},
+        {"configuration check failed, own model", true, false, 1, "QZ Orvane 3", true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        prime(defaultName(), {L"Front desk", L"Back office"}, row.model);
+        workflow_.validates = row.validates;
+        workflow_.configurationCurrent = row.configurationCurrent;
+        workflow_.pdlAnswer = row.pdlAnswer;
+        ConfirmationDialog chooser(extension(), LumoraPrintingExtension::kModeSelectDestination);
+        DialogDriver driver;
+        std::wstring rootText;
+        driver.onDialog([&](HWND dialog) {
+            rootText = chooser.getRootNode()->getText();
+            select(chooser, child(chooser, chooser.getRootNode(), L"Back office"));
+            DialogDriver::click(dialog, IDOK);
+        });
+        verification(driver);
+        std::wstring message;
+        bool offered = false;
+        driver.onDialog([&](HWND box) {
+            message = DialogDriver::messageBoxText(box);
+            offered = GetDlgItem(box, IDYES) != nullptr;
+            PostMessageW(box, WM_COMMAND, offered ? IDYES : IDOK, 0);
+            HWND dialog = chooser.getWindow();
+            DialogDriver::after(50, [dialog] { DialogDriver::click(dialog, IDCANCEL); });
+        });
+        EXPECT_EQ(ConfirmationDialog::kResultCancelled,
+                  LumoraDialog::doModal(&chooser, nullptr, ConfirmationDialog::kTemplate, IDS_CHOOSER_HEADING_PRINT));
+        EXPECT_EQ(row.offered, offered);
+        EXPECT_EQ(row.offered ? uitext::format(extension(), IDS_VERIFY_FAILED_REMOVE_FMT, rootText)
+                              : uitext::format(extension(), IDS_WRONG_MODEL_FMT, L"Back office"),
+                  message);
+        EXPECT_EQ(row.offered ? Names{L"Front desk"} : (Names{L"Front desk", L"Back office"}), stored(defaultName()));
+    }
+    workflow_.validates = true;
+    workflow_.configurationCurrent = true;
+    workflow_.pdlAnswer = 1;
+}
+
+// Make permanent from the chooser takes the road every make-permanent
+// takes: the marker and the protected mode while it runs, the message that
+// names the new queue, and a failure that keeps the chooser open.
+TEST_F(ConfirmationDialogTest, MakePermanentRunsTheSharedRoad)
+{
+    const std::wstring made = testspool::uniqueQueueName(L"Made from chooser");
+    const struct {
+        const char* name;
+        std::wstring nickname;
+        bool made;
+    } rows[] = {
+        {"a new queue", made, true},
+        {"a name a queue has already", queue_.name(), false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        prime(defaultName(), {L"Front desk", L"Back office"});
+        ConfirmationDialog chooser(extension(), LumoraPrintingExtension::kModeSelectDestination);
+        DialogDriver driver;
+        bool ticked = false;
+        driver.onDialog([&](HWND dialog) {
+            select(chooser, child(chooser, chooser.getRootNode(), L"Back office"));
+            DialogDriver::type(dialog, IDC_CHOOSER_NICKNAME, row.nickname);
+            ticked = tickMakePermanent(dialog);
+            DialogDriver::click(dialog, IDOK);
+        });
+        verification(driver);
+        driver.onDialog([](HWND) {}); // the make-permanent dialog works by itself
+        std::wstring message;
+        DWORD markerDuring = 0;
+        std::uint64_t protectedDuring = 0;
+        driver.onDialog([&](HWND box) {
+            message = DialogDriver::messageBoxText(box);
+            markerDuring = JobAccountingSettings::readMakePermanentInstance();
+            protectedDuring = getProcessProperty(krv::kUpdateNowProtectedMode);
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            if (!row.made) {
+                HWND dialog = chooser.getWindow();
+                DialogDriver::after(50, [dialog] { DialogDriver::click(dialog, IDCANCEL); });
+            }
+        });
+        EXPECT_EQ(row.made ? ConfirmationDialog::kResultChosen : ConfirmationDialog::kResultCancelled,
+                  LumoraDialog::doModal(&chooser, nullptr, ConfirmationDialog::kTemplate, IDS_CHOOSER_HEADING_PRINT));
+        EXPECT_TRUE(ticked);
+        EXPECT_EQ(1u, markerDuring);
+        EXPECT_EQ(1u, protectedDuring);
+        EXPECT_EQ(0u, JobAccountingSettings::readMakePermanentInstance());
+        EXPECT_EQ(0u, getProcessProperty(krv::kUpdateNowProtectedMode));
+        EXPECT_EQ(0u, message.find(uitext::format(extension(), row.made ? IDS_ADDED_FMT : IDS_ADD_FAILED_FMT,
+                                                  row.nickname)))
+            << testenv::narrow(message);
+        PRINTER_DEFAULTSW access = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+        HANDLE printer = nullptr;
+        const bool exists = OpenPrinterW(const_cast<wchar_t*>(made.c_str()), &printer, &access) && printer;
+        EXPECT_EQ(row.made, exists);
+        if (exists) {
+            EXPECT_TRUE(DeletePrinter(printer));
+            ClosePrinter(printer);
+        }
+    }
 }
 
 TEST_F(ConfirmationDialogTest, CancelAtEachStage)
