@@ -22,6 +22,7 @@ set_tests_properties(ManagedPrintPolicyTest ManagedPrintPolicyLoadTest ManagedPr
 set_tests_properties(DiscoveryServicesManagerTest TargetHistoryTest ManagedListParserTest PROPERTIES RESOURCE_LOCK policy_settings)
 # Dialog tests make the printing extension, which loads the policy.
 set_tests_properties(LumoraDialogTest PopupMenuTest PrinterStatusDialogTest PrintPathVerifyDialogTest SettingsDialogTest ManualPrinterEntryDialogTest MakePermanantDialogTest ConfirmDialogTreeViewControlTest
+                     ConfirmationDialogTest
                      ManagedListWebBrowserDialogTest ConnectUNCDialogTest PROPERTIES RESOURCE_LOCK policy_settings)
 # HKLM "Cluster" makes the machine a cluster node for every process: the tests
 # that create it and the tests whose port lookups would see it.

@@ -113,8 +113,8 @@ private:
     void dropTree();
     std::wstring profileNameOf(TreeViewNode* profileNode) const;
     std::wstring printerName() const;
-    void showStageMessage(DWORD stage, DWORD failure, TreeViewNode* node, PrintPath* path, UINT messageId,
-                          UINT flags);
+    void showStageMessage(DWORD stage, DWORD failure, TreeViewNode* node, PrintPath* path,
+                          const std::wstring& nickname);
     RECT linkRect(int id, const std::wstring& text);
     void setHeading(LPARAM lParam);
     void addToFront(TargetHistoryList* history, PrintPath* path);

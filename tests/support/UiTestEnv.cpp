@@ -21,6 +21,14 @@ UiTestEnv::~UiTestEnv()
         delete MPrint::ManagedPrintPolicy::instance();
 }
 
+void UiTestEnv::remakeExtension()
+{
+    delete extension_;
+    if (MPrint::ManagedPrintPolicy::hasInstance())
+        delete MPrint::ManagedPrintPolicy::instance();
+    extension_ = LumoraPrintingExtension::instance();
+}
+
 MPrint::ResourceLoader& UiTestEnv::loader() const
 {
     return extension_->getSettings()->getResourceLoader();

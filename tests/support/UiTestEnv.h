@@ -23,6 +23,9 @@ public:
     UiTestEnv& operator=(const UiTestEnv&) = delete;
 
     LumoraPrintingExtension* extension() const { return extension_; }
+    // Makes the extension and the policy object again, so that they read
+    // the settings and the policy as they are now.
+    void remakeExtension();
     MPrint::ResourceLoader& loader() const;
 
     // The loader reads this module of the bin folder until the returned

@@ -4,7 +4,9 @@
 // chosen, printers and profiles renamed, copied, moved and deleted (the
 // registry read back after each), the hidden automatic OK of modes 2 and
 // 3, cancels at each stage, the reset by a right double-click, and a
-// managed list served over HTTP opened by group, a printer picked from it.
+// managed list served over HTTP opened by group, a printer picked from it;
+// the messages of a failed verification, make permanent, the status check,
+// and the search nodes, links and make-permanent box under a policy.
 #include "ui/ConfirmationDialog.h"
 
 #include "VagantUIExtension/DiscoveryServicesManager.h"
@@ -12,16 +14,21 @@
 #include "core/SettingsKeys.h"
 #include "destination/HistoryProfile.h"
 #include "destination/TargetHistoryList.h"
+#include "discovery/DiscoveryClassIds.h"
 #include "extension/CachedFileReader.h"
+#include "extension/JobAccountingSettings.h"
+#include "extension/KRVProperties.h"
 #include "support/DialogDriver.h"
 #include "support/FakeDestinationWorkflow.h"
 #include "support/FakeDiscoveryService.h"
 #include "support/HttpTestServer.h"
+#include "support/PolicyTestEnv.h"
 #include "support/TestSpooler.h"
 #include "support/TestEnv.h"
 #include "support/UiTestEnv.h"
 #include "ui/PrintPathVerifyDialog.h"
 #include "ui/EnterTextDialog.h"
+#include "ui/OwnerDrawAutoButton.h"
 #include "ui/ManagedListSearchResultsDialog.h"
 #include "ui/UiText.h"
 #include "ui/resources/ConfirmationDialogIds.h"
@@ -68,8 +75,9 @@ protected:
     static std::wstring text(UINT id) { return uitext::load(extension(), id); }
     static std::wstring defaultName() { return text(LumoraSettings::kDefaultProfileStringId); }
 
-    // Stores the printers (newest first) as the profile's history.
-    static void prime(const std::wstring& profile, const Names& printers)
+    // Stores the printers (newest first) as the profile's history, each
+    // with the device model given.
+    static void prime(const std::wstring& profile, const Names& printers, const std::string& model = "")
     {
         TargetHistoryList list(RegistryKey(settings().getSettingsKey().getHandle(), profile + L"\\Target History",
                                            RegistryKey::kAllAccess, true));
@@ -77,6 +85,11 @@ protected:
             auto* path = new MPrint::PrintPath();
             path->setStringAttribute(L"DisplayString", *it, true);
             path->setStringAttribute(L"Address", L"10.0.0." + std::to_wstring(it - printers.rbegin() + 1), true);
+            if (!model.empty()) {
+                MPrint::Device device;
+                device.setModelName(model);
+                path->setDevice(device, true);
+            }
             list.add(path);
         }
         list.save();
@@ -164,6 +177,29 @@ protected:
                 *text = DialogDriver::messageBoxText(box);
             PostMessageW(box, WM_COMMAND, button, 0);
         });
+    }
+
+    // The extension's services made again, from the registrations and
+    // lists as they are now.
+    static uint32_t restartServices()
+    {
+        DiscoveryServicesManager* manager = DiscoveryServicesManager::GetInstance();
+        manager->Shutdown();
+        const uint32_t result = manager->Initialize();
+        return result ? result : manager->Start();
+    }
+
+    // Ticks the make-permanent box as a press does (it flips its mark when
+    // drawn pushed); whether it is ticked.
+    static bool tickMakePermanent(HWND dialog)
+    {
+        HWND box = GetDlgItem(dialog, IDC_CHOOSER_MAKE_PERMANENT);
+        SendMessageW(box, BM_SETSTATE, TRUE, 0);
+        UpdateWindow(box);
+        SendMessageW(box, BM_SETSTATE, FALSE, 0);
+        UpdateWindow(box);
+        const auto* check = static_cast<OwnerDrawAutoButton*>(GetPropW(box, OwnerDrawControl::kProperty));
+        return IsWindowEnabled(box) && check && check->isChecked();
     }
 
     // The verification dialog runs by itself.
@@ -459,9 +495,9 @@ TEST_F(ConfirmationDialogTest, TypedAddressIsResolvedAndLandsInTheDefaultProfile
     settings().setCurrentProfileName(L"Floor 2");
     MPrint::PrintPath device;
     device.setStringAttribute(L"Address", L"10.0.0.7", true);
-    device.getDevice().setModelName("Vennaset");
+    device.getDevice().setModelName("Orvane 3");
     MPrint::PrintPath named(device);
-    named.setStringAttribute(L"DisplayString", L"Vennaset (10.0.0.7)", true);
+    named.setStringAttribute(L"DisplayString", L"Orvane 3 (10.0.0.7)", true);
     workflow_.resolutions = {&device, &named};
     ConfirmationDialog chooser(extension(), LumoraPrintingExtension::kModeSelectDestination);
     DialogDriver driver;
@@ -482,11 +518,11 @@ TEST_F(ConfirmationDialogTest, TypedAddressIsResolvedAndLandsInTheDefaultProfile
     verification(driver);
     EXPECT_EQ(ConfirmationDialog::kResultChosen,
               LumoraDialog::doModal(&chooser, nullptr, ConfirmationDialog::kTemplate, IDS_CHOOSER_HEADING_PRINT));
-    EXPECT_EQ(Names{L"Vennaset (10.0.0.7)"}, manualChildren);
+    EXPECT_EQ(Names{L"Orvane 3 (10.0.0.7)"}, manualChildren);
     EXPECT_EQ(1u, uncommitted);
     EXPECT_EQ(0u, chooser.getUncommittedProfile()->getHistory()->size());
-    EXPECT_EQ(L"Vennaset (10.0.0.7)", extension()->getDestination());
-    EXPECT_EQ(Names{L"Vennaset (10.0.0.7)"}, stored(defaultName()));
+    EXPECT_EQ(L"Orvane 3 (10.0.0.7)", extension()->getDestination());
+    EXPECT_EQ(Names{L"Orvane 3 (10.0.0.7)"}, stored(defaultName()));
     EXPECT_EQ(Names{L"Copy room"}, stored(L"Floor 2"));
 }
 
@@ -528,6 +564,126 @@ TEST_F(ConfirmationDialogTest, HiddenAutomaticOkInModesTwoAndThree)
         EXPECT_EQ((Names{L"Back office", L"Front desk"}), stored(defaultName()));
     }
     settings().setPromptMethod(LumoraSettings::kPromptAlways);
+}
+
+// A verification that stopped after the device was reached, on a model the
+// settings refuse, says so and offers no removal: the destination is not at
+// fault. Any other stop asks whether to remove it, and Yes removes it for
+// good, also when the chooser is cancelled afterwards.
+TEST_F(ConfirmationDialogTest, FailedVerificationOffersRemovalOnlyForAnAcceptedModel)
+{
+    const struct {
+        const char* name;
+        bool validates;
+        bool configurationCurrent;
+        DWORD pdlAnswer;
+        const char* model;
+        bool offered;
+    } rows[] = {
+        {"device not reached, model refused", false, true, 1, "Orvane 3", true},
+        {"configuration check failed, model refused", true, false, 1, "Orvane 3", false},
+        {"language check failed, model refused", true, true, 0, "Orvane 3", false},
+        {"configuration check failed, own model", true, false, 1, "QZ Orvane 3", true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        prime(defaultName(), {L"Front desk", L"Back office"}, row.model);
+        workflow_.validates = row.validates;
+        workflow_.configurationCurrent = row.configurationCurrent;
+        workflow_.pdlAnswer = row.pdlAnswer;
+        ConfirmationDialog chooser(extension(), LumoraPrintingExtension::kModeSelectDestination);
+        DialogDriver driver;
+        std::wstring rootText;
+        driver.onDialog([&](HWND dialog) {
+            rootText = chooser.getRootNode()->getText();
+            select(chooser, child(chooser, chooser.getRootNode(), L"Back office"));
+            DialogDriver::click(dialog, IDOK);
+        });
+        verification(driver);
+        std::wstring message;
+        bool offered = false;
+        driver.onDialog([&](HWND box) {
+            message = DialogDriver::messageBoxText(box);
+            offered = GetDlgItem(box, IDYES) != nullptr;
+            PostMessageW(box, WM_COMMAND, offered ? IDYES : IDOK, 0);
+            HWND dialog = chooser.getWindow();
+            DialogDriver::after(50, [dialog] { DialogDriver::click(dialog, IDCANCEL); });
+        });
+        EXPECT_EQ(ConfirmationDialog::kResultCancelled,
+                  LumoraDialog::doModal(&chooser, nullptr, ConfirmationDialog::kTemplate, IDS_CHOOSER_HEADING_PRINT));
+        EXPECT_EQ(row.offered, offered);
+        EXPECT_EQ(row.offered ? uitext::format(extension(), IDS_VERIFY_FAILED_REMOVE_FMT, rootText)
+                              : uitext::format(extension(), IDS_WRONG_MODEL_FMT, L"Back office"),
+                  message);
+        EXPECT_EQ(row.offered ? Names{L"Front desk"} : (Names{L"Front desk", L"Back office"}), stored(defaultName()));
+    }
+    workflow_.validates = true;
+    workflow_.configurationCurrent = true;
+    workflow_.pdlAnswer = 1;
+}
+
+// Make permanent from the chooser takes the road every make-permanent
+// takes: the marker and the protected mode while it runs, the message that
+// names the new queue, and a failure that keeps the chooser open.
+TEST_F(ConfirmationDialogTest, MakePermanentRunsTheSharedRoad)
+{
+    const std::wstring made = testspool::uniqueQueueName(L"Made from chooser");
+    const struct {
+        const char* name;
+        std::wstring nickname;
+        bool made;
+    } rows[] = {
+        {"a new queue", made, true},
+        {"a name a queue has already", queue_.name(), false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        prime(defaultName(), {L"Front desk", L"Back office"});
+        ConfirmationDialog chooser(extension(), LumoraPrintingExtension::kModeSelectDestination);
+        DialogDriver driver;
+        bool ticked = false;
+        driver.onDialog([&](HWND dialog) {
+            select(chooser, child(chooser, chooser.getRootNode(), L"Back office"));
+            DialogDriver::type(dialog, IDC_CHOOSER_NICKNAME, row.nickname);
+            ticked = tickMakePermanent(dialog);
+            DialogDriver::click(dialog, IDOK);
+        });
+        verification(driver);
+        driver.onDialog([](HWND) {}); // the make-permanent dialog works by itself
+        std::wstring message;
+        DWORD markerDuring = 0;
+        std::uint64_t protectedDuring = 0;
+        driver.onDialog([&](HWND box) {
+            message = DialogDriver::messageBoxText(box);
+            markerDuring = JobAccountingSettings::readMakePermanentInstance();
+            protectedDuring = getProcessProperty(krv::kUpdateNowProtectedMode);
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            if (!row.made) {
+                HWND dialog = chooser.getWindow();
+                DialogDriver::after(50, [dialog] { DialogDriver::click(dialog, IDCANCEL); });
+            }
+        });
+        EXPECT_EQ(row.made ? ConfirmationDialog::kResultChosen : ConfirmationDialog::kResultCancelled,
+                  LumoraDialog::doModal(&chooser, nullptr, ConfirmationDialog::kTemplate, IDS_CHOOSER_HEADING_PRINT));
+        EXPECT_TRUE(ticked);
+        EXPECT_EQ(1u, markerDuring);
+        EXPECT_EQ(1u, protectedDuring);
+        EXPECT_EQ(0u, JobAccountingSettings::readMakePermanentInstance());
+        EXPECT_EQ(0u, getProcessProperty(krv::kUpdateNowProtectedMode));
+        EXPECT_EQ(0u, message.find(uitext::format(extension(), row.made ? IDS_ADDED_FMT : IDS_ADD_FAILED_FMT,
+                                                  row.nickname)))
+            << testenv::narrow(message);
+        PRINTER_DEFAULTSW access = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+        HANDLE printer = nullptr;
+        const bool exists = OpenPrinterW(const_cast<wchar_t*>(made.c_str()), &printer, &access) && printer;
+        EXPECT_EQ(row.made, exists);
+        if (exists) {
+            EXPECT_TRUE(DeletePrinter(printer));
+            ClosePrinter(printer);
+        }
+    }
 }
 
 TEST_F(ConfirmationDialogTest, CancelAtEachStage)
@@ -676,14 +832,6 @@ protected:
         RegDeleteValueW(settings().getSettingsKey().getHandle(), L"CustomProfiles");
     }
 
-    static uint32_t restartServices()
-    {
-        DiscoveryServicesManager* manager = DiscoveryServicesManager::GetInstance();
-        manager->Shutdown();
-        const uint32_t result = manager->Initialize();
-        return result ? result : manager->Start();
-    }
-
     static Names listItems(HWND box, int id)
     {
         Names texts;
@@ -815,6 +963,265 @@ TEST_F(ChooserManagedListTest, AListPageHandsThePrinterOfItsLinkToTheChooser)
     EXPECT_EQ(1u, server_.count("/lists/campus.html"));
     EXPECT_EQ(L"Front Desk", extension()->getDestination());
     EXPECT_EQ(Names{L"Front Desk"}, stored(defaultName()));
+}
+
+// A newly found printer starts its status check by itself the first time it
+// is selected, and only then; the check ends showing the status module's text
+// with OK and the check button enabled again.
+TEST_F(ConfirmationDialogTest, NewlyFoundPrinterChecksItsStatusOnce)
+{
+    testenv::ScopedLogVariable log(L"VRELM104_LOG");
+    prime(defaultName(), {L"Front desk", L"Back office"});
+    ConfirmationDialog chooser(extension(), LumoraPrintingExtension::kModeSelectDestination);
+    DialogDriver driver;
+    bool startedBySelection = false;
+    bool statusShown = false;
+    bool okEnabled = false;
+    bool buttonEnabled = false;
+    driver.onDialog([&](HWND dialog) {
+        TreeViewNode* root = chooser.getRootNode();
+        TreeViewNode* found = child(chooser, root, L"Back office");
+        reinterpret_cast<MPrint::PrintPath*>(found->getData())->setNumericAttribute(L"NewlyDiscovered", 1, false);
+        select(chooser, found);
+        DialogDriver::after(0, [&, dialog, root, found] {
+            startedBySelection = IsWindowVisible(GetDlgItem(dialog, IDC_CHOOSER_PROGRESS)) != FALSE;
+            DialogDriver::waitFor(
+                [dialog] { return !IsWindowVisible(GetDlgItem(dialog, IDC_CHOOSER_PROGRESS)); }, 10000,
+                [&, dialog, root, found](bool) {
+                    statusShown = IsWindowVisible(GetDlgItem(dialog, IDC_CHOOSER_STATUS)) != FALSE;
+                    okEnabled = IsWindowEnabled(GetDlgItem(dialog, IDOK)) != FALSE;
+                    buttonEnabled = IsWindowEnabled(GetDlgItem(dialog, IDC_CHOOSER_STATUS_BUTTON)) != FALSE;
+                    select(chooser, child(chooser, root, L"Front desk"));
+                    select(chooser, found);
+                    DialogDriver::after(50, [dialog] { DialogDriver::click(dialog, IDCANCEL); });
+                });
+        });
+    });
+    EXPECT_EQ(ConfirmationDialog::kResultCancelled,
+              LumoraDialog::doModal(&chooser, nullptr, ConfirmationDialog::kTemplate, IDS_CHOOSER_HEADING_PRINT));
+    EXPECT_TRUE(startedBySelection);
+    EXPECT_TRUE(statusShown);
+    EXPECT_TRUE(okEnabled);
+    EXPECT_TRUE(buttonEnabled);
+    ASSERT_EQ(1u, log.count("open"));
+    EXPECT_EQ(0u, log.lines()[0].find("open " + testenv::narrow(queue_.name()) + "\t10.0.0.1\t"));
+}
+
+// The chooser under a server policy with the values a test gives, or with
+// the user's settings restricted: the extension and the policy object are
+// made again so that they read them.
+class ChooserPolicyTest : public ConfirmationDialogTest {
+protected:
+    void TearDown() override
+    {
+        testenv::clearPolicyState();
+        RegDeleteValueW(settings().getSettingsKey().getHandle(), L"Restricted");
+        RegDeleteTreeW(HKEY_CURRENT_USER, settingskeys::kUserLists);
+        remake();
+    }
+
+    // The policy in force from the next remake() on.
+    RegistryKey enforcePolicy() { return testenv::makeServerPolicyInForce(dir_.file(L"policy.xml")); }
+
+    void remake()
+    {
+        env_->remakeExtension();
+        ConfirmationDialogTest::SetUp();
+    }
+
+    // The search root's nodes, each as "kind:text".
+    static Names searchNodes(ConfirmationDialog& chooser)
+    {
+        Names nodes;
+        for (TreeViewNode* n = chooser.getTree()->getFirstChild(chooser.getSearchRoot()); n;
+             n = chooser.getTree()->getNextSibling(n))
+            nodes.push_back(std::to_wstring(n->getKind()) + L":" + n->getText());
+        return nodes;
+    }
+
+    testenv::Winsock winsock_;
+    testenv::TempDir dir_;
+};
+
+// Manual entry heads the search nodes; a service the policy does not allow
+// has none; a restricted user gets the managed lists alone.
+TEST_F(ChooserPolicyTest, SearchNodesFollowThePolicyAndTheRestriction)
+{
+    // A searching service under the shares' class id, which the policy names.
+    fakes::configureFakeService(discoveryids::kNetworkShares,
+                                fakes::FakeServiceConfig{"shares", MPrint::DiscoveryServiceIntf::kCapSearch});
+    ASSERT_EQ(0u, ComponentRegistry::registerComponent(ComponentDescriptor{
+                      discoveryids::kNetworkShares, kDiscoveryServiceComponent, fakes::createFakeService, 1, 0, 0,
+                      nullptr, 0, 0, IDS_SHARED_PRINTERS, IDS_SHARED_PRINTERS_INFO, 0}));
+    ComponentInfo shares;
+    ASSERT_EQ(0u, ComponentRegistry::getComponentInfo(discoveryids::kNetworkShares, shares));
+    const std::wstring manual = std::to_wstring(ConfirmationDialog::Kind::kManualEntry) + L":" +
+                                text(IDS_MANUAL_ENTRY_TITLE);
+    const std::wstring sharesNode = std::to_wstring(ConfirmationDialog::Kind::kService) + L":" + shares.displayName;
+    const std::wstring listNode = std::to_wstring(ConfirmationDialog::Kind::kManagedList) + L":" +
+                                  uitext::format(extension(), IDS_PRINTER_LIST_FMT, L"Office");
+    const struct {
+        const char* name;
+        bool policy;
+        DWORD sharesAllowed;
+        DWORD restricted;
+        bool manualShown;
+        bool sharesShown;
+    } rows[] = {
+        {"no policy", false, 0, 0, true, true},
+        {"shares allowed", true, 1, 0, true, true},
+        {"shares not allowed", true, 0, 0, true, false},
+        {"restricted by the policy", true, 1, 1, false, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        testenv::clearPolicyState();
+        RegistryKey(HKEY_CURRENT_USER, settingskeys::kUserLists, RegistryKey::kAllAccess, true)
+            .setString(L"Office", L"http://127.0.0.1:9/office.xml");
+        if (row.policy) {
+            RegistryKey policy = enforcePolicy();
+            policy.setDword(L"NetworkShares", row.sharesAllowed);
+            policy.setDword(L"Restricted", row.restricted);
+        }
+        remake();
+        ConfirmationDialog chooser(extension(), LumoraPrintingExtension::kModeSelectDestination);
+        DialogDriver driver;
+        Names nodes;
+        driver.onDialog([&](HWND dialog) {
+            nodes = searchNodes(chooser);
+            DialogDriver::click(dialog, IDCANCEL);
+        });
+        EXPECT_EQ(ConfirmationDialog::kResultCancelled,
+                  LumoraDialog::doModal(&chooser, nullptr, ConfirmationDialog::kTemplate, IDS_CHOOSER_HEADING_PRINT));
+        auto has = [&nodes](const std::wstring& node) {
+            return std::find(nodes.begin(), nodes.end(), node) != nodes.end();
+        };
+        ASSERT_FALSE(nodes.empty());
+        EXPECT_EQ(row.manualShown, nodes.front() == manual);
+        EXPECT_EQ(row.manualShown, has(manual));
+        EXPECT_EQ(row.sharesShown, has(sharesNode));
+        EXPECT_TRUE(has(listNode));
+        if (row.restricted) {
+            EXPECT_EQ(Names{listNode}, nodes);
+        }
+    }
+    ComponentRegistry::unregisterComponent(discoveryids::kNetworkShares);
+    restartServices();
+}
+
+// The settings link shows unless the policy hides it and, hot-tracked,
+// opens the settings sheet; the policy's link shows the policy's name.
+TEST_F(ChooserPolicyTest, LinksFollowThePolicyAndTrackTheMouse)
+{
+    const struct {
+        const char* name;
+        bool policy;
+        bool settingsShown;
+        std::wstring policyLink; // empty: hidden
+    } rows[] = {
+        {"no policy", false, true, L""},
+        {"policy hides the settings and names its page", true, false, L"Printing rules"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        testenv::clearPolicyState();
+        if (row.policy) {
+            RegistryKey policy = enforcePolicy();
+            policy.setDword(L"ShowDriverSettings", 0);
+            policy.setString(L"PolicyInfoLinkURL", L"http://127.0.0.1:9/rules.html");
+            policy.setString(L"PolicyInfoLinkName", row.policyLink);
+        }
+        remake();
+        ConfirmationDialog chooser(extension(), LumoraPrintingExtension::kModeSelectDestination);
+        DialogDriver driver;
+        bool settingsShown = false;
+        bool policyShown = false;
+        std::wstring policyText;
+        HWND capturedOnSettings = nullptr;
+        HWND capturedOnPolicy = nullptr;
+        bool sheetOpened = false;
+        // A point inside the link's text, in the chooser's client coordinates.
+        auto pointIn = [](HWND dialog, int id) {
+            RECT area = {};
+            GetWindowRect(GetDlgItem(dialog, id), &area);
+            MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&area), 2);
+            return MAKELPARAM(area.left + 1, area.top + 1);
+        };
+        driver.onDialog([&](HWND dialog) {
+            settingsShown = IsWindowVisible(GetDlgItem(dialog, IDC_CHOOSER_SETTINGS_LINK)) != FALSE;
+            policyShown = IsWindowVisible(GetDlgItem(dialog, IDC_CHOOSER_POLICY_LINK)) != FALSE;
+            policyText = DialogDriver::text(dialog, IDC_CHOOSER_POLICY_LINK);
+            SendMessageW(dialog, WM_MOUSEMOVE, 0, pointIn(dialog, IDC_CHOOSER_POLICY_LINK));
+            capturedOnPolicy = GetCapture();
+            SendMessageW(dialog, WM_MOUSEMOVE, 0, MAKELPARAM(0, 0));
+            SendMessageW(dialog, WM_MOUSEMOVE, 0, pointIn(dialog, IDC_CHOOSER_SETTINGS_LINK));
+            capturedOnSettings = GetCapture();
+            if (capturedOnSettings) {
+                SendMessageW(dialog, WM_LBUTTONUP, 0, pointIn(dialog, IDC_CHOOSER_SETTINGS_LINK));
+            } else {
+                DialogDriver::click(dialog, IDCANCEL);
+            }
+        });
+        if (row.settingsShown) {
+            driver.onDialog([&](HWND sheet) {
+                sheetOpened = true;
+                PostMessageW(sheet, WM_COMMAND, IDCANCEL, 0);
+                HWND dialog = chooser.getWindow();
+                DialogDriver::after(50, [dialog] { DialogDriver::click(dialog, IDCANCEL); });
+            });
+        }
+        EXPECT_EQ(ConfirmationDialog::kResultCancelled,
+                  LumoraDialog::doModal(&chooser, nullptr, ConfirmationDialog::kTemplate, IDS_CHOOSER_HEADING_PRINT));
+        EXPECT_EQ(row.settingsShown, settingsShown);
+        EXPECT_EQ(row.settingsShown, capturedOnSettings != nullptr);
+        EXPECT_EQ(row.settingsShown, sheetOpened);
+        EXPECT_EQ(!row.policyLink.empty(), policyShown);
+        EXPECT_EQ(!row.policyLink.empty(), capturedOnPolicy != nullptr);
+        if (policyShown) {
+            EXPECT_EQ(row.policyLink, policyText);
+        }
+    }
+}
+
+// Make permanent is offered for a printer that is not a share and names no
+// queue of this computer, unless the policy hides the box.
+TEST_F(ChooserPolicyTest, MakePermanentIsOfferedOnlyForANewQueue)
+{
+    const struct {
+        const char* name;
+        std::wstring printer;
+        bool policyHides;
+        bool visible;
+        bool enabled;
+    } rows[] = {
+        {"a printer without a queue", L"Front desk", false, true, true},
+        {"a share", L"\\\\srv\\Front desk", false, true, false},
+        {"the name of a queue", queue_.name(), false, true, false},
+        {"hidden by the policy", L"Front desk", true, false, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        testenv::clearPolicyState();
+        if (row.policyHides)
+            enforcePolicy().setDword(L"ShowMakePermanent", 0);
+        remake();
+        prime(defaultName(), {row.printer});
+        ConfirmationDialog chooser(extension(), LumoraPrintingExtension::kModeSelectDestination);
+        DialogDriver driver;
+        bool visible = false;
+        bool enabled = false;
+        driver.onDialog([&](HWND dialog) {
+            select(chooser, child(chooser, chooser.getRootNode(), row.printer));
+            HWND box = GetDlgItem(dialog, IDC_CHOOSER_MAKE_PERMANENT);
+            visible = IsWindowVisible(box) != FALSE;
+            enabled = IsWindowEnabled(box) != FALSE;
+            DialogDriver::click(dialog, IDCANCEL);
+        });
+        EXPECT_EQ(ConfirmationDialog::kResultCancelled,
+                  LumoraDialog::doModal(&chooser, nullptr, ConfirmationDialog::kTemplate, IDS_CHOOSER_HEADING_PRINT));
+        EXPECT_EQ(row.visible, visible);
+        EXPECT_EQ(row.enabled, visible && enabled);
+    }
 }
 
 } // namespace
