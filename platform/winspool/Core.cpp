@@ -259,6 +259,11 @@ bool restrictedUser()
     return equalsNoCase(environmentValue(L"VRELM_SPOOLER_RIGHTS"), L"user");
 }
 
+bool changesWithdrawn()
+{
+    return equalsNoCase(environmentValue(L"VRELM_SPOOLER_RIGHTS"), L"withdrawn");
+}
+
 void logCall(const wchar_t* function, std::initializer_list<std::wstring> args, DWORD error)
 {
     const std::wstring path = environmentValue(L"VRELM_SPOOLER_LOG");

@@ -145,6 +145,8 @@ DWORD setData(HANDLE hPrinter, LPCWSTR keyName, LPCWSTR valueName, DWORD type, L
                                                       hexOf(pData, pData ? cbData : 0, 256)};
     if (!valueName || wcsnlen(valueName, 16384) >= 16384 || (!pData && cbData) || cbData > kMaxValueSize)
         return finish(function, args, ERROR_INVALID_PARAMETER);
+    if (changesWithdrawn())
+        return finish(function, args, ERROR_ACCESS_DENIED);
     SpoolLock lock;
     if (!lock.held())
         return finish(function, args, ERROR_TIMEOUT);
@@ -168,6 +170,8 @@ DWORD deleteData(HANDLE hPrinter, LPCWSTR keyName, LPCWSTR valueName, const wcha
     const std::initializer_list<std::wstring> args = {handle->queue.fullName(), key, value};
     if (!valueName)
         return finish(function, args, ERROR_INVALID_PARAMETER);
+    if (changesWithdrawn())
+        return finish(function, args, ERROR_ACCESS_DENIED);
     SpoolLock lock;
     if (!lock.held())
         return finish(function, args, ERROR_TIMEOUT);

@@ -89,6 +89,10 @@ private:
 
 // The rights switch: VRELM_SPOOLER_RIGHTS=user in the process environment.
 bool restrictedUser();
+// VRELM_SPOOLER_RIGHTS=withdrawn: handles keep the access they were granted,
+// but every printer-data change is refused with ERROR_ACCESS_DENIED, as a
+// server does that checks each change against rights withdrawn since the open.
+bool changesWithdrawn();
 
 // One line per call in the file named by VRELM_SPOOLER_LOG (if set).
 void logCall(const wchar_t* function, std::initializer_list<std::wstring> args, DWORD error);

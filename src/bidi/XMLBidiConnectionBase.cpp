@@ -62,7 +62,8 @@ bool XMLBidiConnectionBase::connectWith(const wchar_t* host, std::unique_ptr<OID
 
 bool XMLBidiConnectionBase::Get(BidiRequest* requests, DWORD count)
 {
-    if (!ticket_ || !object_ || !requests || requests[0].oid.empty() || count < 1)
+    // The count first: with none there is no first request to look at.
+    if (count < 1 || !ticket_ || !object_ || !requests || requests[0].oid.empty())
         return false;
     for (DWORD i = 0; i < count; ++i)
         if (!executeOIDGet(object_.get(), &requests[i], ticket_.get()))
@@ -72,7 +73,7 @@ bool XMLBidiConnectionBase::Get(BidiRequest* requests, DWORD count)
 
 bool XMLBidiConnectionBase::GetNext(BidiRequest* requests, DWORD count)
 {
-    if (!ticket_ || !object_ || !requests || requests[0].oid.empty() || count < 1)
+    if (count < 1 || !ticket_ || !object_ || !requests || requests[0].oid.empty())
         return true;
     for (DWORD i = 0; i < count; ++i)
         executeOIDGetNext(object_.get(), &requests[i], ticket_.get());

@@ -21,13 +21,10 @@ constexpr DWORD kNameChars = 2000;
 
 CDbgHelp::~CDbgHelp()
 {
+    // The session ends before its process handle closes and the library goes.
     if (ready_)
-        if (auto cleanup = procAddress<SymCleanupFn>(module_, "SymCleanup"))
-            cleanup(process_);
-    if (process_)
-        CloseHandle(process_);
-    if (module_)
-        FreeLibrary(module_);
+        if (auto cleanup = procAddress<SymCleanupFn>(module_.get(), "SymCleanup"))
+            cleanup(process_.get());
 }
 
 bool CDbgHelp::initialize()
@@ -35,17 +32,17 @@ bool CDbgHelp::initialize()
     if (ready_)
         return true;
     if (!module_)
-        module_ = LoadLibraryW(L"dbghelp.dll");
-    auto setOptions = procAddress<SymSetOptionsFn>(module_, "SymSetOptions");
-    auto getOptions = procAddress<SymGetOptionsFn>(module_, "SymGetOptions");
-    auto init = procAddress<SymInitializeFn>(module_, "SymInitialize");
+        module_.reset(LoadLibraryW(L"dbghelp.dll"));
+    auto setOptions = procAddress<SymSetOptionsFn>(module_.get(), "SymSetOptions");
+    auto getOptions = procAddress<SymGetOptionsFn>(module_.get(), "SymGetOptions");
+    auto init = procAddress<SymInitializeFn>(module_.get(), "SymInitialize");
     if (!setOptions || !getOptions || !init)
         return false;
     setOptions(getOptions() | SYMOPT_UNDNAME | SYMOPT_DEFERRED_LOADS | SYMOPT_DEBUG);
     if (!process_)
         // Module enumeration for SymInitialize needs the right to read the memory too.
-        process_ = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, GetCurrentProcessId());
-    ready_ = process_ && init(process_, nullptr, TRUE);
+        process_.reset(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, GetCurrentProcessId()));
+    ready_ = process_ && init(process_.get(), nullptr, TRUE);
     return ready_;
 }
 
@@ -62,14 +59,14 @@ void CDbgHelp::lookup(void* address, char* function, char* file, DWORD* line)
     symbol->SizeOfStruct = sizeof(SYMBOL_INFO);
     symbol->MaxNameLen = kNameChars;
     DWORD64 displacement = 0;
-    if (auto fromAddr = procAddress<SymFromAddrFn>(module_, "SymFromAddr");
-        fromAddr && fromAddr(process_, reinterpret_cast<DWORD64>(address), &displacement, symbol))
+    if (auto fromAddr = procAddress<SymFromAddrFn>(module_.get(), "SymFromAddr");
+        fromAddr && fromAddr(process_.get(), reinterpret_cast<DWORD64>(address), &displacement, symbol))
         std::snprintf(function, 260, "%s", symbol->Name);
     IMAGEHLP_LINE64 where{};
     where.SizeOfStruct = sizeof(where);
     DWORD offset = 0;
-    if (auto lineFromAddr = procAddress<SymGetLineFromAddr64Fn>(module_, "SymGetLineFromAddr64");
-        lineFromAddr && lineFromAddr(process_, reinterpret_cast<DWORD64>(address), &offset, &where)) {
+    if (auto lineFromAddr = procAddress<SymGetLineFromAddr64Fn>(module_.get(), "SymGetLineFromAddr64");
+        lineFromAddr && lineFromAddr(process_.get(), reinterpret_cast<DWORD64>(address), &offset, &where)) {
         std::snprintf(file, 260, "%s", where.FileName ? where.FileName : "");
         *line = where.LineNumber;
     }
@@ -77,14 +74,14 @@ void CDbgHelp::lookup(void* address, char* function, char* file, DWORD* line)
 
 bool CDbgHelp::getSearchPath(char* path, DWORD size)
 {
-    auto get = procAddress<SymGetSearchPathFn>(module_, "SymGetSearchPath");
-    return ready_ && get && get(process_, path, size);
+    auto get = procAddress<SymGetSearchPathFn>(module_.get(), "SymGetSearchPath");
+    return ready_ && get && get(process_.get(), path, size);
 }
 
 bool CDbgHelp::setSearchPath(const char* path)
 {
-    auto set = procAddress<SymSetSearchPathFn>(module_, "SymSetSearchPath");
-    return ready_ && set && set(process_, path);
+    auto set = procAddress<SymSetSearchPathFn>(module_.get(), "SymSetSearchPath");
+    return ready_ && set && set(process_.get(), path);
 }
 
 bool CDbgHelp::appendSearchPath(const char* entry)

@@ -2,6 +2,7 @@
 // loaded on first use. Without it (or without symbols) names are empty.
 #pragma once
 
+#include "core/ScopedHandle.h"
 #include "core/Win32.h"
 
 class CDbgHelp {
@@ -21,7 +22,7 @@ public:
     bool appendSearchPath(const char* entry);
 
 private:
-    HMODULE module_ = nullptr;
-    HANDLE process_ = nullptr;
+    ScopedModule module_;
+    ScopedKernelHandle process_;  // dbghelp knows the session by this handle
     bool ready_ = false;
 };

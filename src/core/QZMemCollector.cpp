@@ -14,6 +14,8 @@
 namespace {
 
 constexpr char kProfilerKey[] = "SOFTWARE\\Tarvokin\\QZProfiler";
+// The maker's symbol server, behind a local cache, for "AppendRQNSymbolServerPath".
+constexpr char kSymbolServer[] = "srv*c:\\localsymbols*\\\\symbols.tarvokin\\symbols";
 constexpr char kFrame[] = "****!!!!****!!!!****!!!!****";
 
 volatile DWORD g_mode = QZMemCollector::kModeUnread;
@@ -25,6 +27,7 @@ char g_logLocation[262] = {};  // 260 bytes of location, room for the backslash
 SRWLOCK g_listLock = SRWLOCK_INIT;  // guards g_head, g_tail and every header's links
 QZMemHeader* g_head = nullptr;
 QZMemHeader* g_tail = nullptr;
+volatile LONG g_listed = 0;  // blocks in the list: changed under g_listLock, read without it
 volatile bool g_teardown = true;  // no live collector: before the first and after the last
 HANDLE g_recordFile = INVALID_HANDLE_VALUE;
 HANDLE g_textLog = INVALID_HANDLE_VALUE;
@@ -164,6 +167,7 @@ void ensureHooks()
 void link(QZMemHeader* header)
 {
     AcquireSRWLockExclusive(&g_listLock);
+    InterlockedIncrement(&g_listed);
     header->previous = g_tail;
     header->next = nullptr;
     if (g_tail)
@@ -177,6 +181,7 @@ void link(QZMemHeader* header)
 void unlink(QZMemHeader* header)
 {
     AcquireSRWLockExclusive(&g_listLock);
+    InterlockedDecrement(&g_listed);
     if (header->previous)
         header->previous->next = header->next;
     else if (g_head == header)
@@ -187,6 +192,21 @@ void unlink(QZMemHeader* header)
         g_tail = header->previous;
     header->previous = header->next = nullptr;
     ReleaseSRWLockExclusive(&g_listLock);
+}
+
+// Whether the data is a block of the list, found by address alone: memory
+// in front of a block that is not tracked is never read.
+bool isListed(void* data)
+{
+    if (g_listed == 0)
+        return false;
+    const auto* candidate = reinterpret_cast<const QZMemHeader*>(static_cast<uint8_t*>(data) - sizeof(QZMemHeader));
+    AcquireSRWLockShared(&g_listLock);
+    bool listed = false;
+    for (const QZMemHeader* header = g_head; header && !listed; header = header->next)
+        listed = header == candidate;
+    ReleaseSRWLockShared(&g_listLock);
+    return listed;
 }
 
 bool listIsEmpty()
@@ -278,20 +298,42 @@ void closeLogs()
     g_recordFile = g_textLog = INVALID_HANDLE_VALUE;
 }
 
+bool symbolServerWanted()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProfilerKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    const bool wanted = RegQueryValueExA(key, "AppendRQNSymbolServerPath", nullptr, nullptr,
+                                         reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS &&
+                        size == sizeof(value) && static_cast<LONG>(value) > 0;
+    RegCloseKey(key);
+    return wanted;
+}
+
+// The symbol session, made on the first record: SymInitialize reads every
+// loaded module, which a process without leaks or damage never needs.
+CDbgHelp* symbolLookup()
+{
+    if (g_dbgHelp)
+        return g_dbgHelp;
+    void* storage = malloc(sizeof(CDbgHelp));
+    if (!storage)
+        return nullptr;
+    g_dbgHelp = new (storage) CDbgHelp();
+    if (g_dbgHelp->initialize() && symbolServerWanted())
+        g_dbgHelp->appendSearchPath(kSymbolServer);
+    return g_dbgHelp;
+}
+
 // One line of a block; 64-bit addresses and sizes in full.
 void formatLine(char* line, size_t size, const QZMemHeader& header, QZMemCollector::Record type, const char* module)
 {
     char function[260] = {}, file[260] = {};
     DWORD lineNumber = 0;
-    if (!g_dbgHelp) {
-        void* storage = malloc(sizeof(CDbgHelp));
-        if (storage) {
-            g_dbgHelp = new (storage) CDbgHelp();
-            g_dbgHelp->initialize();
-        }
-    }
-    if (g_dbgHelp)
-        g_dbgHelp->lookup(header.caller, function, file, &lineNumber);
+    if (CDbgHelp* symbols = symbolLookup())
+        symbols->lookup(header.caller, function, file, &lineNumber);
     const char* name = baseName(module);
     if (type == QZMemCollector::kLeak)
         snprintf(line, size,
@@ -421,7 +463,9 @@ void QZMemCollector::release(void* data, bool array)
     if (!data)
         return;
     ensureHooks();
-    if (g_tracking)
+    // A block tracked before the hooks were chosen again goes back the way
+    // it came: the C runtime's free would corrupt its heap.
+    if (g_tracking || isListed(data))
         trackedFree(data, array);
     else
         free(data);
@@ -432,7 +476,7 @@ size_t QZMemCollector::blockSize(void* data)
     if (!data)
         return 0;
     ensureHooks();
-    if (g_tracking) {
+    if (g_tracking || isListed(data)) {
         QZMemHeader* header = headerOf(data);
         return header ? static_cast<size_t>(header->size) : 0;
     }
@@ -504,6 +548,11 @@ void QZMemCollector::trackedFree(void* data, bool array)
         writeRecord(*header, kAccessViolation);
     QZMemBlock block(header);
     block.freeBlock();
+}
+
+void QZMemCollector::forgetHooks()
+{
+    InitOnceInitialize(&g_hooksOnce);
 }
 
 void QZMemCollector::setBreakId(uint32_t id)

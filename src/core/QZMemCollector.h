@@ -3,9 +3,12 @@
 // "TrackMemoryAllocation" (2 page-guarded blocks, 3 heap blocks with guard
 // bytes, 4 C-runtime blocks with guard bytes, other non-zero heap blocks
 // without guards); the choice is made on the first allocation and holds for
-// the process. Tracked blocks carry a 504-byte header, sit in one list, are
-// checked at their free, and whatever is left at unload is reported to the
-// debugger output and two log files (".mlk" raw headers, ".mlk.log" text).
+// the process unless forgetHooks() clears it. With a non-zero
+// "AppendRQNSymbolServerPath" the report's symbol lookups also ask the
+// maker's symbol server. Tracked blocks carry a 504-byte header, sit in one
+// list, are checked at their free, and whatever is left at unload is
+// reported to the debugger output and two log files (".mlk" raw headers,
+// ".mlk.log" text).
 // The tracker never allocates through the operators it serves.
 #pragma once
 
@@ -71,6 +74,11 @@ public:
     static void* trackedAllocate(size_t size, bool array, void* caller, uint32_t* id = nullptr);
     static void trackedFree(void* data, bool array);
 
+    // The next allocation, free or size query chooses its hook again from
+    // the mode (setMode, or the machine setting while it is unread). Blocks
+    // tracked before still go back through the tracker. Only while no other
+    // thread allocates.
+    static void forgetHooks();
     static void setBreakId(uint32_t id);
     // Clears the fail size; modes 1 and 3 take the process heap.
     static void setMode(DWORD mode);

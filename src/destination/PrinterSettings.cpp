@@ -192,25 +192,37 @@ bool PrinterSettings::setStringIn(const wchar_t* key, const wchar_t* name, const
 {
     if (!key || !*key || !name || !text)
         return false;
-    if (deferred_) {
-        batch().addString(batchName(key, name).c_str(), text);
-        return true;
+    if (!deferred_) {
+        const DWORD size = static_cast<DWORD>((std::wcslen(text) + 1) * sizeof(wchar_t));
+        const DWORD error = SetPrinterDataExW(printer_, key, name, REG_SZ,
+                                              reinterpret_cast<BYTE*>(const_cast<wchar_t*>(text)), size);
+        if (!deferAfterRefusal(error))
+            return error == ERROR_SUCCESS;
     }
-    const DWORD size = static_cast<DWORD>((std::wcslen(text) + 1) * sizeof(wchar_t));
-    return SetPrinterDataExW(printer_, key, name, REG_SZ, reinterpret_cast<BYTE*>(const_cast<wchar_t*>(text)),
-                             size) == ERROR_SUCCESS;
+    batch().addString(batchName(key, name).c_str(), text);
+    return true;
 }
 
 bool PrinterSettings::setDwordIn(const wchar_t* key, const wchar_t* name, DWORD value)
 {
     if (!key || !*key || !name)
         return false;
-    if (deferred_) {
-        batch().addDword(batchName(key, name).c_str(), value);
-        return true;
+    if (!deferred_) {
+        const DWORD error =
+            SetPrinterDataExW(printer_, key, name, REG_DWORD, reinterpret_cast<BYTE*>(&value), sizeof(value));
+        if (!deferAfterRefusal(error))
+            return error == ERROR_SUCCESS;
     }
-    return SetPrinterDataExW(printer_, key, name, REG_DWORD, reinterpret_cast<BYTE*>(&value), sizeof(value)) ==
-           ERROR_SUCCESS;
+    batch().addDword(batchName(key, name).c_str(), value);
+    return true;
+}
+
+bool PrinterSettings::deferAfterRefusal(DWORD error)
+{
+    if (error != ERROR_ACCESS_DENIED)
+        return false;
+    deferred_ = true;
+    return true;
 }
 
 bool PrinterSettings::getStringIn(const wchar_t* key, const wchar_t* name, std::wstring& text)
@@ -232,10 +244,11 @@ bool PrinterSettings::deleteValueIn(const wchar_t* key, const wchar_t* name)
 {
     if (!key || !*key || !name)
         return false;
-    if (deferred_) {
-        batch().addDeletion(batchName(key, name).c_str());
-        return true;
+    if (!deferred_) {
+        const DWORD error = DeletePrinterDataExW(printer_, key, name);
+        if (!deferAfterRefusal(error))
+            return error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND;
     }
-    const DWORD error = DeletePrinterDataExW(printer_, key, name);
-    return error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND;
+    batch().addDeletion(batchName(key, name).c_str());
+    return true;
 }

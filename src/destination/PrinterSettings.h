@@ -43,6 +43,8 @@ public:
     // named key + "\" + value. Deletions of a key's values are deferred too,
     // so a later commit never brings back a value deleted after it was
     // batched; a deletion is true when the value is gone (absent included).
+    // A change the spooler refuses with ERROR_ACCESS_DENIED, though the
+    // handle was opened for it, is batched, and so is every later write.
     bool setStringIn(const wchar_t* key, const wchar_t* name, const wchar_t* text);
     bool setDwordIn(const wchar_t* key, const wchar_t* name, DWORD value);
     bool getStringIn(const wchar_t* key, const wchar_t* name, std::wstring& text);
@@ -53,6 +55,9 @@ public:
 
 private:
     MPrint::PrinterDataValues& batch();
+    // Switches to deferred writes when a direct change was refused for want
+    // of rights; true when it did.
+    bool deferAfterRefusal(DWORD error);
 
     ScopedPrinter owned_;     // the queue opened here, if any
     HANDLE printer_ = nullptr; // the handle in use: owned_'s, or the caller's borrowed one

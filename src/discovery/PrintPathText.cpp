@@ -36,19 +36,26 @@ std::wstring formatWithArgument(const std::wstring& format, const wchar_t* text)
 void setPrinterInfoText(PrintPath& path, const ResourceLoader& loader, const std::wstring& model,
                         const std::wstring& address)
 {
+    const DeviceAddressShownQuery shown = addressShownQuery;
+    setPrinterInfoText(path, loader, model, address, !shown || shown());
+}
+
+bool setPrinterInfoText(PrintPath& path, const ResourceLoader& loader, const std::wstring& model,
+                        const std::wstring& address, bool addressShown)
+{
     const std::wstring& current = path.getStringAttribute(PrintPathAttr::PrinterInfo);
     if (!current.empty() && !model.empty() && current.find(model) != std::wstring::npos)
-        return;
+        return true;
     std::wstring info;
     if (!model.empty())
         info = formatWithArgument(loader.loadString(kModelString), model.c_str());
-    const DeviceAddressShownQuery shown = addressShownQuery;
-    if (!shown || shown()) {
+    if (addressShown) {
         if (!info.empty())
             info += L"\n";
         info += formatWithArgument(loader.loadString(kAddressString), address.c_str());
     }
     path.setStringAttribute(PrintPathAttr::PrinterInfo, info, true);
+    return false;
 }
 
 bool setNicknameFromAddress(PrintPath& path, const std::wstring& text)

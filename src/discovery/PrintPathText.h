@@ -24,6 +24,10 @@ std::wstring formatWithArgument(const std::wstring& format, const wchar_t* text)
 // addresses are hidden, string 21 with the address on the next line.
 void setPrinterInfoText(PrintPath& path, const ResourceLoader& loader, const std::wstring& model,
                         const std::wstring& address);
+// The same with the address line's visibility given; true when the text was
+// left alone, false when it was written.
+bool setPrinterInfoText(PrintPath& path, const ResourceLoader& loader, const std::wstring& model,
+                        const std::wstring& address, bool addressShown);
 
 // "Nickname" from a text: a blank after its first two characters unless it
 // already holds a "qz " family prefix. False, and nothing set, for an empty

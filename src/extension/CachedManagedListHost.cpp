@@ -3,11 +3,11 @@
 #include "VagantUIExtension/AddressResolution.h"
 #include "core/ComponentRegistry.h"
 #include "core/ResourceLoader.h"
-#include "discovery/PrintPathText.h"
 #include "extension/CachedFileReader.h"
 #include "extension/DeviceConfiguration.h"
 #include "extension/JobAccountingSettings.h"
 #include "extension/JobDeliverySettings.h"
+#include "extension/PrintPathVerification.h"
 
 namespace MPrint {
 
@@ -51,7 +51,7 @@ bool CachedManagedListHost::acceptModel(const char* model)
 void CachedManagedListHost::setPrinterInfoText(PrintPath& path, const std::wstring& model,
                                                const std::wstring& address)
 {
-    MPrint::setPrinterInfoText(path, ComponentRegistry::getResourceLoader(), model, address);
+    MPrint::setPrinterInfoText(&path, model, address);
 }
 
 std::wstring CachedManagedListHost::loadString(UINT id)

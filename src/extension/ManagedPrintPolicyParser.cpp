@@ -99,11 +99,16 @@ std::wstring trimmed(std::wstring text)
 constexpr DWORD kMaxElements = 10000;
 
 // Whether a reader of the policy ever asks for this name: the key table's
-// names only, so a document cannot fill the key with values of its own.
+// names and the services tab's links only, so a document cannot fill the key
+// with values of its own.
 bool isPolicyKeyName(const std::wstring& name)
 {
     for (DWORD id = 0; id < policyKeyCount; ++id) {
         if (_wcsicmp(name.c_str(), policyKeyNames[id]) == 0)
+            return true;
+    }
+    for (const wchar_t* link : policyServicesTabNames) {
+        if (_wcsicmp(name.c_str(), link) == 0)
             return true;
     }
     return false;

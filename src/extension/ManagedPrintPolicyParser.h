@@ -2,8 +2,8 @@
 // value, into the policy cache key: table elements by type, "CustomMPL"
 // lists as numbered name/path/type triples (at most kMaxPolicyCustomLists),
 // "Application" entries as "Application_<n>" (at most
-// kMaxPolicyApplications), other elements of the key table by their
-// content; elements no reader asks for are not stored. A document of more
+// kMaxPolicyApplications), other elements of the key table and the services
+// tab's links by their content; elements no reader asks for are not stored. A document of more
 // than 10,000 elements is refused. Values written before a parse error stay
 // in the key.
 #pragma once

@@ -44,6 +44,13 @@ constexpr DWORD kMaxPolicyApplications = 99;
 // becomes a discovery service of its own.
 constexpr DWORD kMaxPolicyCustomLists = 99;
 
+// The services tab's links, read from the policy (and, without one, from the
+// user's settings) beyond the key table: a policy document must be able to
+// set them.
+inline constexpr const wchar_t* policyServicesTabNames[6] = {
+    L"ServicesTab", L"OnlineDiagnostics", L"OnlineSupport", L"ProductManuals", L"DriverUpdates", L"OrderSupplies",
+};
+
 // The name of a key id, or null past the table.
 constexpr const wchar_t* policyKeyName(DWORD keyId)
 {

@@ -1,6 +1,7 @@
 #include "extension/PrintPathVerification.h"
 
 #include "VagantUIExtension/DiscoveryServicesManager.h"
+#include "core/ComponentRegistry.h"
 #include "core/RegistryKey.h"
 #include "core/ScopedHandle.h"
 #include "core/StringConversion.h"
@@ -10,6 +11,7 @@
 #include "discovery/DiscoveryServiceIntf.h"
 #include "discovery/PrintPathText.h"
 #include "extension/LumoraPrintingExtension.h"
+#include "extension/ManagedPrintPolicy.h"
 #include "extension/PrintTimeDialogs.h"
 #include "shared/DeviceRenderTypeHandler.h"
 #include "shared/PrintDriver.h"
@@ -221,18 +223,38 @@ DWORD verifyDevicePDL(HWND parent, PrintPath* path, const std::wstring& printerN
         flags = kQuestionFlags;
     }
 
-    // Nobody can answer a box here: an error stays a refusal, and a question
-    // is let through once without standing for the user's consent.
-    if (driver.autoCreated != 0 || isSpoolerProcess())
-        return flags == kQuestionFlags ? kPdlAccepted : kPdlRefused;
-
-    const ResourceLoader& loader = settings->getResourceLoader();
-    const std::wstring text =
-        formatWithArgument(loader.loadString(message), path->getStringAttribute(PrintPathAttr::DisplayString).c_str());
-    if (MessageBoxW(parent, text.c_str(), loader.loadString(kCaptionString).c_str(), flags) != IDYES)
+    int answer = IDYES;
+    if (driver.autoCreated != 0 || isSpoolerProcess()) {
+        // Nobody can answer a box here. A question is taken as answered yes
+        // (and remembered, so the pair is not asked about again); an error
+        // stays a refusal: taking it for a consent would store an acceptance
+        // that the verify level forbids and that later silences the check.
+        if (flags != kQuestionFlags)
+            return kPdlRefused;
+    } else {
+        const ResourceLoader& loader = settings->getResourceLoader();
+        const std::wstring text = formatWithArgument(loader.loadString(message),
+                                                     path->getStringAttribute(PrintPathAttr::DisplayString).c_str());
+        answer = MessageBoxW(parent, text.c_str(), loader.loadString(kCaptionString).c_str(), flags);
+    }
+    if (answer != IDYES)
         return kPdlRefused;
     path->setStringAttribute(consent, declared, true);
     return kPdlAccepted;
+}
+
+bool setPrinterInfoText(PrintPath* path, const std::wstring& model, const std::wstring& address)
+{
+    if (!path)
+        return false;
+    ManagedPrintPolicy* policy = ManagedPrintPolicy::instance();
+    const bool addressShown = !policy || !policy->hasPolicy() || policy->getBool(L"ShowDeviceAddress", false);
+    return setPrinterInfoText(*path, ComponentRegistry::getResourceLoader(), model, address, addressShown);
+}
+
+bool setPrinterInfoTextFromModel(PrintPath* path, const std::string& model, const std::wstring& address)
+{
+    return setPrinterInfoText(path, wide(model), address);
 }
 
 bool isQZModel(const std::string& model)

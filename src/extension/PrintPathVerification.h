@@ -38,12 +38,20 @@ bool validateDeviceWithPrompt(HWND parent, PrintPath* path, DWORD& status);
 // The device's languages against the "VerifyPDL" text of the queue's driver;
 // a mismatch is put to the user as the device verify level says, and a
 // consent is remembered on the path for that driver text. Where no box may
-// be shown (in the spooler, for an auto-created queue) an error refuses and
-// a question accepts, and neither is remembered.
+// be shown (in the spooler, for an auto-created queue) a question is
+// accepted and remembered, and an error refuses.
 DWORD verifyDevicePDL(HWND parent, PrintPath* path, const std::wstring& printerName);
 
 // True for an empty model and for one that begins with one of the maker's
 // model prefixes (case-sensitive).
 bool isQZModel(const std::string& model);
+
+// The path's "PrinterInfo": the model line (string 22) and, unless a policy
+// in force hides device addresses, the address line (string 21). True, and
+// nothing changed, when the text already names the (non-empty) model; false
+// when it was written or there is no path.
+bool setPrinterInfoText(PrintPath* path, const std::wstring& model, const std::wstring& address);
+// The same for a model in the ANSI code page.
+bool setPrinterInfoTextFromModel(PrintPath* path, const std::string& model, const std::wstring& address);
 
 } // namespace MPrint

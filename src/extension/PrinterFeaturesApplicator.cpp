@@ -10,6 +10,7 @@
 #include "extension/JobDeliverySettings.h"
 #include "extension/LumoraPrintingExtension.h"
 #include "extension/ManagedPrintPolicy.h"
+#include "extension/PolicyKeys.h"
 #include "shared/DeviceRenderTypeHandler.h"
 #include "shared/SpoolerQueries.h"
 
@@ -32,15 +33,17 @@ const NamePair kManagedDefaults[] = {
     {L"ManagedStrandelQAC", L"StrandelQACDefault"}, {L"ManagedGrayscale", L"GrayscaleDefault"},
 };
 
-// Printer data, setting or policy boolean.
+// Printer data, setting or policy boolean (the names the policy parser keeps).
 const NamePair kServicesTab[] = {
-    {L"LumoServicesTab", L"ServicesTab"},
-    {L"LumoOnlineDiag", L"OnlineDiagnostics"},
-    {L"LumoOnlineSupport", L"OnlineSupport"},
-    {L"LumoOnlineProdManuals", L"ProductManuals"},
-    {L"LumoOnlineDriverUpdates", L"DriverUpdates"},
-    {L"LumoOnlineOrderSupplies", L"OrderSupplies"},
+    {L"LumoServicesTab", policyServicesTabNames[0]},
+    {L"LumoOnlineDiag", policyServicesTabNames[1]},
+    {L"LumoOnlineSupport", policyServicesTabNames[2]},
+    {L"LumoOnlineProdManuals", policyServicesTabNames[3]},
+    {L"LumoOnlineDriverUpdates", policyServicesTabNames[4]},
+    {L"LumoOnlineOrderSupplies", policyServicesTabNames[5]},
 };
+static_assert(sizeof(kServicesTab) / sizeof(kServicesTab[0]) ==
+              sizeof(policyServicesTabNames) / sizeof(policyServicesTabNames[0]));
 
 struct PdlWord {
     DWORD family;

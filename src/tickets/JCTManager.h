@@ -3,7 +3,8 @@
 // named after the feature; a feature without a value has its value removed.
 // Printer data goes through PrinterSettings: straight to the spooler when
 // the queue can be administered, otherwise batched, deletions included, and
-// stored by the port monitor, whose answer decides the result.
+// stored by the port monitor, whose answer decides the result. A change the
+// spooler refuses for want of rights switches to the batch for it and the rest.
 #pragma once
 
 #include "destination/PrinterSettings.h"

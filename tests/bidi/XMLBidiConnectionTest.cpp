@@ -189,6 +189,20 @@ TEST_F(XMLBidiConnectionTest, ArraysAndFailures)
                                BidiRequest("1.3.6.1.2.1.43.13.4.1.4.1.1")};
     EXPECT_FALSE(connection.Get(requests, 0));
     EXPECT_TRUE(connection.GetNext(requests, 0));
+    {
+        // A caller's empty array may point just past its memory: no request is read.
+        SYSTEM_INFO system{};
+        GetSystemInfo(&system);
+        auto* pages = static_cast<BYTE*>(VirtualAlloc(nullptr, 2 * system.dwPageSize, MEM_RESERVE | MEM_COMMIT,
+                                                      PAGE_READWRITE));
+        ASSERT_NE(nullptr, pages);
+        DWORD old = 0;
+        ASSERT_TRUE(VirtualProtect(pages + system.dwPageSize, system.dwPageSize, PAGE_NOACCESS, &old));
+        auto* pastTheEnd = reinterpret_cast<BidiRequest*>(pages + system.dwPageSize);
+        EXPECT_FALSE(connection.Get(pastTheEnd, 0));
+        EXPECT_TRUE(connection.GetNext(pastTheEnd, 0));
+        VirtualFree(pages, 0, MEM_RELEASE);
+    }
     EXPECT_FALSE(connection.Get(requests, 3));
     EXPECT_EQ(524288, requests[0].value.integer);
     EXPECT_EQ(DWORD{BidiNoValue}, requests[1].value.status);

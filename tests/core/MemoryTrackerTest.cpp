@@ -187,3 +187,79 @@ TEST_F(MemoryTracker, LeakReportListsWhatWasNeverFreedAndLaterReleases)
     FindClose(find);
     EXPECT_EQ(testenv::readFile(logFolder().file(found.cFileName)).size() % sizeof(QZMemHeader), 0u);
 }
+
+TEST_F(MemoryTracker, ForgottenHooksAreChosenAgainAndEarlierBlocksGoBackTheirWay)
+{
+    QZMemCollector::setMode(3);
+    QZMemCollector::forgetHooks();
+    char* tracked = new char[24];  // through the module's operators
+    QZMemHeader* header = QZMemCollector::headerOf(tracked);
+    const uint32_t id = header ? header->id : 0;
+    QZMemCollector::setMode(0);
+    QZMemCollector::forgetHooks();
+    ASSERT_NE(header, nullptr) << "tracked once the hooks were chosen again";
+    EXPECT_EQ(QZMemCollector::blockSize(tracked), 24u);
+
+    std::unique_ptr<char[]> plain(new char[24]);
+    EXPECT_EQ(QZMemCollector::headerOf(plain.get()), nullptr);
+    EXPECT_FALSE(QZMemCollector::isReleased(id));
+    delete[] tracked;  // a tracked block, freed after tracking went off
+    EXPECT_TRUE(QZMemCollector::isReleased(id));
+}
+
+namespace {
+
+// The search path of the tracker's symbol session. dbghelp knows a session
+// by the process handle it was started with, and the tracker opened its own.
+std::string trackerSearchPath()
+{
+    using GetSearchPath = BOOL(WINAPI*)(HANDLE, PSTR, DWORD);
+    HMODULE dbghelp = GetModuleHandleW(L"dbghelp.dll");
+    auto get = dbghelp ? reinterpret_cast<GetSearchPath>(
+                             reinterpret_cast<void*>(GetProcAddress(dbghelp, "SymGetSearchPath")))
+                       : nullptr;
+    if (!get)
+        return std::string();
+    for (uintptr_t value = 4; value < 0x40000; value += 4) {
+        char path[1024] = {};
+        if (get(reinterpret_cast<HANDLE>(value), path, sizeof(path) - 1))
+            return path;
+    }
+    return std::string();
+}
+
+} // namespace
+
+TEST_F(MemoryTracker, SymbolServerJoinsTheSearchPathWhenTheMachineAsks)
+{
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tarvokin\\QZProfiler", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, &disposition),
+              ERROR_SUCCESS);
+    QZMemCollector::setMode(3);
+    for (const DWORD asked : {DWORD{0}, DWORD{1}}) {
+        SCOPED_TRACE(asked);
+        ASSERT_EQ(RegSetValueExW(key, L"AppendRQNSymbolServerPath", 0, REG_DWORD,
+                                 reinterpret_cast<const BYTE*>(&asked), sizeof(asked)),
+                  ERROR_SUCCESS);
+        std::string path;
+        {
+            QZMemCollector collector;  // its report ends any session an earlier test began
+        }
+        {
+            QZMemCollector collector;
+            void* block = QZMemCollector::trackedAllocate(8, false, nullptr);
+            QZMemCollector::reportLiveAllocations();  // names the caller: the session begins
+            path = trackerSearchPath();
+            QZMemCollector::trackedFree(block, false);
+        }
+        ASSERT_FALSE(path.empty()) << "a symbol session is open";
+        const size_t at = path.find(";srv*c:\\localsymbols*\\\\");
+        EXPECT_EQ(at != std::string::npos, asked != 0) << path;
+    }
+    RegDeleteValueW(key, L"AppendRQNSymbolServerPath");
+    RegCloseKey(key);
+    if (disposition == REG_CREATED_NEW_KEY)
+        RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tarvokin\\QZProfiler");
+}

@@ -195,6 +195,54 @@ DWORD queueDword(const std::wstring& queue, const wchar_t* name)
 // A path for each kind of device at a loopback address, as the user would
 // type it: resolved, validated, configured by its own configurator, then its
 // languages checked against a driver that makes PCL 5 and PCL 6.
+// "PrinterInfo" in the module's own strings: the address line only where no
+// policy hides it; a text that names the model already is kept (true).
+TEST(PrinterInfoText, ModelAndAddressLinesAsThePolicyAllows)
+{
+    testenv::PrivateCurrentUser hkcu;
+    ASSERT_TRUE(hkcu.isActive());
+    testenv::Winsock sockets;
+    testenv::TempDir dir;
+    testenv::clearPolicyState();
+    ASSERT_FALSE(testenv::policyLocalAddress().empty()) << "the computer name must resolve";
+    testenv::UiTestEnv env;
+    struct Row {
+        const char* name;
+        bool policy;
+        std::optional<DWORD> showAddress;
+        const wchar_t* before;
+        std::string model; // ANSI code page
+        bool result;
+        const wchar_t* expected;
+    } rows[] = {
+        {"no policy: model and address", false, std::nullopt, L"", "QZ Laser 5", false,
+         L"Model: QZ Laser 5\nAddress: 10.0.0.5"},
+        {"no model: the address alone", false, std::nullopt, L"", "", false, L"Address: 10.0.0.5"},
+        {"a policy hides addresses unless it asks for them", true, std::nullopt, L"", "QZ Laser 5", false,
+         L"Model: QZ Laser 5"},
+        {"a policy that asks for them", true, 1, L"", "QZ Laser 5", false, L"Model: QZ Laser 5\nAddress: 10.0.0.5"},
+        {"model already named: kept", false, std::nullopt, L"Old text with QZ Laser 5", "QZ Laser 5", true,
+         L"Old text with QZ Laser 5"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        testenv::clearPolicyState();
+        if (row.policy) {
+            RegistryKey cache = testenv::makeServerPolicyInForce(dir.file(L"policy.xml"));
+            ASSERT_TRUE(cache.isOpen());
+            if (row.showAddress)
+                cache.setDword(L"ShowDeviceAddress", *row.showAddress);
+        }
+        PrintPath path;
+        if (*row.before)
+            path.setStringAttribute(PrinterInfo, row.before, true);
+        EXPECT_EQ(row.result, MPrint::setPrinterInfoTextFromModel(&path, row.model, L"10.0.0.5"));
+        EXPECT_EQ(row.expected, path.getStringAttribute(PrinterInfo));
+    }
+    testenv::clearPolicyState();
+    EXPECT_FALSE(MPrint::setPrinterInfoText(nullptr, L"QZ Laser 5", L"10.0.0.5"));
+}
+
 TEST(DeviceVerification, EachKindOfDeviceAtALoopbackAddress)
 {
     ASSERT_EQ(linkComponentRegistrations, 1) << "the module's services and configurators";
@@ -339,8 +387,8 @@ TEST_F(PdlTest, MismatchIsPutToTheUserOrRefused)
         {"asking level, user says no", 1, false, true, 0, IDNO, true, 2, false},
         {"model read, languages known: an error", 1, true, true, 0, IDOK, false, 2, false},
         {"auto-created queue, high level: refused without a box", 0, false, true, 1, std::nullopt, false, 2, false},
-        {"auto-created queue, asking level: let through, not remembered", 1, false, true, 1, std::nullopt, false, 1,
-         false},
+        {"auto-created queue, asking level: accepted and remembered", 1, false, true, 1, std::nullopt, false, 1,
+         true},
     };
     ASSERT_TRUE(queue_.setVerifyPdl(kDeclared));
     for (const Row& row : rows) {

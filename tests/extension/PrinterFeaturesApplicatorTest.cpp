@@ -238,6 +238,56 @@ TEST_F(ServerPolicyTest, ManagedDefaultsAndServicesTab)
     EXPECT_EQ(kAbsent, again.getNumericAttribute(ForceDocPropCall));
 }
 
+// The policy as the module loads it: a server policy document read from its
+// file, then the features applied for the printer. Each link the document
+// hides is hidden on the queue; the others stay shown.
+class PolicyDocumentTest : public PrinterFeaturesApplicatorTest {
+protected:
+    void putPolicyInForce(const std::string& document)
+    {
+        testenv::clearPolicyState();
+        const std::wstring location = dir_.file(L"policy.xml");
+        ASSERT_TRUE(testenv::writeFile(location, document));
+        RegistryKey user(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess, true);
+        constexpr DWORD kServerPolicyMarkerOn = 19728374;
+        user.setDword(L"KRVZMA", kServerPolicyMarkerOn);
+        user.setString(L"Policy", location.c_str());
+    }
+
+    testenv::Winsock sockets_;
+    testenv::TempDir dir_;
+};
+
+TEST_F(PolicyDocumentTest, ServerPolicyDocumentHidesEachServicesTabLink)
+{
+    ASSERT_FALSE(testenv::policyLocalAddress().empty()) << "the computer name must resolve";
+    const struct {
+        const char* element;
+        const wchar_t* printerData;
+    } links[] = {
+        {"ServicesTab", L"LumoServicesTab"},           {"OnlineDiagnostics", L"LumoOnlineDiag"},
+        {"OnlineSupport", L"LumoOnlineSupport"},       {"ProductManuals", L"LumoOnlineProdManuals"},
+        {"DriverUpdates", L"LumoOnlineDriverUpdates"}, {"OrderSupplies", L"LumoOnlineOrderSupplies"},
+    };
+    for (const auto& hidden : links) {
+        SCOPED_TRACE(hidden.element);
+        // Every link shown, as an earlier run without the policy left them.
+        for (const auto& link : links)
+            ASSERT_TRUE(settings_->setDword(link.printerData, 1));
+        settings_.reset();
+        putPolicyInForce(std::string("<Policy><") + hidden.element + ">false</" + hidden.element + "></Policy>");
+        PrintPath path;
+        MPrint::applyPrinterFeatures(queue_.name(), false, &path);
+        ASSERT_TRUE(MPrint::ManagedPrintPolicy::instance()->hasPolicy());
+
+        settings_ = std::make_unique<PrinterSettings>(queue_.name().c_str(), PRINTER_ALL_ACCESS);
+        for (const auto& link : links) {
+            SCOPED_TRACE(testenv::narrow(link.printerData));
+            EXPECT_EQ(&link == &hidden ? 0u : 1u, dword(link.printerData));
+        }
+    }
+}
+
 TEST_F(PrinterFeaturesApplicatorTest, ServicesTabFromTheUsersSettingsWithoutAPolicy)
 {
     RegistryKey user(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess, true);

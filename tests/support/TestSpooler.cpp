@@ -62,9 +62,11 @@ std::vector<std::string> ScopedCallLog::calls(const std::string& function) const
     return found;
 }
 
-ScopedUserRights::ScopedUserRights()
+ScopedUserRights::ScopedUserRights() : ScopedUserRights(L"user") {}
+
+ScopedUserRights::ScopedUserRights(const wchar_t* level)
 {
-    SetEnvironmentVariableW(L"VRELM_SPOOLER_RIGHTS", L"user");
+    SetEnvironmentVariableW(L"VRELM_SPOOLER_RIGHTS", level);
 }
 
 ScopedUserRights::~ScopedUserRights()

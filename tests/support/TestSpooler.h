@@ -60,9 +60,12 @@ inline DWORD jobStatus(HANDLE printer, DWORD jobId)
 }
 
 // VRELM_SPOOLER_RIGHTS=user for this process (and children started meanwhile).
+// The level "withdrawn" instead refuses every printer-data change, also
+// through a handle opened with full access before.
 class ScopedUserRights {
 public:
     ScopedUserRights();
+    explicit ScopedUserRights(const wchar_t* level);
     ~ScopedUserRights();
     ScopedUserRights(const ScopedUserRights&) = delete;
     ScopedUserRights& operator=(const ScopedUserRights&) = delete;

@@ -313,6 +313,26 @@ TEST_F(JCTRetrieverTest, TicketPathSettingBeatsTheModule)
     EXPECT_FALSE(JCTRetriever::findJCTPath(path));
 }
 
+// A change the spooler refuses through a handle opened with full access
+// (rights withdrawn since the open) reaches the queue through the monitor,
+// with every value and deletion after it.
+TEST_F(JCTRetrieverTest, ChangeRefusedOnAnOpenHandleGoesThroughTheMonitor)
+{
+    MonitorPipeHost host;
+    ASSERT_TRUE(host.ready());
+    seedStale();
+    {
+        JCTRetriever retriever(name().c_str(), nullptr);
+        ASSERT_FALSE(retriever.writesThroughMonitor());
+        ASSERT_TRUE(retriever.retrieveForDevice());
+        testspool::ScopedUserRights withdrawn(L"withdrawn");
+        EXPECT_TRUE(retriever.saveToPrinterData());
+        EXPECT_TRUE(retriever.writesThroughMonitor());
+    }
+    const std::map<std::wstring, std::wstring> stored = storedValues(name());
+    EXPECT_EQ(stored, JobTicketModuleStandIn::officeValues()) << show(stored);
+}
+
 // A user's refused writes are batched with the deletions and stored by the
 // monitor, each named key + "\" + feature; without a monitor that is a failure.
 TEST_F(JCTRetrieverTest, UserWithoutAMonitorFailsAndLeavesTheQueueAlone)
