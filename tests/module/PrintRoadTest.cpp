@@ -257,6 +257,23 @@ TEST_F(RoadToDevice, CancelInTheChooserDeletesTheJob)
     EXPECT_TRUE(device_.received(9100).empty());
 }
 
+// The chosen destination's SNMP community reaches the queue while the
+// module verifies the destination, through the module's own workflow.
+TEST_F(RoadToDevice, CommunityOfTheChosenDestinationIsStoredOnTheQueue)
+{
+    destination_.reset();
+    destination_.emplace(L"Road Laser " + std::to_wstring(GetCurrentProcessId()), device_.host(), L"PCL6", L"cedar");
+    const DWORD job = print("%!PS with a community");
+    EXPECT_EQ(devicePort(), queuePort());
+    wchar_t stored[40] = {};
+    DWORD type = 0, needed = 0;
+    EXPECT_EQ(DWORD{ERROR_SUCCESS}, GetPrinterDataW(printer_, const_cast<wchar_t*>(L"LumoSNMPCommunityName"), &type,
+                                                    reinterpret_cast<BYTE*>(stored), sizeof(stored) - 2, &needed));
+    EXPECT_EQ(L"cedar", std::wstring(stored));
+    ASSERT_TRUE(EndDocPrinter(printer_));
+    EXPECT_TRUE(waitFor([&] { return testspool::jobStatus(printer_, job) == testspool::kJobGone; }, 10000));
+}
+
 TEST(PrintRoad, EntriesTakeBadInputQuietly)
 {
     InstalledModule module;
