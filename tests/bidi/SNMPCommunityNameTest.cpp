@@ -192,18 +192,13 @@ TEST_F(CommunityFixture, StoresWriteTheTerminatorAndPublishPerAddress)
 }
 
 // A caller without a queue name (no destination context yet) must not reach
-// the print server, whose data an empty name would open.
-TEST_F(CommunityFixture, QueueWithoutANameStoresNothing)
+// the print server, which an empty name opens, let alone write its data.
+TEST_F(CommunityFixture, QueueWithoutANameLeavesThePrintServerAlone)
 {
+    testspool::ScopedCallLog log;
     SNMPQueueCommunityName unnamed(L"");
     EXPECT_FALSE(unnamed.store(L"server-wide"));
-    HANDLE server = nullptr;
-    ASSERT_TRUE(OpenPrinterW(nullptr, &server, nullptr));
-    DWORD type = 0;
-    DWORD needed = 0;
-    const DWORD status = GetPrinterDataW(server, const_cast<wchar_t*>(SNMPCommunityName::kValueName), &type, nullptr,
-                                         0, &needed);
-    ClosePrinter(server);
-    EXPECT_NE(DWORD{ERROR_MORE_DATA}, status);
-    EXPECT_NE(DWORD{ERROR_SUCCESS}, status);
+    EXPECT_EQ(L"server-wide", unnamed.getValue());
+    EXPECT_TRUE(log.calls("OpenPrinterW").empty());
+    EXPECT_TRUE(log.calls("SetPrinterDataW").empty());
 }
