@@ -109,6 +109,10 @@ uint32_t DiscoveryServicesManager::Initialize()
         owned.release();
     }
     state_ = kInitialized;
+    // Every history the product loads (the chooser's, the re-target's, the
+    // job-delivery lookup) reads older entries through the services; their
+    // loads run while the extension that owns this manager is held.
+    TargetHistoryList::setProcessResolver(this);
     return result;
 }
 
@@ -146,6 +150,8 @@ uint32_t DiscoveryServicesManager::Stop()
 
 uint32_t DiscoveryServicesManager::Shutdown()
 {
+    if (TargetHistoryList::getProcessResolver() == this)
+        TargetHistoryList::setProcessResolver(nullptr);
     if (state_ == kNotInitialized)
         return 0;
     if (state_ == kStarted)

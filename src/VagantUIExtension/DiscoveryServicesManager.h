@@ -33,13 +33,15 @@ public:
     DiscoveryServicesManager& operator=(const DiscoveryServicesManager&) = delete;
 
     // 4 outside state 0; else the last failed creation's code or 0. The
-    // state becomes 1 either way; services that failed are left out.
+    // state becomes 1 either way; services that failed are left out. The
+    // manager then resolves the older entries of every target history that
+    // has no resolver of its own, until Shutdown.
     uint32_t Initialize();
     // 4 outside state 1; else the last failing service's Start code or 0.
     uint32_t Start();
     // 6 outside state 2; else the last failing service's Stop code or 0.
     uint32_t Stop();
-    // Stops and deletes every service; 0.
+    // Stops and deletes every service, after the histories stop asking; 0.
     uint32_t Shutdown();
 
     // Null when there is no service of that class id.

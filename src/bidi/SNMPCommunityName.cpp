@@ -28,22 +28,21 @@ SNMPRegistryCommunityName::SNMPRegistryCommunityName(HKEY root, const wchar_t* p
 bool SNMPRegistryCommunityName::store(const std::wstring& value)
 {
     value_ = value;
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(root_, path_, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return false;
-    const LONG rc = RegSetValueExW(key, kValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(value_.c_str()),
-                                   static_cast<DWORD>((value_.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
+    RegistryKey key(root_, path_, RegistryKey::kAllAccess, true);
+    return key.isOpen() && key.setString(kValueName, value_);
 }
 
 SNMPQueueCommunityName::SNMPQueueCommunityName(const wchar_t* printerName)
 {
+    // An empty name would open the print server, whose data is no queue's.
+    if (!printerName || !*printerName)
+        return;
     PRINTER_DEFAULTSW defaults = {nullptr, nullptr, PRINTER_ALL_ACCESS};
     HANDLE printer = nullptr;
-    if (printerName && OpenPrinterW(const_cast<wchar_t*>(printerName), &printer, &defaults) && printer) {
+    // OpenPrinterW may write the handle even when it fails; trust it only on success.
+    if (OpenPrinterW(const_cast<wchar_t*>(printerName), &printer, &defaults) && printer) {
+        owned_.reset(printer);
         printer_ = printer;
-        ownsHandle_ = true;
         read();
     }
 }
@@ -54,12 +53,6 @@ SNMPQueueCommunityName::SNMPQueueCommunityName(HANDLE* printer)
         printer_ = *printer;
         read();
     }
-}
-
-SNMPQueueCommunityName::~SNMPQueueCommunityName()
-{
-    if (ownsHandle_ && printer_)
-        ClosePrinter(printer_);
 }
 
 void SNMPQueueCommunityName::read()
@@ -105,14 +98,8 @@ bool SNMPCIOCommunityName::store(const std::wstring& value)
     if (address_.empty())
         return true;
     value_ = value;
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    const LONG rc = RegSetValueExW(key, address_.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value_.c_str()),
-                                   static_cast<DWORD>((value_.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
-    return rc == ERROR_SUCCESS;
+    RegistryKey key(HKEY_LOCAL_MACHINE, kKeyPath, RegistryKey::kAllAccess, true);
+    return key.isOpen() && key.setString(address_, value_);
 }
 
 const std::wstring& SNMPCommunityNameComposite::getCommunityName(const wchar_t* printerName)

@@ -6,6 +6,8 @@
 // device address). Unreadable sources leave a provider empty; nothing throws.
 #pragma once
 
+#include "core/ScopedHandle.h"
+#include "core/SettingsKeys.h"
 #include "core/Win32.h"
 
 #include <string>
@@ -43,7 +45,7 @@ private:
 // Group policy: HKCU "Software\Policies\Tarvokin\QZ Print Settings\ADSPrintPolicy".
 class SNMPADSCommunityName : public SNMPRegistryCommunityName {
 public:
-    static constexpr wchar_t kKeyPath[] = L"Software\\Policies\\Tarvokin\\QZ Print Settings\\ADSPrintPolicy";
+    static constexpr const wchar_t* kKeyPath = settingskeys::kGroupPolicy;
     SNMPADSCommunityName() : SNMPRegistryCommunityName(HKEY_CURRENT_USER, kKeyPath) {}
 };
 
@@ -62,7 +64,7 @@ public:
     explicit SNMPQueueCommunityName(const wchar_t* printerName);
     // Borrows the caller's handle; reads nothing for a null pointer or handle.
     explicit SNMPQueueCommunityName(HANDLE* printer);
-    virtual ~SNMPQueueCommunityName();
+    virtual ~SNMPQueueCommunityName() = default;
     SNMPQueueCommunityName(const SNMPQueueCommunityName&) = delete;
     SNMPQueueCommunityName& operator=(const SNMPQueueCommunityName&) = delete;
     // True when the spooler stored the value.
@@ -71,8 +73,8 @@ public:
 private:
     void read();
 
-    HANDLE printer_ = nullptr;
-    bool ownsHandle_ = false;
+    ScopedPrinter owned_; // set when the queue was opened by name
+    HANDLE printer_ = nullptr; // owned_'s handle or the caller's
 };
 
 // A community the caller already has.

@@ -6,6 +6,7 @@
 #include "destination/PrintPathAttr.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <memory>
 #include <vector>
@@ -17,6 +18,10 @@ using historylayout::kLengthValue;
 using historylayout::kLimitValue;
 using historylayout::targetName;
 
+// Set and read from any thread; the resolver itself lives as long as its
+// owner keeps it installed.
+std::atomic<OlderEntryResolver*> processResolver{nullptr};
+
 // One stored entry while loading.
 struct TargetHistoryEntry {
     DWORD age = 0;
@@ -27,6 +32,16 @@ struct TargetHistoryEntry {
 
 TargetHistoryList::TargetHistoryList(const RegistryKey& key) : key_(key)
 {
+}
+
+void TargetHistoryList::setProcessResolver(OlderEntryResolver* resolver)
+{
+    processResolver = resolver;
+}
+
+OlderEntryResolver* TargetHistoryList::getProcessResolver()
+{
+    return processResolver;
 }
 
 // The stored counts come from values the user can write: no loop over them
@@ -92,7 +107,8 @@ MPrint::PrintPath* TargetHistoryList::readEntry(DWORD index)
 // "name=address" or a bare address, as older versions stored them.
 MPrint::PrintPath* TargetHistoryList::resolveOlderEntry(const std::wstring& text)
 {
-    if (!resolver_)
+    OlderEntryResolver* resolver = resolver_ ? resolver_ : processResolver.load();
+    if (!resolver)
         return nullptr;
     std::wstring name;
     std::wstring address;
@@ -105,7 +121,7 @@ MPrint::PrintPath* TargetHistoryList::resolveOlderEntry(const std::wstring& text
         trimWhitespace(name, true, true);
     }
     trimWhitespace(address, true, false);
-    return resolver_->resolveOlderEntry(address, name, name.empty() ? address : name);
+    return resolver->resolveOlderEntry(address, name, name.empty() ? address : name);
 }
 
 bool TargetHistoryList::save()

@@ -26,7 +26,7 @@ DWORD storedValueCount(const RegistryKey& key);
 } // namespace historylayout
 
 // Turns an entry an older release stored ("name=address" or a bare address)
-// into a path; the discovery services manager is the one the module uses.
+// into a path; the discovery services manager is the one the product uses.
 class OlderEntryResolver {
 public:
     virtual ~OlderEntryResolver() = default;
@@ -49,8 +49,14 @@ public:
     void setTransient(bool transient) { transient_ = transient; }
     bool isTransient() const { return transient_; }
 
-    // Borrowed; without one, entries of older releases are skipped on load.
+    // Borrowed; a list given none uses the process's resolver, and without
+    // that either, entries of older releases are skipped on load.
     void setResolver(OlderEntryResolver* resolver) { resolver_ = resolver; }
+    // The process's resolver (null: none); borrowed, so its owner takes it
+    // away before it goes. The discovery services manager sets itself here
+    // while it holds its services.
+    static void setProcessResolver(OlderEntryResolver* resolver);
+    static OlderEntryResolver* getProcessResolver();
 
     // Both always true. load does not apply the limit.
     bool load();

@@ -2,6 +2,7 @@
 
 #include "VagantUIExtension/AddressResolution.h"
 #include "extension/DeviceConfiguration.h"
+#include "extension/JobDeliverySettings.h"
 #include "extension/LumoraPrintingExtension.h"
 #include "extension/PrintPathVerification.h"
 
@@ -68,9 +69,9 @@ bool DestinationWorkflow::storeQueueCommunity(HANDLE, const std::wstring&, const
     return unavailable(false);
 }
 
-bool DestinationWorkflow::isJobDeliveryEnabled(const std::wstring&, PrintPath*)
+bool DestinationWorkflow::isJobDeliveryEnabled(const std::wstring& printerName, PrintPath* path)
 {
-    return false;
+    return JobDeliverySettings(printerName.empty() ? nullptr : printerName.c_str(), path).isJobDeliveryEnabled();
 }
 
 DestinationWorkflow& DestinationWorkflow::current()

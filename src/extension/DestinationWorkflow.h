@@ -2,8 +2,10 @@
 // call: validate, check, verify and configure a device for a queue, apply a
 // print path or a port to the queue, resolve an address into a print path,
 // store a queue's SNMP community, read its job delivery setting. The
-// process has one set; the default runs the core's own operations where
-// they exist, and the others answer failure (ERROR_CALL_NOT_IMPLEMENTED).
+// process has one set. The default runs the core's own operations, except
+// the community store, whose provider lives in a layer above: the module
+// installs a set that adds it, and until one is installed the store answers
+// failure (ERROR_CALL_NOT_IMPLEMENTED).
 #pragma once
 
 #include "core/Win32.h"
@@ -35,6 +37,7 @@ public:
     // The queue's SNMP read community, by the open handle when there is one,
     // else by the queue's name.
     virtual bool storeQueueCommunity(HANDLE printer, const std::wstring& printerName, const std::wstring& community);
+    // Whether the queue's jobs to the path's destination are delivered.
     virtual bool isJobDeliveryEnabled(const std::wstring& printerName, PrintPath* path);
 
     static DestinationWorkflow& current();

@@ -190,3 +190,15 @@ TEST_F(CommunityFixture, StoresWriteTheTerminatorAndPublishPerAddress)
     EXPECT_TRUE(SNMPZMACommunityName(L"given").isValid());
     EXPECT_FALSE(SNMPZMACommunityName().isValid());
 }
+
+// A caller without a queue name (no destination context yet) must not reach
+// the print server, which an empty name opens, let alone write its data.
+TEST_F(CommunityFixture, QueueWithoutANameLeavesThePrintServerAlone)
+{
+    testspool::ScopedCallLog log;
+    SNMPQueueCommunityName unnamed(L"");
+    EXPECT_FALSE(unnamed.store(L"server-wide"));
+    EXPECT_EQ(L"server-wide", unnamed.getValue());
+    EXPECT_TRUE(log.calls("OpenPrinterW").empty());
+    EXPECT_TRUE(log.calls("SetPrinterDataW").empty());
+}

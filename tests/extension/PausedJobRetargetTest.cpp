@@ -4,6 +4,7 @@
 // deletes the job by what the destination steps answer.
 #include "extension/LumoraPrintingExtension.h"
 
+#include "VagantUIExtension/ComponentRegistrationTable.h"
 #include "destination/PrintPathAttr.h"
 #include "destination/TargetHistoryList.h"
 #include "extension/ManagedPrintPolicy.h"
@@ -296,6 +297,23 @@ TEST_F(RetargetTest, JobLeftPausedWhenQueueOrJobCannotBeRead)
     EXPECT_EQ(2, extension_->retargetPausedJob(nullptr, queue.name().c_str(), L"Lab Laser", L"", job + 1000));
     EXPECT_TRUE(workflow.calls().empty());
     EXPECT_EQ(DWORD{JOB_STATUS_PAUSED}, queue.status(job) & (JOB_STATUS_PAUSED | JOB_STATUS_DELETING));
+}
+
+// An entry an older release stored ("name=address") is found by its name
+// through the extension's discovery services, and the job goes to it.
+TEST_F(RetargetTest, EntryOfAnOlderReleaseIsFoundByName)
+{
+    ASSERT_EQ(linkComponentRegistrations, 1) << "the module's discovery services";
+    RegistryKey key(extension_->getSettings()->getTargetHistoryKey());
+    ASSERT_TRUE(key.setString(L"Target1", L"Old Laser = 127.0.0.9"));
+    ASSERT_TRUE(key.setDword(L"TargetAge1", 1));
+    ASSERT_TRUE(key.setDword(L"HistoryLength", 2));
+    QueueWithJobs queue;
+    const DWORD job = queue.addJob(L"Budget.xls", JOB_STATUS_PAUSED);
+    testenv::FakeDestinationWorkflow workflow;
+    EXPECT_EQ(1, extension_->retargetPausedJob(nullptr, queue.name().c_str(), L"Old Laser", L"", job));
+    EXPECT_EQ((std::vector<std::string>{"validate", "check", "pdl", "configure", "apply"}), workflow.calls());
+    EXPECT_EQ(0u, queue.status(job) & (JOB_STATUS_PAUSED | JOB_STATUS_DELETING));
 }
 
 } // namespace

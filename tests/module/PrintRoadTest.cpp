@@ -257,6 +257,29 @@ TEST_F(RoadToDevice, CancelInTheChooserDeletesTheJob)
     EXPECT_TRUE(device_.received(9100).empty());
 }
 
+// The chosen destination's SNMP community reaches the queue while the
+// module verifies the destination, through the module's own workflow, even
+// when an earlier job defers pointing the queue at it.
+TEST_F(RoadToDevice, CommunityOfTheChosenDestinationIsStoredWhenItIsVerified)
+{
+    destination_.reset();
+    destination_.emplace(L"Road Laser " + std::to_wstring(GetCurrentProcessId()), device_.host(), L"PCL6", L"cedar");
+    DWORD earlier = 0;
+    ASSERT_EQ(DWORD{ERROR_SUCCESS}, testspool::control()->addJob(queue_.name().c_str(), L"earlier", 0, &earlier));
+    const DWORD job = print("%!PS with a community");
+    ASSERT_EQ(earlier, pausedFor_) << "the destination is applied later, by rundll32";
+    EXPECT_EQ(L"LPT1:", queuePort());
+    wchar_t stored[40] = {};
+    DWORD type = 0, needed = 0;
+    EXPECT_EQ(DWORD{ERROR_SUCCESS}, GetPrinterDataW(printer_, const_cast<wchar_t*>(L"LumoSNMPCommunityName"), &type,
+                                                    reinterpret_cast<BYTE*>(stored), sizeof(stored) - 2, &needed));
+    EXPECT_EQ(L"cedar", std::wstring(stored));
+
+    ASSERT_TRUE(EndDocPrinter(printer_));
+    ASSERT_EQ(DWORD{ERROR_SUCCESS}, testspool::control()->completeJob(earlier));
+    EXPECT_TRUE(waitFor([&] { return testspool::jobStatus(printer_, job) == testspool::kJobGone; }, 60000));
+}
+
 TEST(PrintRoad, EntriesTakeBadInputQuietly)
 {
     InstalledModule module;

@@ -33,7 +33,8 @@ void withHistory(Change change)
 
 } // namespace
 
-UserDestination::UserDestination(const std::wstring& display, const std::wstring& host, const std::wstring& verifyPdl)
+UserDestination::UserDestination(const std::wstring& display, const std::wstring& host, const std::wstring& verifyPdl,
+                                 const std::wstring& community)
     : display_(display)
 {
     RegistryKey settings(HKEY_CURRENT_USER, settingskeys::kSettings, RegistryKey::kAllAccess, true);
@@ -64,6 +65,8 @@ UserDestination::UserDestination(const std::wstring& display, const std::wstring
     // The raw port's own check is another test's: this device only takes jobs.
     path->setNumericAttribute(PrintPathAttr::ValidateDevice, 0, true);
     path->setDevice(MPrint::Device("QZ Road Laser", "QZ Road Laser"), true);
+    if (!community.empty())
+        path->setStringAttribute(PrintPathAttr::LumoSNMPCommunityName, community, true);
     withHistory([path](TargetHistoryList& history) { history.add(path); });
 }
 

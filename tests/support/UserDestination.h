@@ -14,7 +14,9 @@ namespace testenv {
 
 class UserDestination {
 public:
-    UserDestination(const std::wstring& display, const std::wstring& host, const std::wstring& verifyPdl);
+    // A non-empty community goes with the destination as its SNMP community.
+    UserDestination(const std::wstring& display, const std::wstring& host, const std::wstring& verifyPdl,
+                    const std::wstring& community = L"");
     ~UserDestination();
     UserDestination(const UserDestination&) = delete;
     UserDestination& operator=(const UserDestination&) = delete;

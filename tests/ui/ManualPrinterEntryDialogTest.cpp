@@ -2,13 +2,14 @@
 // it, with the core's resolution and checks played by a fake: labels and
 // title from lParam, the text read back on OK, the display text, and each
 // failure keeping the box open with its message (a second resolution that
-// finds nothing included).
+// finds nothing included), and the job delivery mark by the core's own answer.
 #include "ui/ManualPrinterEntryDialog.h"
 
 #include "support/ChildRun.h"
 #include "support/DialogDriver.h"
 #include "support/FakeDestinationWorkflow.h"
 #include "support/TestEnv.h"
+#include "support/TestSpooler.h"
 #include "support/UiTestEnv.h"
 #include "ui/UiText.h"
 #include "ui/resources/EnterTextDialogIds.h"
@@ -17,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,29 @@ namespace {
 class ManualPrinterEntryDialogTest : public testenv::UiSuite {
 protected:
     std::wstring text(UINT id) { return uitext::load(extension(), id); }
+
+    // Types the address, presses OK and takes the result the box made.
+    static std::unique_ptr<MPrint::PrintPath> enter(MPrint::ManualPrinterEntryDialog& dialog,
+                                                    const std::wstring& address)
+    {
+        DialogDriver driver;
+        driver.onDialog([address](HWND box) {
+            DialogDriver::type(box, IDC_ENTER_TEXT, address);
+            DialogDriver::click(box, IDOK);
+        });
+        EXPECT_EQ(IDOK, LumoraDialog::doModal(&dialog, nullptr, EnterTextDialog::kTemplate, 0x0093003A));
+        return std::unique_ptr<MPrint::PrintPath>(dialog.takePrintPath());
+    }
+};
+
+// Scripted lookups and checks; whether the queue delivers jobs is the
+// answer of the workflow's default set.
+class CoreJobDelivery : public testenv::FakeDestinationWorkflow {
+public:
+    bool isJobDeliveryEnabled(const std::wstring& printerName, MPrint::PrintPath* path) override
+    {
+        return MPrint::DestinationWorkflow::isJobDeliveryEnabled(printerName, path);
+    }
 };
 
 TEST(ManualPrinterEntryDisplay, CommunityModelAndAddress)
@@ -143,13 +168,7 @@ TEST_F(ManualPrinterEntryDialogTest, ResolvedPrinterBecomesThePrintPath)
     workflow.resolutions = {&device, &second};
     workflow.jobDelivery = true;
     MPrint::ManualPrinterEntryDialog dialog(extension(), IDS_MANUAL_ENTRY_TITLE, L"");
-    DialogDriver driver;
-    driver.onDialog([](HWND box) {
-        DialogDriver::type(box, IDC_ENTER_TEXT, L"printer7");
-        DialogDriver::click(box, IDOK);
-    });
-    EXPECT_EQ(IDOK, LumoraDialog::doModal(&dialog, nullptr, EnterTextDialog::kTemplate, 0x0093003A));
-    std::unique_ptr<MPrint::PrintPath> path(dialog.takePrintPath());
+    std::unique_ptr<MPrint::PrintPath> path = enter(dialog, L"printer7");
     ASSERT_NE(nullptr, path);
     EXPECT_EQ(nullptr, dialog.takePrintPath());
     EXPECT_EQ(1u, path->getNumericAttribute(L"JobDelivery"));
@@ -158,6 +177,48 @@ TEST_F(ManualPrinterEntryDialogTest, ResolvedPrinterBecomesThePrintPath)
     EXPECT_EQ((std::vector<std::wstring>{L"printer7", L"pub@Vennaset (10.0.0.7)"}), workflow.resolvedDisplays());
     EXPECT_EQ(std::vector<std::wstring>{L"pub"}, workflow.communities());
     EXPECT_EQ(L"printer7", dialog.getText());
+}
+
+// The job's queue decides whether the printer found is marked for job
+// delivery: its own data in static mode, or the managed list's switch on
+// the printer.
+TEST_F(ManualPrinterEntryDialogTest, PrinterIsMarkedWhenTheQueueDeliversItsJobs)
+{
+    struct Row {
+        const char* name;
+        bool staticQueueDelivers;        // the queue's "StaticMode" 1 and "JobDelivery" 1
+        std::optional<DWORD> listSwitch; // the found printer's "JobDelivery", from a managed list
+        bool marked;
+    };
+    const Row rows[] = {
+        {"a static-mode queue that delivers", true, std::nullopt, true},
+        {"a managed list's printer that delivers", false, 1, true},
+        {"a switch of 2 counts as off", false, 2, false},
+        {"nothing says so", false, std::nullopt, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        testspool::ScopedQueue queue(testspool::uniqueQueueName(L"Delivery"));
+        ASSERT_EQ(DWORD{ERROR_SUCCESS}, queue.error());
+        if (row.staticQueueDelivers) {
+            ASSERT_EQ(DWORD{ERROR_SUCCESS}, queue.setDword(L"", L"StaticMode", 1));
+            ASSERT_EQ(DWORD{ERROR_SUCCESS}, queue.setDword(L"", L"JobDelivery", 1));
+        }
+        extension()->createDestinationContext(queue.name());
+        MPrint::PrintPath found;
+        found.setStringAttribute(L"Address", L"10.0.0.7", true);
+        if (row.listSwitch)
+            found.setNumericAttribute(L"JobDelivery", *row.listSwitch, true);
+        MPrint::PrintPath named;
+        named.setStringAttribute(L"Address", L"10.0.0.7", true);
+        CoreJobDelivery workflow;
+        workflow.resolutions = {&found, &named};
+
+        MPrint::ManualPrinterEntryDialog dialog(extension(), IDS_MANUAL_ENTRY_TITLE, L"");
+        std::unique_ptr<MPrint::PrintPath> path = enter(dialog, L"10.0.0.7");
+        ASSERT_NE(nullptr, path);
+        EXPECT_EQ(row.marked ? 1u : 0xFFFFFFFFu, path->getNumericAttribute(L"JobDelivery"));
+    }
 }
 
 // In a Hebrew user interface the mirrored template (610) shows, laid out
