@@ -1,6 +1,7 @@
 #include "extension/DestinationWorkflow.h"
 
 #include "VagantUIExtension/AddressResolution.h"
+#include "bidi/SNMPCommunityName.h"
 #include "extension/DeviceConfiguration.h"
 #include "extension/JobDeliverySettings.h"
 #include "extension/LumoraPrintingExtension.h"
@@ -12,15 +13,8 @@ namespace MPrint {
 
 namespace {
 
-DestinationWorkflow g_unavailable;
+DestinationWorkflow g_default;
 std::atomic<DestinationWorkflow*> g_current{nullptr};
-
-template <typename T>
-T unavailable(T answer)
-{
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return answer;
-}
 
 } // namespace
 
@@ -64,9 +58,14 @@ PrintPath* DestinationWorkflow::findPrintPathForAddress(HWND owner, const std::w
     return ::findPrintPathForAddress(owner, address, nickname, displayString);
 }
 
-bool DestinationWorkflow::storeQueueCommunity(HANDLE, const std::wstring&, const std::wstring&)
+bool DestinationWorkflow::storeQueueCommunity(HANDLE printer, const std::wstring& printerName,
+                                              const std::wstring& community)
 {
-    return unavailable(false);
+    // A name opens the queue with full access, which a user without rights
+    // on it does not get: the store then fails.
+    if (printer)
+        return SNMPQueueCommunityName(&printer).store(community);
+    return SNMPQueueCommunityName(printerName.c_str()).store(community);
 }
 
 bool DestinationWorkflow::isJobDeliveryEnabled(const std::wstring& printerName, PrintPath* path)
@@ -77,7 +76,7 @@ bool DestinationWorkflow::isJobDeliveryEnabled(const std::wstring& printerName, 
 DestinationWorkflow& DestinationWorkflow::current()
 {
     DestinationWorkflow* workflow = g_current.load();
-    return workflow ? *workflow : g_unavailable;
+    return workflow ? *workflow : g_default;
 }
 
 void DestinationWorkflow::set(DestinationWorkflow* workflow)

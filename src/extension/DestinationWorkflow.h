@@ -2,10 +2,8 @@
 // call: validate, check, verify and configure a device for a queue, apply a
 // print path or a port to the queue, resolve an address into a print path,
 // store a queue's SNMP community, read its job delivery setting. The
-// process has one set. The default runs the core's own operations, except
-// the community store, whose provider lives in a layer above: the module
-// installs a set that adds it, and until one is installed the store answers
-// failure (ERROR_CALL_NOT_IMPLEMENTED).
+// process has one set; the default runs the core's own operations, and a
+// test may replace it.
 #pragma once
 
 #include "core/Win32.h"
