@@ -11,6 +11,7 @@
 #include "extension/LumoraPrintingExtension.h"
 #include "extension/ManagedPrintPolicy.h"
 #include "extension/ModuleEntry.h"
+#include "extension/UserMessageBox.h"
 #include "shared/PrinterPort.h"
 #include "shared/SpoolerQueries.h"
 
@@ -300,7 +301,7 @@ bool showDeviceVerifyFailure(HANDLE printer)
     const size_t argument = text.find(L"%1");
     if (argument != std::wstring::npos)
         text.replace(argument, 2, name);
-    MessageBoxW(GetActiveWindow(), text.c_str(), caption.c_str(), MB_ICONHAND | MB_SETFOREGROUND);
+    showMessageBox(GetActiveWindow(), text.c_str(), caption.c_str(), MB_ICONHAND | MB_SETFOREGROUND);
     return true;
 }
 
