@@ -1,5 +1,6 @@
 #include "extension/DocumentEvents.h"
 
+#include "core/ProfileScope.h"
 #include "core/RegistryKey.h"
 #include "core/ScopedHandle.h"
 #include "core/SettingsKeys.h"
@@ -11,6 +12,7 @@
 #include "extension/LumoraPrintingExtension.h"
 #include "extension/ManagedPrintPolicy.h"
 #include "extension/ModuleEntry.h"
+#include "extension/StaticPrinterPolicy.h"
 #include "extension/UserMessageBox.h"
 #include "shared/PrinterPort.h"
 #include "shared/SpoolerQueries.h"
@@ -75,6 +77,8 @@ void startOfDocument(HANDLE printer, HDC, const void* input, ULONG inputSize)
         if (PrinterSettings::readDword(printer, L"LumoDeviceVerify", verify) && verify == 0 &&
             showDeviceVerifyFailure(printer))
             setProcessProperty(krv::kCancelJob, processId());
+        else if (remote == 0)
+            applyPolicySettingsToStaticPrinter(printer, nullptr);
         return;
     }
     if (getPrinterProcessProperty(printer, nullptr, krv::kPromptAtPrint) != 0)
@@ -194,6 +198,8 @@ void endOfDocument(HANDLE printer, HDC deviceContext)
 
 int documentEvent(HANDLE printer, HDC deviceContext, int event, ULONG inputSize, const void* input)
 {
+    PROFILE_SCOPE("LumoraUI::QZDrvDocumentEvent(%X,,%d)", static_cast<unsigned>(reinterpret_cast<UINT_PTR>(printer)),
+                  event);
     try {
         switch (event) {
         case kCreateDcPost:
@@ -232,6 +238,7 @@ int documentEventHook(HANDLE printer, HDC deviceContext, int event, ULONG inputS
 
 bool isEventExtensionSupported(HANDLE printer, DWORD* remote)
 {
+    PROFILE_SCOPE("LumoraUI::isEventExtensionSupported(%X,)", static_cast<unsigned>(reinterpret_cast<UINT_PTR>(printer)));
     if (!printer)
         return true;
     GlobalBlock<BYTE> info;
