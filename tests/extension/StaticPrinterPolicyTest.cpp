@@ -1,7 +1,7 @@
 // The policy routine of queues that do not take the printing extension,
 // with a server policy in force: a queue whose own data turns the policy
-// off leaves the process's policy object knowing it, one without leaves the
-// policy on.
+// off leaves the process's policy object knowing it, also when no
+// verification of the queue follows; one without leaves the policy on.
 #include "extension/StaticPrinterPolicy.h"
 
 #include "extension/KRVProperties.h"
@@ -45,6 +45,8 @@ TEST(StaticPrinterPolicy, QueueThatTurnsThePolicyOffIsHeardByThePolicy)
         testspool::ScopedQueue queue(testspool::uniqueQueueName(L"Static Policy"));
         ASSERT_EQ(DWORD{ERROR_SUCCESS}, queue.error());
         ASSERT_EQ(DWORD{ERROR_SUCCESS}, queue.setDword(L"", L"StaticMode", 1));
+        // Features applied for the device alone: no verification follows, which would ask the policy too.
+        ASSERT_EQ(DWORD{ERROR_SUCCESS}, queue.setDword(L"", L"DMCEACValue", 2));
         if (row.optsOut) {
             for (const wchar_t* name : {L"KRVZMA", L"KRVADS"})
                 ASSERT_EQ(DWORD{ERROR_SUCCESS}, queue.setDword(L"", name, kPrinterPolicyOff));
