@@ -15,7 +15,8 @@ set_tests_properties(ManagedPrintPolicyTest ManagedPrintPolicyLoadTest ManagedPr
                      LumoraSettingsTest LumoraPrintingExtensionTest LXESingletonTest JobSettingsTest
                      PortForDestinationTest PrintPathVerificationTest DeviceConfigurationTest
                      PrinterFeaturesApplicatorTest PrintTimePromptTest PausedJobRetargetTest DocumentEventsTest
-                     PrintRoadTest JobAccountingTest
+                     PrintRoadTest JobAccountingTest StaticPrinterPolicyTest UserMessageBoxTest
+                     DocumentEventExportsTest
                      PROPERTIES RESOURCE_LOCK policy_settings)
 # The discovery services manager loads the managed print policy when it
 # creates its services (the history resolves older entries through it).

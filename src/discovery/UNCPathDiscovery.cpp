@@ -5,6 +5,7 @@
 #include "destination/PrintPathAttr.h"
 #include "discovery/DiscoveryClassIds.h"
 #include "discovery/PrintPathText.h"
+#include "extension/UserMessageBox.h"
 
 #include <shlwapi.h>
 
@@ -217,7 +218,7 @@ void UNCPathDiscovery::showInvalidSelection(HWND dialog) const
 {
     const std::wstring text = getResourceLoader().loadString(kInvalidSelectionString);
     const std::wstring caption = getResourceLoader().loadString(kErrorCaptionString);
-    MessageBoxW(dialog, text.c_str(), caption.c_str(), MB_ICONERROR);
+    showMessageBox(dialog, text.c_str(), caption.c_str(), MB_ICONERROR);
 }
 
 int CALLBACK UNCPathDiscovery::browseCallback(HWND dialog, UINT message, LPARAM, LPARAM data)

@@ -19,6 +19,7 @@
 #include "extension/LumoraPrintingExtension.h"
 #include "extension/PrintPathVerification.h"
 #include "extension/PrinterFeaturesApplicator.h"
+#include "extension/UserMessageBox.h"
 #include "shared/SpoolerQueries.h"
 
 #include <memory>
@@ -202,7 +203,7 @@ DWORD configureDeviceForPrintPath(HWND parent, const std::wstring& printerName, 
             text = settings->getResourceLoader().loadString(kNoPathText);
             caption = settings->getResourceLoader().loadString(kNoPathCaption);
         }
-        MessageBoxW(parent, text.c_str(), caption.c_str(), MB_ICONHAND);
+        showMessageBox(parent, text.c_str(), caption.c_str(), MB_ICONHAND);
         return 0;
     }
     WaitCursor wait;

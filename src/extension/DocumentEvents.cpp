@@ -1,5 +1,6 @@
 #include "extension/DocumentEvents.h"
 
+#include "core/ProfileScope.h"
 #include "core/RegistryKey.h"
 #include "core/ScopedHandle.h"
 #include "core/SettingsKeys.h"
@@ -11,6 +12,8 @@
 #include "extension/LumoraPrintingExtension.h"
 #include "extension/ManagedPrintPolicy.h"
 #include "extension/ModuleEntry.h"
+#include "extension/StaticPrinterPolicy.h"
+#include "extension/UserMessageBox.h"
 #include "shared/PrinterPort.h"
 #include "shared/SpoolerQueries.h"
 
@@ -74,6 +77,8 @@ void startOfDocument(HANDLE printer, HDC, const void* input, ULONG inputSize)
         if (PrinterSettings::readDword(printer, L"LumoDeviceVerify", verify) && verify == 0 &&
             showDeviceVerifyFailure(printer))
             setProcessProperty(krv::kCancelJob, processId());
+        else if (remote == 0)
+            applyPolicySettingsToStaticPrinter(printer, nullptr);
         return;
     }
     if (getPrinterProcessProperty(printer, nullptr, krv::kPromptAtPrint) != 0)
@@ -193,6 +198,8 @@ void endOfDocument(HANDLE printer, HDC deviceContext)
 
 int documentEvent(HANDLE printer, HDC deviceContext, int event, ULONG inputSize, const void* input)
 {
+    PROFILE_SCOPE("LumoraUI::QZDrvDocumentEvent(%X,,%d)", static_cast<unsigned>(reinterpret_cast<UINT_PTR>(printer)),
+                  event);
     try {
         switch (event) {
         case kCreateDcPost:
@@ -231,6 +238,7 @@ int documentEventHook(HANDLE printer, HDC deviceContext, int event, ULONG inputS
 
 bool isEventExtensionSupported(HANDLE printer, DWORD* remote)
 {
+    PROFILE_SCOPE("LumoraUI::isEventExtensionSupported(%X,)", static_cast<unsigned>(reinterpret_cast<UINT_PTR>(printer)));
     if (!printer)
         return true;
     GlobalBlock<BYTE> info;
@@ -300,7 +308,7 @@ bool showDeviceVerifyFailure(HANDLE printer)
     const size_t argument = text.find(L"%1");
     if (argument != std::wstring::npos)
         text.replace(argument, 2, name);
-    MessageBoxW(GetActiveWindow(), text.c_str(), caption.c_str(), MB_ICONHAND | MB_SETFOREGROUND);
+    showMessageBox(GetActiveWindow(), text.c_str(), caption.c_str(), MB_ICONHAND | MB_SETFOREGROUND);
     return true;
 }
 

@@ -13,6 +13,9 @@
 namespace LumoraUI {
 
 // The driver's document events 2, 5, 7, 8 and 13; every event returns 0.
+// At the start of a document a queue that does not take the extension is
+// not prompted: it gets the managed policy, unless it is a connection to a
+// remote server.
 int documentEvent(HANDLE printer, HDC deviceContext, int event, ULONG inputSize, const void* input);
 // The driver's start-of-document hooks (before and after the job was
 // created): nothing in the spooler, else the event's result through the

@@ -1,5 +1,6 @@
 // The entries the maker's print monitor and the driver report jobs through.
 // No exception leaves them: a failure answers FALSE.
+#include "core/ProfileScope.h"
 #include "core/Win32.h"
 #include "extension/JobAccounting.h"
 
@@ -21,8 +22,10 @@ extern "C" BOOL WINAPI FinishedJobAccounting(DWORD jobId)
     }
 }
 
-extern "C" BOOL WINAPI QZDrvSetJobAttrInfo(HANDLE, PDEVMODEW mode, DWORD level, PVOID attributes)
+extern "C" BOOL WINAPI QZDrvSetJobAttrInfo(HANDLE printer, PDEVMODEW mode, DWORD level, PVOID attributes)
 {
+    PROFILE_SCOPE("LumoraUI::QZDrvSetJobAttrInfo(%X, %d)", static_cast<unsigned>(reinterpret_cast<UINT_PTR>(printer)),
+                  static_cast<int>(level));
     try {
         return LumoraUI::setJobAttributes(mode, level, attributes);
     } catch (...) {

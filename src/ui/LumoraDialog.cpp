@@ -331,10 +331,3 @@ void LumoraDialog::invalidateControl(int id)
     MapWindowPoints(nullptr, dialogWindow_, reinterpret_cast<POINT*>(&area), 2);
     InvalidateRect(dialogWindow_, &area, FALSE);
 }
-
-int showMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT flags)
-{
-    if (uitext::isRightToLeft(LumoraPrintingExtension::current()))
-        flags |= MB_RIGHT | MB_RTLREADING;
-    return MessageBoxW(owner, text, caption, flags);
-}

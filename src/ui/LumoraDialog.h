@@ -5,6 +5,7 @@
 // The caller creates the object, shows it with doModal and deletes it.
 #pragma once
 
+#include "extension/UserMessageBox.h"
 #include "ui/ProsumerWindow.h"
 
 #include <string>
@@ -71,6 +72,3 @@ private:
 };
 
 INT_PTR CALLBACK lumoraDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-// MessageBoxW, right-aligned right-to-left reading in a right-to-left UI.
-int showMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT flags);

@@ -62,7 +62,5 @@ int devicePropertySheetsPost(const PROPSHEETUI_INFO* sheet, LPARAM lParam);
 // The extension's pages for the named printer: 0, or 2 when the user cancelled.
 INT_PTR documentProperties(const wchar_t* printerName);
 INT_PTR printerProperties(const wchar_t* printerName);
-// The managed print policy applied to a queue in static mode (by handle or name).
-void applyPolicySettingsToStaticPrinter(HANDLE printer, const wchar_t* printerName);
 
 } // namespace LumoraUI

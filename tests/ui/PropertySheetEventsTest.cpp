@@ -12,6 +12,7 @@
 #include "extension/ManagedPrintPolicy.h"
 #include "extension/PrintTimeDialogs.h"
 #include "extension/StaticModeSteps.h"
+#include "extension/StaticPrinterPolicy.h"
 #include "support/PrivateCurrentUser.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
