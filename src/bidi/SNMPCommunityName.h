@@ -90,8 +90,7 @@ public:
 // one REG_SZ per address).
 class SNMPCIOCommunityName : public SNMPCommunityName {
 public:
-    static constexpr wchar_t kKeyPath[] =
-        L"Software\\Tarvokin\\Meridian Common IO\\Protocols\\vrelm110.exe\\SNMPCommunityName\\Get";
+    static constexpr const wchar_t* kKeyPath = settingskeys::kCommonIoCommunities;
 
     SNMPCIOCommunityName() = default;
     SNMPCIOCommunityName(const std::wstring& value, const std::wstring& address);

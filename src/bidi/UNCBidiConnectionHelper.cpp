@@ -4,6 +4,7 @@
 #include "bidi/CurrentDestination.h"
 #include "bidi/TrebukBidiConnection.h"
 #include "core/ScopedHandle.h"
+#include "core/Socket.h"
 #include "destination/PrintPath.h"
 #include "shared/PrinterPort.h"
 
@@ -243,12 +244,11 @@ bool UNCBidiConnectionHelper::searchIpxNetworks(TrebukBidiConnection& connection
     if (node.size() > 12)
         return false;
     const std::wstring paddedNode = std::wstring(12 - node.size(), L'0') + node;
-    WSADATA data{};
-    if (WSAStartup(MAKEWORD(1, 1), &data) != 0)
-        return false;
     bool connected = false;
-    const SOCKET socketHandle = socket(AF_IPX, SOCK_DGRAM, NSPROTO_IPX);
-    if (socketHandle != INVALID_SOCKET) {
+    // Owns Winsock's start-up and the socket, also when a connection throws.
+    Socket ipx(AF_IPX, SOCK_DGRAM, NSPROTO_IPX);
+    const SOCKET socketHandle = ipx.getHandle();
+    if (ipx.isValid()) {
         SOCKADDR_IPX local{};
         local.sa_family = AF_IPX;
         int adapters = 0;
@@ -276,9 +276,7 @@ bool UNCBidiConnectionHelper::searchIpxNetworks(TrebukBidiConnection& connection
                 }
             }
         }
-        closesocket(socketHandle);
     }
-    WSACleanup();
     return connected;
 }
 

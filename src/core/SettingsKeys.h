@@ -3,6 +3,7 @@
 #pragma once
 
 #define VRELM_SETTINGS_KEY L"Software\\Tarvokin\\QZ Print Settings"
+#define VRELM_COMMON_IO_KEY L"Software\\Tarvokin\\Meridian Common IO"
 
 namespace settingskeys {
 
@@ -23,6 +24,13 @@ inline constexpr wchar_t kPreCopy[] = VRELM_SETTINGS_KEY L"\\PreCopy";
 // HKCU: the policy set by group policy, which overrides the server's.
 inline constexpr wchar_t kGroupPolicy[] = L"Software\\Policies\\Tarvokin\\QZ Print Settings\\ADSPrintPolicy";
 
+// HKLM: the maker's shared I/O component: its direct-connection switch, and
+// the communities published to it, one REG_SZ per device address.
+inline constexpr wchar_t kCommonIo[] = VRELM_COMMON_IO_KEY;
+inline constexpr wchar_t kCommonIoCommunities[] =
+    VRELM_COMMON_IO_KEY L"\\Protocols\\vrelm110.exe\\SNMPCommunityName\\Get";
+
 } // namespace settingskeys
 
 #undef VRELM_SETTINGS_KEY
+#undef VRELM_COMMON_IO_KEY

@@ -2,6 +2,7 @@
 
 #include "core/RegistryKey.h"
 #include "core/ScopedHandle.h"
+#include "core/SettingsKeys.h"
 #include "shared/SharedIOInterface.h"
 
 #include <wrl/client.h>
@@ -33,7 +34,7 @@ private:
 
 bool directConnectionAllowed()
 {
-    RegistryKey key(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tarvokin\\Meridian Common IO", RegistryKey::kRead);
+    RegistryKey key(HKEY_LOCAL_MACHINE, settingskeys::kCommonIo, RegistryKey::kRead);
     DWORD supported = 0;
     return key.queryDword(L"DirectConnectBidiSupported", &supported) && supported != 0;
 }
