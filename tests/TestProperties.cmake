@@ -25,6 +25,13 @@ set_tests_properties(DiscoveryServicesManagerTest TargetHistoryTest ManagedListP
 set_tests_properties(LumoraDialogTest PopupMenuTest PrinterStatusDialogTest PrintPathVerifyDialogTest SettingsDialogTest ManualPrinterEntryDialogTest MakePermanantDialogTest ConfirmDialogTreeViewControlTest
                      ConfirmationDialogTest
                      ManagedListWebBrowserDialogTest ConnectUNCDialogTest PROPERTIES RESOURCE_LOCK policy_settings)
+# So do the tests of the extension's own callers, the exports that make it,
+# and the search dialogs (their fixture makes one).
+set_tests_properties(PrinterEventsTest StaticPrinterUpdateTest WaypostJobEventsTest PropertySheetEventsTest
+                     ExportInputTest ModuleImageTest PropertySheetExportsTest AddressResolutionTest
+                     ComponentRegistrationTableTest ConfirmationDialogOlderHistoryTest ManagedListSearchResultsDialogTest
+                     SearchResultsDialogTest TcpSearchResultsDialogTest UNCSearchResultsDialogTest
+                     PROPERTIES RESOURCE_LOCK policy_settings)
 # HKLM "Cluster" makes the machine a cluster node for every process: the tests
 # that create it and the tests whose port lookups would see it.
 set_tests_properties(PrintDriverTest PrinterPortTest PROPERTIES RESOURCE_LOCK cluster_node)
