@@ -50,11 +50,9 @@ MPrint::QZMPLDiscovery::Policy defaultListPolicy()
     return answer;
 }
 
-// Addresses are hidden only by a policy that does not ask for them.
 bool deviceAddressShown()
 {
-    MPrint::ManagedPrintPolicy* policy = MPrint::ManagedPrintPolicy::instance();
-    return !policy->hasPolicy() || policy->getBool(L"ShowDeviceAddress", false);
+    return MPrint::ManagedPrintPolicy::instance()->isDeviceAddressShown();
 }
 
 } // namespace

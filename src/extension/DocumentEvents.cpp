@@ -36,11 +36,6 @@ DWORD processId()
     return GetCurrentProcessId();
 }
 
-bool isProcessMarker(const wchar_t* name)
-{
-    return getProcessProperty(name) == processId();
-}
-
 bool isPrinterMarker(HANDLE printer, const wchar_t* name)
 {
     return getPrinterProcessProperty(printer, nullptr, name) == processId();

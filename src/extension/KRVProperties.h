@@ -25,6 +25,12 @@ std::uint64_t getProcessProperty(const std::wstring& name);
 // caller can move a value in one step.
 std::uint64_t deleteProcessProperty(const std::wstring& name);
 
+// True when the marker holds this process's id.
+inline bool isProcessMarker(const wchar_t* name)
+{
+    return getProcessProperty(name) == GetCurrentProcessId();
+}
+
 // A process marker holding the process id for a scope, deleted however the
 // scope ends: one left behind would stand for the whole process's life.
 class ProcessMarkerScope {

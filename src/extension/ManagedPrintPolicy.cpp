@@ -129,6 +129,11 @@ bool ManagedPrintPolicy::getDword(const wchar_t* name, DWORD& value)
     return false;
 }
 
+bool ManagedPrintPolicy::isDeviceAddressShown()
+{
+    return !hasPolicy() || getBool(L"ShowDeviceAddress", false);
+}
+
 bool ManagedPrintPolicy::getBool(const wchar_t* name, bool defaultValue)
 {
     hasPolicy();

@@ -48,6 +48,9 @@ public:
     virtual bool isColorAllowedNow(RegistryKey& key);
     virtual bool isColorAllowedForApplication(RegistryKey& key);
     virtual bool isDiscoveryServiceAllowed(const GUID& classId);
+    // Device addresses are hidden only by a policy in force that does not
+    // ask for them ("ShowDeviceAddress").
+    bool isDeviceAddressShown();
 
     // Drops everything and loads again at once, ignoring the cache's validity.
     virtual void reset();

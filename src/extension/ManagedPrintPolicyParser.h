@@ -3,9 +3,9 @@
 // lists as numbered name/path/type triples (at most kMaxPolicyCustomLists),
 // "Application" entries as "Application_<n>" (at most
 // kMaxPolicyApplications), other elements of the key table and the services
-// tab's links by their content; elements no reader asks for are not stored. A document of more
-// than 10,000 elements is refused. Values written before a parse error stay
-// in the key.
+// tab's links by their content; elements no reader asks for are not stored.
+// A document of more than 10,000 elements is refused. Values written before
+// a parse error stay in the key.
 #pragma once
 
 #include "core/MSSAXParser.h"

@@ -247,9 +247,8 @@ bool setPrinterInfoText(PrintPath* path, const std::wstring& model, const std::w
 {
     if (!path)
         return false;
-    ManagedPrintPolicy* policy = ManagedPrintPolicy::instance();
-    const bool addressShown = !policy || !policy->hasPolicy() || policy->getBool(L"ShowDeviceAddress", false);
-    return setPrinterInfoText(*path, ComponentRegistry::getResourceLoader(), model, address, addressShown);
+    return setPrinterInfoText(*path, ComponentRegistry::getResourceLoader(), model, address,
+                              ManagedPrintPolicy::instance()->isDeviceAddressShown());
 }
 
 bool setPrinterInfoTextFromModel(PrintPath* path, const std::string& model, const std::wstring& address)

@@ -51,7 +51,7 @@ void applyPolicySettingsToStaticPrinter(HANDLE printer, const wchar_t* printerNa
                   static_cast<unsigned>(reinterpret_cast<UINT_PTR>(printer)), printerName ? printerName : L"");
     if (printer)
         PrinterSettings(printer).deleteValue(L"LumoUpdatePolicy");
-    if (getProcessProperty(krv::kApplyPolicy) == GetCurrentProcessId())
+    if (isProcessMarker(krv::kApplyPolicy))
         return; // already running in this process
     ProcessMarkerScope applying(krv::kApplyPolicy);
     if (!printer && !printerName)

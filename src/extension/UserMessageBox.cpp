@@ -3,10 +3,14 @@
 #include "extension/LumoraPrintingExtension.h"
 #include "extension/LumoraSettings.h"
 
+bool isRightToLeftInterface(const LumoraPrintingExtension* extension)
+{
+    return extension && extension->getSettings() && extension->getSettings()->isRightToLeftLanguage();
+}
+
 int showMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT flags)
 {
-    const LumoraPrintingExtension* extension = LumoraPrintingExtension::current();
-    if (extension && extension->getSettings() && extension->getSettings()->isRightToLeftLanguage())
+    if (isRightToLeftInterface(LumoraPrintingExtension::current()))
         flags |= MB_RIGHT | MB_RTLREADING;
     return MessageBoxW(owner, text, caption, flags);
 }

@@ -6,5 +6,11 @@
 
 #include "core/Win32.h"
 
+class LumoraPrintingExtension;
+
+// The extension's user-interface language reads right to left; false
+// without an extension or its settings.
+bool isRightToLeftInterface(const LumoraPrintingExtension* extension);
+
 // The MessageBoxW result.
 int showMessageBox(HWND owner, const wchar_t* text, const wchar_t* caption, UINT flags);

@@ -124,7 +124,7 @@ INT_PTR LumoraDialog::doModal(LumoraDialog* dialog, HWND parent, UINT templateId
         showMessageBox(nullptr, text.c_str(), caption.c_str(), MB_ICONERROR | MB_SETFOREGROUND);
         return IDCANCEL;
     }
-    const UINT id = templateFor(templateId, uitext::isRightToLeft(dialog->extension_));
+    const UINT id = templateFor(templateId, isRightToLeftInterface(dialog->extension_));
     t_parkedDialog = dialog;
     const INT_PTR result = DialogBoxParamW(uitext::resourceModule(dialog->extension_), MAKEINTRESOURCEW(id), parent,
                                            lumoraDialogProc, lParam);

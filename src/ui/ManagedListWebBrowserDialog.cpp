@@ -598,8 +598,7 @@ const wchar_t* ManagedListWebBrowserDialog::buildResultPage(DWORD& handled)
     if (!chosen->getDevice().getModelName().empty() &&
         convertString(chosen->getDevice().getModelName(), model, CP_ACP) && !model.empty())
         addRow(label(IDS_MODEL_FMT), model);
-    MPrint::ManagedPrintPolicy* policy = MPrint::ManagedPrintPolicy::instance();
-    if (!policy || !policy->hasPolicy() || policy->getBool(L"ShowDeviceAddress", false))
+    if (MPrint::ManagedPrintPolicy::instance()->isDeviceAddressShown())
         addRow(label(IDS_ADDRESS_FMT), chosen->getStringAttribute(PrintPathAttr::Address));
     const struct {
         const wchar_t* attribute;

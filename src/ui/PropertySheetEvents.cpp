@@ -46,11 +46,6 @@ DWORD pid()
     return GetCurrentProcessId();
 }
 
-bool isProcessMarker(const wchar_t* name)
-{
-    return getProcessProperty(name) == pid();
-}
-
 using MarkerScope = ProcessMarkerScope;
 
 // The active window, brought back to the front when the scope ends.

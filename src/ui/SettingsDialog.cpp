@@ -1,6 +1,7 @@
 #include "ui/SettingsDialog.h"
 
 #include "extension/LumoraPrintingExtension.h"
+#include "extension/UserMessageBox.h"
 #include "ui/OwnerDrawAutoButton.h"
 #include "ui/UiText.h"
 #include "ui/resources/SettingsDialogIds.h"
@@ -131,7 +132,7 @@ INT_PTR showSettingsDialog(HWND parent, LumoraPrintingExtension* extension)
 {
     GeneralPropertySheet general(extension);
     DeviceVerifyPropertySheet verify(extension);
-    const bool rightToLeft = uitext::isRightToLeft(extension);
+    const bool rightToLeft = isRightToLeftInterface(extension);
     HMODULE module = uitext::resourceModule(extension);
     const std::wstring titles[2] = {uitext::load(extension, GeneralPropertySheet::kTitle),
                                     uitext::load(extension, DeviceVerifyPropertySheet::kTitle)};

@@ -22,11 +22,6 @@ HMODULE resourceModule(LumoraPrintingExtension* extension)
     return resources ? resources->getModule() : nullptr;
 }
 
-bool isRightToLeft(LumoraPrintingExtension* extension)
-{
-    return extension && extension->getSettings() && extension->getSettings()->isRightToLeftLanguage();
-}
-
 std::wstring load(LumoraPrintingExtension* extension, UINT id)
 {
     MPrint::ResourceLoader* resources = loader(extension);

@@ -19,7 +19,6 @@ namespace uitext {
 MPrint::ResourceLoader* loader(LumoraPrintingExtension* extension);
 // The resource module, or null.
 HMODULE resourceModule(LumoraPrintingExtension* extension);
-bool isRightToLeft(LumoraPrintingExtension* extension);
 // Empty when the id has no string.
 std::wstring load(LumoraPrintingExtension* extension, UINT id);
 // The string with "%1" replaced by the argument (which is never expanded).
