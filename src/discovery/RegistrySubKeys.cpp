@@ -1,28 +1,74 @@
 #include "discovery/RegistrySubKeys.h"
 
 #include <cwchar>
+#include <set>
 
 namespace MPrint {
 
-std::vector<std::wstring> listSubKeyNames(HKEY key)
+namespace {
+
+// A walk gives up on a key that keeps changing after this many.
+constexpr int kWalks = 8;
+// Keys added during one walk that it follows before it counts as changed.
+constexpr DWORD kAddedDuringWalk = 64;
+
+struct KeyState {
+    DWORD subKeys = 0;
+    DWORD longest = 0;
+    FILETIME written{};
+};
+
+bool queryState(HKEY key, KeyState& state)
 {
-    std::vector<std::wstring> names;
-    DWORD subKeys = 0, longest = 0;
-    if (!key || RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, &longest, nullptr, nullptr, nullptr,
-                                 nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-        return names;
-    std::vector<wchar_t> buffer(static_cast<size_t>(longest) + 1);
-    // Bounded by the count seen at the start: a key deleted meanwhile would
-    // otherwise answer an error for every index.
-    for (DWORD index = 0; index < subKeys; ++index) {
+    return RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &state.subKeys, &state.longest, nullptr, nullptr,
+                            nullptr, nullptr, nullptr, &state.written) == ERROR_SUCCESS;
+}
+
+// One walk by index; false when the key changed under it.
+bool walkOnce(HKEY key, const KeyState& before, std::vector<std::wstring>& names)
+{
+    std::vector<wchar_t> buffer(static_cast<size_t>(before.longest) + 1);
+    for (DWORD index = 0;; ++index) {
+        if (index > before.subKeys + kAddedDuringWalk)
+            return false;
         DWORD length = static_cast<DWORD>(buffer.size());
         const LONG result = RegEnumKeyExW(key, index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
         if (result == ERROR_NO_MORE_ITEMS)
-            break;
-        if (result == ERROR_SUCCESS && length < buffer.size())
+            return true;
+        if (result == ERROR_MORE_DATA)
+            continue; // a longer name than the key had when the walk began
+        if (result != ERROR_SUCCESS)
+            return false; // the key itself went: every index would fail
+        if (length < buffer.size())
             names.emplace_back(buffer.data(), length);
     }
-    return names;
+}
+
+} // namespace
+
+std::vector<std::wstring> listSubKeyNames(HKEY key)
+{
+    // Siblings added or removed during a walk shift the indexes under it, so
+    // a key present throughout could be skipped (Plug and Play keys come and
+    // go as devices do). Walk again until one walk saw the key unchanged;
+    // failing that, every name any walk saw.
+    std::vector<std::wstring> seen;
+    std::set<std::wstring> known;
+    for (int walk = 0; key && walk < kWalks; ++walk) {
+        KeyState before, after;
+        if (!queryState(key, before))
+            break;
+        std::vector<std::wstring> names;
+        const bool complete = walkOnce(key, before, names);
+        if (complete && queryState(key, after) && after.subKeys == before.subKeys &&
+            CompareFileTime(&after.written, &before.written) == 0 && after.longest <= before.longest)
+            return names;
+        for (std::wstring& name : names) {
+            if (known.insert(name).second)
+                seen.push_back(std::move(name));
+        }
+    }
+    return seen;
 }
 
 std::vector<std::pair<std::wstring, std::wstring>> listStringValues(HKEY key, DWORD maxChars)

@@ -11,7 +11,8 @@
 
 namespace MPrint {
 
-// The names of the key's sub-keys; empty for a null key.
+// The names of the key's sub-keys, every one present throughout the call
+// even while siblings come and go; empty for a null key.
 std::vector<std::wstring> listSubKeyNames(HKEY key);
 // (name, text) of the key's string values whose name and text fit
 // maxChars characters each (terminator excluded).

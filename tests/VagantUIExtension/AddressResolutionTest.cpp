@@ -15,6 +15,7 @@
 #include "support/MachineRegistry.h"
 #include "support/PrivateCurrentUser.h"
 #include "support/ScopedCurrentJob.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +23,8 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+
+VRELM_TEST_SHARES(policy_settings);
 
 namespace {
 

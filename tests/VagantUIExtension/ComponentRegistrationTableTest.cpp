@@ -27,11 +27,14 @@
 #include "discovery/UNCPathDiscovery.h"
 #include "extension/ManagedPrintPolicy.h"
 #include "support/PrivateCurrentUser.h"
+#include "support/SharedState.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <set>
+
+VRELM_TEST_SHARES(policy_settings);
 
 namespace {
 

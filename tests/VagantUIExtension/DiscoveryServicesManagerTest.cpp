@@ -13,6 +13,7 @@
 #include "extension/ManagedPrintPolicy.h"
 #include "support/FakeDiscoveryService.h"
 #include "support/PrivateCurrentUser.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/ScratchKey.h"
 
@@ -21,6 +22,8 @@
 #include <algorithm>
 #include <string>
 #include <vector>
+
+VRELM_TEST_SHARES(policy_settings);
 
 using fakes::FakeServiceConfig;
 

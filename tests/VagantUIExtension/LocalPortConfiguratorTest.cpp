@@ -10,10 +10,13 @@
 #include "support/MemoryDeviceSettings.h"
 #include "support/QueueData.h"
 #include "support/ScriptedBidiConnection.h"
+#include "support/SharedState.h"
 #include "support/TrebukFixture.h"
 #include "support/UsbPrintInterface.h"
 
 #include <gtest/gtest.h>
+
+VRELM_TEST_SHARES(cluster_node);
 
 using MPrint::LocalPortConfigurator;
 using MPrint::LocalPortFeatureAccessor;

@@ -9,10 +9,13 @@
 #include "support/MemoryDeviceSettings.h"
 #include "support/PortStandIns.h"
 #include "support/PrivateCurrentUser.h"
+#include "support/SharedState.h"
 #include "support/TestSpooler.h"
 #include "support/TrebukFixture.h"
 
 #include <gtest/gtest.h>
+
+VRELM_TEST_SHARES(shared_io);
 
 using MPrint::PrintPath;
 using MPrint::SNMPConfigurator;

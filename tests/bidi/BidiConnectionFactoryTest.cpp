@@ -11,6 +11,7 @@
 #include "bidi/TrebukBidiConnection.h"
 #include "support/LedmDevice.h"
 #include "support/QueueData.h"
+#include "support/SharedState.h"
 #include "support/TestSpooler.h"
 #include "support/TrebukStandIn.h"
 
@@ -20,6 +21,8 @@
 #include <optional>
 #include <string>
 #include <typeinfo>
+
+VRELM_TEST_SHARES(cluster_node);
 
 namespace {
 

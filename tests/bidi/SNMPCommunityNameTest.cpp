@@ -5,12 +5,15 @@
 #include "bidi/SNMPCommunityName.h"
 
 #include "support/PrivateCurrentUser.h"
+#include "support/SharedState.h"
 #include "support/TestSpooler.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
+
+VRELM_TEST_SHARES(shared_io);
 
 namespace {
 

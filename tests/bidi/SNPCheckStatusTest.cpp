@@ -6,6 +6,7 @@
 #include "core/ProcAddress.h"
 #include "support/ChildRun.h"
 #include "support/QueueData.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
@@ -13,6 +14,8 @@
 
 #include <optional>
 #include <set>
+
+VRELM_TEST_SHARES(cluster_node);
 
 using MPrint::SNPCheckStatus;
 

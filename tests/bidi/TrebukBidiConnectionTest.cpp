@@ -14,6 +14,7 @@
 #include "support/PortStandIns.h"
 #include "support/PrivateCurrentUser.h"
 #include "support/ScopedTcpPort.h"
+#include "support/SharedState.h"
 #include "support/TestSpooler.h"
 #include "support/TrebukFixture.h"
 #include "support/TrebukStandIn.h"
@@ -24,6 +25,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+VRELM_TEST_SHARES(cluster_node, shared_io);
 
 namespace {
 

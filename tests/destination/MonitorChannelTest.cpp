@@ -4,6 +4,7 @@
 #include "destination/PrinterDataValues.h"
 #include "access/MonitorAccess.h"
 #include "monitorbase/PipeServer.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
@@ -16,6 +17,8 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+
+VRELM_TEST_SHARES(qzkrvmon_pipe);
 
 namespace {
 

@@ -4,12 +4,15 @@
 #include "destination/PrinterDataValues.h"
 #include "destination/PrinterSettings.h"
 #include "support/MonitorPipeHost.h"
+#include "support/SharedState.h"
 #include "support/TestSpooler.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <memory>
+
+VRELM_TEST_SHARES(qzkrvmon_pipe);
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include "extension/ManagedPrintPolicy.h"
 #include "support/FakeDiscoveryService.h"
 #include "support/ScratchKey.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +21,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+VRELM_TEST_SHARES(policy_settings);
 
 using MPrint::PrintPath;
 

@@ -17,12 +17,15 @@
 #include "support/HttpTestServer.h"
 #include "support/ManagedListFixtures.h"
 #include "support/PrivateCurrentUser.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
+
+VRELM_TEST_SHARES(policy_settings);
 
 using MPrint::ManagedListParser;
 using MPrint::PrintPath;

@@ -6,12 +6,15 @@
 
 #include "core/SettingsKeys.h"
 #include "support/HttpTestServer.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+VRELM_TEST_SHARES(mpl_cache);
 
 using testenv::HttpAnswer;
 using testenv::HttpTestServer;

@@ -17,6 +17,7 @@
 #include "support/PolicyTestEnv.h"
 #include "support/PrivateCurrentUser.h"
 #include "support/QueueData.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
@@ -24,6 +25,8 @@
 
 #include <optional>
 #include <string>
+
+VRELM_TEST_SHARES(policy_settings, qzkrvmon_pipe);
 
 namespace {
 

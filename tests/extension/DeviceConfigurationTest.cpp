@@ -19,6 +19,7 @@
 #include "support/HttpTestServer.h"
 #include "support/PolicyTestEnv.h"
 #include "support/PrivateCurrentUser.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
@@ -29,6 +30,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+VRELM_TEST_SHARES(policy_settings);
 
 namespace {
 

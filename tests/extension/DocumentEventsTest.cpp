@@ -16,6 +16,7 @@
 #include "extension/ManagedPrintPolicy.h"
 #include "extension/WaypostJobEvents.h"
 #include "support/PrivateCurrentUser.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
@@ -25,6 +26,8 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+VRELM_TEST_SHARES(cluster_node, policy_settings);
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include "extension/JobInfoRecord.h"
 #include "extension/ManagedPrintPolicy.h"
 #include "support/PrivateCurrentUser.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
@@ -15,6 +16,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+VRELM_TEST_SHARES(policy_settings);
 
 namespace {
 

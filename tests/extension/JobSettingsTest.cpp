@@ -16,6 +16,7 @@
 #include "extension/PrintPathVerification.h"
 #include "support/PolicyTestEnv.h"
 #include "support/PrivateCurrentUser.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
@@ -26,6 +27,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+VRELM_TEST_SHARES(policy_settings);
 
 namespace {
 

@@ -8,12 +8,15 @@
 #include "extension/LumoraPrintingExtension.h"
 #include "extension/ManagedPrintPolicy.h"
 #include "support/PrivateCurrentUser.h"
+#include "support/SharedState.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 #include <vector>
+
+VRELM_TEST_SHARES(policy_settings);
 
 namespace {
 

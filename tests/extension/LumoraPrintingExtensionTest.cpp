@@ -14,6 +14,7 @@
 #include "extension/ManagedPrintPolicy.h"
 #include "support/FakeDiscoveryService.h"
 #include "support/PrivateCurrentUser.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/QueueData.h"
 #include "support/TestSpooler.h"
@@ -26,6 +27,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+VRELM_TEST_SHARES(cluster_node, policy_settings, shared_io);
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "extension/ManagedPrintPolicy.h"
 #include "support/PolicyTestEnv.h"
 #include "support/PrivateCurrentUser.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,8 @@
 #include <optional>
 #include <string>
 #include <variant>
+
+VRELM_TEST_SHARES(policy_settings);
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include "support/ChildRun.h"
 #include "support/HttpTestServer.h"
 #include "support/PolicyTestEnv.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +22,8 @@
 #include <string>
 #include <variant>
 #include <vector>
+
+VRELM_TEST_SHARES(policy_settings);
 
 using MPrint::ManagedPrintPolicy;
 

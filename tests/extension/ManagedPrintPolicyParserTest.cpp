@@ -5,6 +5,7 @@
 
 #include "support/HttpTestServer.h"
 #include "support/ScratchKey.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,8 @@
 #include <string>
 #include <variant>
 #include <vector>
+
+VRELM_TEST_SHARES(policy_settings);
 
 using MPrint::ManagedPrintPolicyParser;
 

@@ -7,6 +7,7 @@
 #include "discovery/DiscoveryClassIds.h"
 #include "support/PolicyTestEnv.h"
 #include "support/ScratchKey.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
@@ -16,6 +17,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+VRELM_TEST_SHARES(policy_settings);
 
 using MPrint::ManagedPrintPolicy;
 

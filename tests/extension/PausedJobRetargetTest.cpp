@@ -12,6 +12,7 @@
 #include "extension/Rundll32Launch.h"
 #include "support/FakeDestinationWorkflow.h"
 #include "support/PrivateCurrentUser.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
@@ -22,6 +23,8 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+VRELM_TEST_SHARES(policy_settings);
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include "extension/ManagedPrintPolicy.h"
 #include "support/PolicyTestEnv.h"
 #include "support/PrivateCurrentUser.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
@@ -20,6 +21,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+VRELM_TEST_SHARES(policy_settings);
 
 namespace {
 

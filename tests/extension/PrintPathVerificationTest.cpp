@@ -19,6 +19,7 @@
 #include "support/LedmDevice.h"
 #include "support/PolicyTestEnv.h"
 #include "support/QueueData.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/TrebukStandIn.h"
 #include "support/UiTestEnv.h"
@@ -29,6 +30,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+VRELM_TEST_SHARES(cluster_node, policy_settings, shared_io);
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include "extension/ManagedPrintPolicy.h"
 #include "extension/MsgWaitThread.h"
 #include "support/PrivateCurrentUser.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
@@ -20,6 +21,8 @@
 #include <deque>
 #include <string>
 #include <vector>
+
+VRELM_TEST_SHARES(policy_settings);
 
 namespace {
 

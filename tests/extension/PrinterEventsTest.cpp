@@ -16,6 +16,7 @@
 #include "support/JobTicketModuleStandIn.h"
 #include "support/PrivateCurrentUser.h"
 #include "support/QueueData.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
@@ -27,6 +28,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+VRELM_TEST_SHARES(cluster_node, policy_settings);
 
 namespace {
 

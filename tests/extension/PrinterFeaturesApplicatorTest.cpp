@@ -13,6 +13,7 @@
 #include "extension/ManagedPrintPolicy.h"
 #include "support/PolicyTestEnv.h"
 #include "support/PrivateCurrentUser.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
@@ -22,6 +23,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+VRELM_TEST_SHARES(policy_settings);
 
 namespace {
 

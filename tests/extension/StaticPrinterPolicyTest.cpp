@@ -9,10 +9,13 @@
 #include "extension/ManagedPrintPolicy.h"
 #include "support/PolicyTestEnv.h"
 #include "support/PrivateCurrentUser.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
 #include <gtest/gtest.h>
+
+VRELM_TEST_SHARES(policy_settings);
 
 namespace {
 

@@ -22,6 +22,7 @@
 #include "support/FakeDestinationWorkflow.h"
 #include "support/PolicyTestEnv.h"
 #include "support/PrivateCurrentUser.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 #include "ui/PrintTimeDialogsUI.h"
@@ -35,6 +36,8 @@
 #include <thread>
 #include <utility>
 #include <vector>
+
+VRELM_TEST_SHARES(policy_settings);
 
 namespace {
 

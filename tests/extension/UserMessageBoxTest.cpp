@@ -16,6 +16,7 @@
 #include "extension/ManagedPrintPolicy.h"
 #include "support/PrivateCurrentUser.h"
 #include "support/ScopedImportPatch.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
@@ -24,6 +25,8 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+VRELM_TEST_SHARES(policy_settings);
 
 namespace {
 

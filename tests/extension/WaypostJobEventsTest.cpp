@@ -7,6 +7,7 @@
 #include "extension/LumoraPrintingExtension.h"
 #include "support/PolicyTestEnv.h"
 #include "support/PrivateCurrentUser.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
@@ -16,6 +17,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+VRELM_TEST_SHARES(policy_settings);
 
 namespace {
 

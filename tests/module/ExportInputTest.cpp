@@ -6,6 +6,7 @@
 #include "core/ScopedHandle.h"
 #include "extension/WaypostJobEvents.h"
 #include "support/PrivateCurrentUser.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
@@ -13,6 +14,8 @@
 
 #include <functional>
 #include <string>
+
+VRELM_TEST_SHARES(policy_settings);
 
 namespace {
 

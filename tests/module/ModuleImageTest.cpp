@@ -1,5 +1,6 @@
 // The product DLL as shipped: it loads, exports only what its .def lists,
 // and imports no runtime DLL that would have to travel with it.
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,8 @@
 #include <cctype>
 #include <string>
 #include <vector>
+
+VRELM_TEST_SHARES(policy_settings);
 
 namespace {
 std::vector<std::string> importedModules(HMODULE module)

@@ -12,6 +12,7 @@
 #include "support/DialogDriver.h"
 #include "support/QueueData.h"
 #include "support/RawPortDevice.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 #include "support/UserDestination.h"
@@ -24,6 +25,8 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+VRELM_TEST_SHARES(cluster_node, policy_settings);
 
 namespace {
 

@@ -3,6 +3,7 @@
 // when the next device sheet opens, whatever the page answered.
 #include "extension/KRVProperties.h"
 #include "support/PrivateCurrentUser.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,8 @@
 #include <compstui.h>
 
 #include <cstdint>
+
+VRELM_TEST_SHARES(policy_settings);
 
 namespace {
 

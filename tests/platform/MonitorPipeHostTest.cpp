@@ -6,12 +6,15 @@
 #include "destination/PrinterDataValues.h"
 #include "support/MonitorPipeHost.h"
 #include "support/KeravinRecords.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+
+VRELM_TEST_SHARES(qzkrvmon_pipe);
 
 namespace {
 

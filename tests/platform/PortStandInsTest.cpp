@@ -3,10 +3,13 @@
 #include "shared/RemotePortExports.h"
 #include "shared/SharedIOInterface.h"
 #include "support/PortStandIns.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
 #include <gtest/gtest.h>
+
+VRELM_TEST_SHARES(shared_io);
 
 using ScopedCallRecord = testenv::ScopedLogVariable;
 

@@ -1,10 +1,13 @@
 // The driver behind a queue, its directory and registry key in the local
 // and the cluster form, and the cluster probes, against the spooler stand-in.
 #include "shared/PrintDriver.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
 #include <gtest/gtest.h>
+
+VRELM_TEST_SHARES(cluster_node);
 
 using testspool::ScopedQueue;
 

@@ -7,10 +7,13 @@
 #include "support/PrivateCurrentUser.h"
 #include "support/ScopedTcpPort.h"
 #include "support/SessionPorts.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
 #include <gtest/gtest.h>
+
+VRELM_TEST_SHARES(cluster_node);
 
 using testspool::ScopedQueue;
 using testspool::ScopedSessionPorts;

@@ -33,12 +33,14 @@ DialogDriver::DialogDriver(DWORD watchdogMs) : watchdogMs_(watchdogMs)
 
 DialogDriver::~DialogDriver()
 {
-    for (UINT_PTR timer : watchdogs_)
+    // Timers still pending would fire in a later test's loop and reach
+    // this one's dead locals.
+    if (t_driver == this)
+        t_driver = nullptr;
+    for (UINT_PTR timer : armed_)
         cancel(timer);
     if (hook_)
         UnhookWindowsHookEx(hook_);
-    if (t_driver == this)
-        t_driver = nullptr;
 }
 
 void DialogDriver::onDialog(Step step)
@@ -69,18 +71,20 @@ void DialogDriver::activated(HWND window)
         step = std::move(steps_.front());
         steps_.pop_front();
     }
-    // After the activation: the box is laid out and its init has run.
-    after(0, [window, step] {
-        if (step && IsWindow(window))
-            step(window);
-    });
-    watchdogs_.push_back(after(watchdogMs_, [this, window] {
+    // After the activation, once the box is shown: its init has run and its
+    // controls' visibility is what the user sees.
+    waitFor([window] { return !IsWindow(window) || IsWindowVisible(window); }, kHiddenGraceMs,
+            [window, step](bool) {
+                if (step && IsWindow(window))
+                    step(window);
+            });
+    after(watchdogMs_, [this, window] {
         if (std::find(live_.begin(), live_.end(), window) == live_.end() || !IsWindow(window))
             return;
         ++watchdogHits_;
         ADD_FAILURE() << "a dialog was still open after " << watchdogMs_ << " ms: ended by the watchdog";
         EndDialog(window, kWatchdogResult);
-    }));
+    });
 }
 
 UINT_PTR DialogDriver::after(UINT ms, std::function<void()> fn)
@@ -88,8 +92,11 @@ UINT_PTR DialogDriver::after(UINT ms, std::function<void()> fn)
     if (!t_timers)
         t_timers = new std::map<UINT_PTR, std::function<void()>>();
     const UINT_PTR id = SetTimer(nullptr, 0, ms, timerProc);
-    if (id)
+    if (id) {
         (*t_timers)[id] = std::move(fn);
+        if (t_driver)
+            t_driver->armed_.push_back(id);
+    }
     return id;
 }
 

@@ -1,11 +1,15 @@
 // Plays the user for modal dialogs on the calling thread. A thread-local
 // WH_CBT hook sees each dialog box (class "#32770": dialogs, property
 // sheets, message boxes) the first time it activates and runs the next
-// queued script step against it, once the activation is over. A step reads
-// and changes controls and closes the box; `after` resumes a script from a
-// thread timer inside the modal loop, and `waitFor` polls a condition with
-// a deadline. A watchdog ends any box still open after its limit, so a
-// broken script fails the test instead of hanging it.
+// queued script step against it once the box is shown (a template without
+// WS_VISIBLE is shown only when its loop first goes idle, after it
+// activated; a box that stays hidden on purpose gets its step after a short
+// grace). A step reads and changes controls and closes the box; `after`
+// resumes a script from a thread timer inside the modal loop, and `waitFor`
+// polls a condition with a deadline. A watchdog ends any box still open
+// after its limit, so a broken script fails the test instead of hanging it.
+// The driver's end cancels every timer armed while it drove the thread: a
+// script's timers capture the test's locals, which end with it.
 #pragma once
 
 #include "core/Win32.h"
@@ -23,6 +27,8 @@ public:
 
     // The result a box ended by the watchdog returns.
     static constexpr INT_PTR kWatchdogResult = -77;
+    // How long a box that activated hidden may stay hidden before its step runs.
+    static constexpr DWORD kHiddenGraceMs = 300;
 
     explicit DialogDriver(DWORD watchdogMs = 8000);
     ~DialogDriver();
@@ -38,7 +44,7 @@ public:
     int watchdogHits() const { return watchdogHits_; }
 
     // Runs fn on this thread after ms milliseconds (inside any message loop).
-    // The timer's id, for cancel.
+    // The timer's id, for cancel. Cancelled with the thread's driver, if any.
     static UINT_PTR after(UINT ms, std::function<void()> fn);
     static void cancel(UINT_PTR timer);
     // Polls every 10 ms until condition holds, then runs then; at the
@@ -69,7 +75,7 @@ private:
     std::deque<Step> steps_;
     std::vector<HWND> seen_;
     std::vector<HWND> live_;
-    std::vector<UINT_PTR> watchdogs_;
+    std::vector<UINT_PTR> armed_; // every timer armed while this driver ran
     int watchdogHits_ = 0;
 };
 

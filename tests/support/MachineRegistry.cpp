@@ -12,8 +12,14 @@ MachineRegistry::~MachineRegistry()
         if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, it->first.c_str(), 0, KEY_SET_VALUE, key.receive()) == ERROR_SUCCESS)
             RegDeleteValueW(key.get(), it->second.c_str());
     }
-    for (auto it = createdKeys_.rbegin(); it != createdKeys_.rend(); ++it)
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, it->c_str());
+    // Deepest first; a parent that another process's keys have joined
+    // refuses to go (RegDeleteKeyW deletes only an empty key), and stays.
+    for (auto it = createdKeys_.rbegin(); it != createdKeys_.rend(); ++it) {
+        if (it->asked)
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE, it->path.c_str());
+        else
+            RegDeleteKeyW(HKEY_LOCAL_MACHINE, it->path.c_str());
+    }
 }
 
 bool MachineRegistry::createKey(const std::wstring& path)
@@ -28,11 +34,8 @@ bool MachineRegistry::createKey(const std::wstring& path)
         if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, prefix.c_str(), 0, nullptr, options, KEY_READ, nullptr,
                             key.receive(), &disposition) != ERROR_SUCCESS)
             return false;
-        if (disposition == REG_CREATED_NEW_KEY) {
-            createdKeys_.push_back(prefix); // its sub-keys go with it
-            return RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, options, KEY_READ, nullptr,
-                                   key.receive(), nullptr) == ERROR_SUCCESS;
-        }
+        if (disposition == REG_CREATED_NEW_KEY)
+            createdKeys_.push_back({prefix, next == std::wstring::npos});
         at = next == std::wstring::npos ? next : next + 1;
     }
     return true;

@@ -1,11 +1,15 @@
 #include "support/MonitorPipeHost.h"
 
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 
 #include <string>
 
 MonitorPipeHost::MonitorPipeHost()
 {
+    // The host serves the pipe's fixed name from a process of its own, which
+    // the program's watch does not see.
+    testenv::requireSharedState("qzkrvmon_pipe");
     const std::wstring suffix = std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount64());
     const std::wstring stopName = L"QZKRVMonHostStop-" + suffix;
     const std::wstring readyName = L"QZKRVMonHostReady-" + suffix;

@@ -10,6 +10,7 @@
 #include "support/JobTicketModuleStandIn.h"
 #include "support/MonitorPipeHost.h"
 #include "support/PrivateCurrentUser.h"
+#include "support/SharedState.h"
 #include "support/TestSpooler.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,8 @@
 #include <functional>
 #include <map>
 #include <memory>
+
+VRELM_TEST_SHARES(policy_settings, qzkrvmon_pipe);
 
 namespace {
 

@@ -14,6 +14,7 @@
 #include "support/DialogDriver.h"
 #include "support/MonitorPipeHost.h"
 #include "support/SessionPorts.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 #include "support/UiTestEnv.h"
@@ -26,6 +27,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+VRELM_TEST_SHARES(cluster_node, policy_settings, qzkrvmon_pipe);
 
 using testenv::DialogDriver;
 using testspool::ScopedQueue;

@@ -9,6 +9,7 @@
 #include "destination/HistoryProfile.h"
 #include "destination/PrintPath.h"
 #include "destination/TargetHistoryList.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/UiTestEnv.h"
 #include "ui/CustomDrawTreeViewNode.h"
@@ -22,6 +23,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+VRELM_TEST_SHARES(policy_settings);
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include "destination/TargetHistoryList.h"
 #include "support/DialogDriver.h"
 #include "support/FakeDestinationWorkflow.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 #include "support/UiTestEnv.h"
@@ -21,6 +22,8 @@
 
 #include <string>
 #include <vector>
+
+VRELM_TEST_SHARES(cluster_node, policy_settings);
 
 using MPrint::ConfirmationDialog;
 using MPrint::TreeViewNode;

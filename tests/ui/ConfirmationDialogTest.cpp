@@ -23,6 +23,7 @@
 #include "support/FakeDiscoveryService.h"
 #include "support/HttpTestServer.h"
 #include "support/PolicyTestEnv.h"
+#include "support/SharedState.h"
 #include "support/TestSpooler.h"
 #include "support/TestEnv.h"
 #include "support/UiTestEnv.h"
@@ -44,6 +45,8 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+VRELM_TEST_SHARES(cluster_node, policy_settings);
 
 using MPrint::ConfirmationDialog;
 using MPrint::TreeViewNode;
@@ -1213,7 +1216,9 @@ TEST_F(ChooserPolicyTest, MakePermanentIsOfferedOnlyForANewQueue)
         driver.onDialog([&](HWND dialog) {
             select(chooser, child(chooser, chooser.getRootNode(), row.printer));
             HWND box = GetDlgItem(dialog, IDC_CHOOSER_MAKE_PERMANENT);
-            visible = IsWindowVisible(box) != FALSE;
+            // The box's own style: what the chooser decided, whether or not
+            // the chooser itself is shown yet.
+            visible = (GetWindowLongW(box, GWL_STYLE) & WS_VISIBLE) != 0;
             enabled = IsWindowEnabled(box) != FALSE;
             DialogDriver::click(dialog, IDCANCEL);
         });

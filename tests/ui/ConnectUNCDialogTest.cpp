@@ -8,6 +8,7 @@
 
 #include "core/ResourceLoader.h"
 #include "support/DialogDriver.h"
+#include "support/SharedState.h"
 #include "support/UiTestEnv.h"
 #include "ui/UiText.h"
 #include "ui/resources/ConnectUNCDialogIds.h"
@@ -19,6 +20,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+VRELM_TEST_SHARES(policy_settings);
 
 using testenv::DialogDriver;
 

@@ -6,6 +6,7 @@
 
 #include "support/ChildRun.h"
 #include "support/DialogDriver.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/UiTestEnv.h"
 #include "ui/ChildWindowDlg.h"
@@ -18,6 +19,8 @@
 
 #include <string>
 #include <vector>
+
+VRELM_TEST_SHARES(policy_settings);
 
 using testenv::DialogDriver;
 

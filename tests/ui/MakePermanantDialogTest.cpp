@@ -11,6 +11,7 @@
 #include "ui/PrintTimeDialogsUI.h"
 #include "shared/SpoolerQueries.h"
 #include "support/FakeDestinationWorkflow.h"
+#include "support/SharedState.h"
 #include "support/TestSpooler.h"
 #include "support/UiTestEnv.h"
 #include "ui/resources/PrinterStatusDialogIds.h"
@@ -20,6 +21,8 @@
 
 #include <string>
 #include <vector>
+
+VRELM_TEST_SHARES(policy_settings);
 
 namespace {
 

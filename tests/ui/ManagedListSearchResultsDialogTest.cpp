@@ -14,6 +14,7 @@
 #include "extension/LumoraSettings.h"
 #include "support/DialogDriver.h"
 #include "support/ManagedListFixtures.h"
+#include "support/SharedState.h"
 #include "support/UiTestEnv.h"
 #include "ui/resources/ManagedListSearchResultsDialogIds.h"
 
@@ -23,6 +24,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+VRELM_TEST_SHARES(policy_settings);
 
 using testenv::DialogDriver;
 

@@ -12,6 +12,7 @@
 #include "support/DialogDriver.h"
 #include "support/ManagedListFixtures.h"
 #include "support/ScopedCurrentJob.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/UiTestEnv.h"
 #include "ui/UiText.h"
@@ -25,6 +26,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+VRELM_TEST_SHARES(policy_settings);
 
 using testenv::CapturedRecord;
 using testenv::DialogDriver;

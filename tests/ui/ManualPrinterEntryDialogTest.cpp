@@ -8,6 +8,7 @@
 #include "support/ChildRun.h"
 #include "support/DialogDriver.h"
 #include "support/FakeDestinationWorkflow.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 #include "support/UiTestEnv.h"
@@ -21,6 +22,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+VRELM_TEST_SHARES(policy_settings);
 
 using testenv::DialogDriver;
 

@@ -4,12 +4,15 @@
 #include "ui/ImageList.h"
 #include "ui/PopupMenu.h"
 
+#include "support/SharedState.h"
 #include "support/UiTestEnv.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+VRELM_TEST_SHARES(policy_settings);
 
 namespace {
 

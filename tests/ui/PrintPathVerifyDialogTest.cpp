@@ -10,6 +10,7 @@
 #include "destination/DestinationContext.h"
 #include "support/DialogDriver.h"
 #include "support/FakeDestinationWorkflow.h"
+#include "support/SharedState.h"
 #include "support/TestSpooler.h"
 #include "support/UiTestEnv.h"
 #include "ui/UiText.h"
@@ -21,6 +22,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+VRELM_TEST_SHARES(policy_settings);
 
 using testenv::DialogDriver;
 

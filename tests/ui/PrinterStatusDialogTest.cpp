@@ -6,6 +6,7 @@
 
 #include "destination/PrintPath.h"
 #include "support/DialogDriver.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/UiTestEnv.h"
 #include "ui/resources/PrinterStatusDialogIds.h"
@@ -14,6 +15,8 @@
 
 #include <atomic>
 #include <string>
+
+VRELM_TEST_SHARES(policy_settings);
 
 using testenv::DialogDriver;
 

@@ -14,6 +14,7 @@
 #include "extension/StaticModeSteps.h"
 #include "extension/StaticPrinterPolicy.h"
 #include "support/PrivateCurrentUser.h"
+#include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 #include "ui/DialogSuppressHook.h"
@@ -23,6 +24,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+VRELM_TEST_SHARES(cluster_node, policy_settings);
 
 namespace {
 

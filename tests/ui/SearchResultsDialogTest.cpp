@@ -8,6 +8,7 @@
 #include "destination/PrintPathAttr.h"
 #include "support/DialogDriver.h"
 #include "support/ScriptedSearchService.h"
+#include "support/SharedState.h"
 #include "support/UiTestEnv.h"
 #include "ui/UiText.h"
 #include "ui/resources/SearchResultsDialogIds.h"
@@ -17,6 +18,8 @@
 
 #include <memory>
 #include <string>
+
+VRELM_TEST_SHARES(policy_settings);
 
 using fakes::ScriptedSearchService;
 using testenv::DialogDriver;

@@ -4,6 +4,7 @@
 #include "ui/SettingsDialog.h"
 
 #include "support/DialogDriver.h"
+#include "support/SharedState.h"
 #include "support/UiTestEnv.h"
 #include "ui/OwnerDrawAutoButton.h"
 #include "ui/resources/SettingsDialogIds.h"
@@ -11,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
+
+VRELM_TEST_SHARES(policy_settings);
 
 using testenv::DialogDriver;
 

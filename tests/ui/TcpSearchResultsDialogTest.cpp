@@ -8,6 +8,7 @@
 #include "discovery/TCPIPAddressDiscovery.h"
 #include "support/DialogDriver.h"
 #include "support/ScriptedSearchService.h"
+#include "support/SharedState.h"
 #include "support/UiTestEnv.h"
 #include "ui/resources/TcpSearchResultsDialogIds.h"
 
@@ -18,6 +19,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+VRELM_TEST_SHARES(policy_settings);
 
 using testenv::DialogDriver;
 

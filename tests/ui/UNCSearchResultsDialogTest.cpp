@@ -8,6 +8,7 @@
 #include "support/DialogDriver.h"
 #include "support/FakeDestinationWorkflow.h"
 #include "support/ScriptedSearchService.h"
+#include "support/SharedState.h"
 #include "support/UiTestEnv.h"
 #include "ui/UiText.h"
 #include "ui/resources/StringIds.h"
@@ -16,6 +17,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+
+VRELM_TEST_SHARES(policy_settings);
 
 using fakes::ScriptedSearchService;
 using testenv::DialogDriver;
