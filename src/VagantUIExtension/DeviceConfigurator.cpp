@@ -153,7 +153,7 @@ uint32_t DeviceConfigurator::Configure(BidiPrinterConnectionIntf* connection, Pr
         Device device;
         device.setModelName(model);
         path->setNumericAttribute(PrintPathAttr::DV_ModelName, 1, true);
-        setPrinterInfoText(*path, resourceLoader(), widen(model), address);
+        setPrinterInfoTextFromModel(*path, resourceLoader(), model, address);
         if (QueryInterpreters(connection, device)) {
             path->setDevice(device, true);
             path->setDeviceConfigured(true);
@@ -396,7 +396,7 @@ void DeviceConfigurator::GuessPDLFromModelName(std::string& model, PrintPath* pa
     }
     Device device;
     device.setModelName(model);
-    setPrinterInfoText(*path, resourceLoader(), widen(model), path->getStringAttribute(PrintPathAttr::Address));
+    setPrinterInfoTextFromModel(*path, resourceLoader(), model, path->getStringAttribute(PrintPathAttr::Address));
 
     model = lowered(model);
     if (containsAny(model, {"pcl6", "pcl 6"}))

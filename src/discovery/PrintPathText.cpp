@@ -1,6 +1,8 @@
 #include "discovery/PrintPathText.h"
 
+#include "core/StringConversion.h"
 #include "core/TextFormat.h"
+#include "core/Win32.h"
 #include "destination/PrintPathAttr.h"
 
 #include <atomic>
@@ -56,6 +58,14 @@ bool setPrinterInfoText(PrintPath& path, const ResourceLoader& loader, const std
     }
     path.setStringAttribute(PrintPathAttr::PrinterInfo, info, true);
     return false;
+}
+
+void setPrinterInfoTextFromModel(PrintPath& path, const ResourceLoader& loader, const std::string& model,
+                                 const std::wstring& address)
+{
+    std::wstring wide;
+    convertString(model, wide, CP_ACP);
+    setPrinterInfoText(path, loader, wide, address);
 }
 
 bool setNicknameFromAddress(PrintPath& path, const std::wstring& text)

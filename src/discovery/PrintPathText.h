@@ -28,6 +28,9 @@ void setPrinterInfoText(PrintPath& path, const ResourceLoader& loader, const std
 // left alone, false when it was written.
 bool setPrinterInfoText(PrintPath& path, const ResourceLoader& loader, const std::wstring& model,
                         const std::wstring& address, bool addressShown);
+// The same for a model as a device names it, in the ANSI code page.
+void setPrinterInfoTextFromModel(PrintPath& path, const ResourceLoader& loader, const std::string& model,
+                                 const std::wstring& address);
 
 // "Nickname" from a text: a blank after its first two characters unless it
 // already holds a "qz " family prefix. False, and nothing set, for an empty

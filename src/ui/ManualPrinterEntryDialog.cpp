@@ -59,8 +59,11 @@ UINT ManualPrinterEntryDialog::resolve(const std::wstring& address, std::wstring
     DWORD code = 0;
     if (!workflow.validateDeviceWithPrompt(found.get(), getWindow(), code))
         return IDS_PRINTER_NOT_FOUND;
+    // Only a typed "community@address" names one: an empty one would erase
+    // the community an administrator set on the queue.
     const std::wstring& community = found->getStringAttribute(L"LumoSNMPCommunityName");
-    workflow.storeQueueCommunity(nullptr, printerName, community);
+    if (!community.empty())
+        workflow.storeQueueCommunity(nullptr, printerName, community);
     if (!workflow.checkDeviceConfiguration(found.get()) ||
         workflow.verifyDevicePDL(getWindow(), found.get(), printerName) != 1) {
         message = uitext::format(extension, IDS_WRONG_MODEL_FMT, address);

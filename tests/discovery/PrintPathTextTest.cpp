@@ -1,6 +1,7 @@
 // The display texts services put on their paths: "PrinterInfo" from the
 // resource module's model and address lines, hidden addresses, a model
-// already named; "Nickname" from an address, one-character texts included.
+// already named, a device's model in the ANSI code page; "Nickname" from an
+// address, one-character texts included.
 #include "discovery/PrintPathText.h"
 
 #include "destination/PrintPathAttr.h"
@@ -47,6 +48,15 @@ TEST(PrintPathTextTest, PrinterInfo)
         EXPECT_TRUE(path.attributes().at(PrintPathAttr::PrinterInfo).persist);
     }
     MPrint::setDeviceAddressShownQuery(nullptr);
+}
+
+// A device names its model in the ANSI code page (the test prefix's is 1252).
+TEST(PrintPathTextTest, PrinterInfoFromADevicesModel)
+{
+    const MPrint::ResourceLoader loader(testenv::binDir() + L"\\vrelm102.DLL");
+    PrintPath path;
+    MPrint::setPrinterInfoTextFromModel(path, loader, "Caf\xE9 Laser", L"10.0.0.5");
+    EXPECT_EQ(path.getStringAttribute(PrintPathAttr::PrinterInfo), L"Model: Caf\u00E9 Laser\nAddress: 10.0.0.5");
 }
 
 TEST(PrintPathTextTest, NicknameFromAddress)

@@ -1,9 +1,11 @@
 // Job accounting: the block built from the monitor's reply (golden bytes,
 // with the reply's own printer name or the job's), replies whose offsets
-// point outside them, and the exchange with the monitor stand-in.
+// point outside them, the exchange with the monitor stand-in, and the
+// record of a document's attributes as the monitor receives it.
 #include "access/MonitorAccess.h"
 #include "extension/JobAccounting.h"
 
+#include "destination/MonitorChannel.h"
 #include "extension/JobInfoRecord.h"
 #include "extension/ManagedPrintPolicy.h"
 #include "support/PrivateCurrentUser.h"
@@ -13,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -211,6 +214,62 @@ TEST_F(JobAccountingExchangeTest, MonitorReplyBecomesTheCallersBlock)
 
     EXPECT_TRUE(LumoraUI::finishedJobAccounting(job));
     EXPECT_FALSE(LumoraUI::finishedJobAccounting(job)) << "forgotten";
+}
+
+// The attributes record as the monitor receives it, byte for byte: the
+// message header, kind 2, the duplex flag at 16, the level at 36 and the
+// level's ATTRIBUTE_INFO structure from 40; nothing else is set.
+TEST_F(JobAccountingExchangeTest, AttributesRecordCarriesTheLevelItsStructureAndTheDuplexChoice)
+{
+    ASSERT_TRUE(qzmon::registerStandInMonitors());
+    // Distinct non-zero bytes: a copy longer than the level's structure shows.
+    BYTE attributes[64];
+    for (size_t i = 0; i < sizeof(attributes); ++i)
+        attributes[i] = static_cast<BYTE>(0x41 + i);
+    DEVMODEW duplex = {};
+    duplex.dmSize = sizeof(DEVMODEW);
+    duplex.dmFields = DM_DUPLEX;
+    duplex.dmDuplex = DMDUP_VERTICAL;
+    DEVMODEW simplex = duplex;
+    simplex.dmDuplex = DMDUP_SIMPLEX;
+    DEVMODEW shortMode = duplex; // too short to hold its duplex choice
+    shortMode.dmSize = offsetof(DEVMODEW, dmDuplex);
+    const struct {
+        const char* name;
+        const DEVMODEW* mode;
+        DWORD level;
+        DWORD copied; // bytes of the structure
+        DWORD duplexFlag;
+    } rows[] = {
+        {"level 1, duplex", &duplex, 1, 28, 1},
+        {"level 2, simplex", &simplex, 2, 32, 0},
+        {"level 3, no device mode", nullptr, 3, 36, 0},
+        {"another level: no structure", &duplex, 4, 0, 1},
+        {"a device mode too short for its duplex choice", &shortMode, 1, 28, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<BYTE> expected(96 + 88, 0);
+        const auto put = [&expected](DWORD offset, DWORD value) { std::memcpy(&expected[offset], &value, 4); };
+        put(0, 96 + 88);
+        put(4, 7);
+        put(8 + 0, 88);
+        put(8 + 4, 2);
+        put(8 + 16, row.duplexFlag);
+        put(8 + 36, row.level);
+        std::memcpy(&expected[8 + 40], attributes, row.copied);
+
+        EXPECT_TRUE(LumoraUI::setJobAttributes(row.mode, row.level, attributes));
+        const auto calls = qzmon::receivedCalls(kKeravinMonitorName, GetCurrentProcessId());
+        ASSERT_FALSE(calls.empty());
+        EXPECT_EQ(L"JobInfoData", calls.back().command);
+        EXPECT_EQ(expected, calls.back().input);
+    }
+
+    // Without attributes nothing is sent.
+    const size_t before = qzmon::receivedCalls(kKeravinMonitorName, GetCurrentProcessId()).size();
+    EXPECT_FALSE(LumoraUI::setJobAttributes(&duplex, 1, nullptr));
+    EXPECT_EQ(before, qzmon::receivedCalls(kKeravinMonitorName, GetCurrentProcessId()).size());
 }
 
 } // namespace

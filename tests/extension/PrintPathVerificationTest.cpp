@@ -195,9 +195,6 @@ DWORD queueDword(const std::wstring& queue, const wchar_t* name)
     return value;
 }
 
-// A path for each kind of device at a loopback address, as the user would
-// type it: resolved, validated, configured by its own configurator, then its
-// languages checked against a driver that makes PCL 5 and PCL 6.
 // "PrinterInfo" in the module's own strings: the address line only where no
 // policy hides it; a text that names the model already is kept (true).
 TEST(PrinterInfoText, ModelAndAddressLinesAsThePolicyAllows)
@@ -246,6 +243,9 @@ TEST(PrinterInfoText, ModelAndAddressLinesAsThePolicyAllows)
     EXPECT_FALSE(MPrint::setPrinterInfoText(nullptr, L"QZ Laser 5", L"10.0.0.5"));
 }
 
+// A path for each kind of device at a loopback address, as the user would
+// type it: resolved, validated, configured by its own configurator, then its
+// languages checked against a driver that makes PCL 5 and PCL 6.
 TEST(DeviceVerification, EachKindOfDeviceAtALoopbackAddress)
 {
     ASSERT_EQ(linkComponentRegistrations, 1) << "the module's services and configurators";

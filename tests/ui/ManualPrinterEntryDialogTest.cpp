@@ -2,9 +2,11 @@
 // it, with the core's resolution and checks played by a fake: labels and
 // title from lParam, the text read back on OK, the display text, and each
 // failure keeping the box open with its message (a second resolution that
-// finds nothing included), and the job delivery mark by the core's own answer.
+// finds nothing included), and the job delivery mark and the queue's stored
+// community by the core's own operations.
 #include "ui/ManualPrinterEntryDialog.h"
 
+#include "bidi/SNMPCommunityName.h"
 #include "support/ChildRun.h"
 #include "support/DialogDriver.h"
 #include "support/FakeDestinationWorkflow.h"
@@ -54,6 +56,16 @@ public:
     bool isJobDeliveryEnabled(const std::wstring& printerName, MPrint::PrintPath* path) override
     {
         return MPrint::DestinationWorkflow::isJobDeliveryEnabled(printerName, path);
+    }
+};
+
+// Scripted lookups and checks; the queue's community is written by the
+// workflow's default set, into the queue's printer data.
+class CoreCommunityStore : public testenv::FakeDestinationWorkflow {
+public:
+    bool storeQueueCommunity(HANDLE printer, const std::wstring& printerName, const std::wstring& community) override
+    {
+        return MPrint::DestinationWorkflow::storeQueueCommunity(printer, printerName, community);
     }
 };
 
@@ -182,6 +194,60 @@ TEST_F(ManualPrinterEntryDialogTest, ResolvedPrinterBecomesThePrintPath)
     EXPECT_EQ(L"printer7", dialog.getText());
 }
 
+// The community an administrator stored on the job's queue survives an
+// address typed without one, whether the device is then taken or refused;
+// a typed "community@address" replaces it.
+TEST_F(ManualPrinterEntryDialogTest, QueueCommunityIsReplacedOnlyByATypedOne)
+{
+    struct Row {
+        const char* name;
+        const wchar_t* typed;
+        const wchar_t* community; // the found path's, as the resolution reads it from the typed text
+        DWORD pdlAnswer;          // 1: the device is taken
+        const wchar_t* stored;
+    };
+    const Row rows[] = {
+        {"no community, the device taken", L"10.0.0.7", L"", 1, L"cedar"},
+        {"no community, the device refused", L"10.0.0.7", L"", 0, L"cedar"},
+        {"a typed community", L"x@10.0.0.7", L"x", 1, L"x"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        testspool::ScopedQueue queue(testspool::uniqueQueueName(L"Community"));
+        ASSERT_EQ(DWORD{ERROR_SUCCESS}, queue.error());
+        ASSERT_EQ(DWORD{ERROR_SUCCESS}, queue.setString(L"", SNMPCommunityName::kValueName, L"cedar"));
+        extension()->replaceDestinationContext(queue.name(), nullptr);
+        MPrint::PrintPath found;
+        found.setStringAttribute(L"Address", L"10.0.0.7", true);
+        if (*row.community)
+            found.setStringAttribute(SNMPCommunityName::kValueName, row.community, true);
+        MPrint::PrintPath named;
+        named.setStringAttribute(L"Address", L"10.0.0.7", true);
+        CoreCommunityStore workflow;
+        workflow.resolutions = {&found, &named};
+        workflow.pdlAnswer = row.pdlAnswer;
+
+        MPrint::ManualPrinterEntryDialog dialog(extension(), IDS_MANUAL_ENTRY_TITLE, L"");
+        const bool taken = row.pdlAnswer == 1;
+        DialogDriver driver;
+        driver.onDialog([&row](HWND box) {
+            DialogDriver::type(box, IDC_ENTER_TEXT, row.typed);
+            DialogDriver::click(box, IDOK);
+        });
+        if (!taken) {
+            driver.onDialog([](HWND messageBox) {
+                HWND entry = GetWindow(messageBox, GW_OWNER);
+                PostMessageW(messageBox, WM_COMMAND, IDOK, 0);
+                DialogDriver::after(50, [entry] { DialogDriver::click(entry, IDCANCEL); });
+            });
+        }
+        EXPECT_EQ(taken ? IDOK : IDCANCEL,
+                  LumoraDialog::doModal(&dialog, nullptr, EnterTextDialog::kTemplate, 0x0093003A));
+        EXPECT_EQ(0, driver.watchdogHits());
+        EXPECT_EQ(row.stored, SNMPQueueCommunityName(queue.name().c_str()).getValue());
+    }
+}
+
 // The job's queue decides whether the printer found is marked for job
 // delivery: its own data in static mode, or the managed list's switch on
 // the printer.
@@ -207,7 +273,7 @@ TEST_F(ManualPrinterEntryDialogTest, PrinterIsMarkedWhenTheQueueDeliversItsJobs)
             ASSERT_EQ(DWORD{ERROR_SUCCESS}, queue.setDword(L"", L"StaticMode", 1));
             ASSERT_EQ(DWORD{ERROR_SUCCESS}, queue.setDword(L"", L"JobDelivery", 1));
         }
-        extension()->createDestinationContext(queue.name());
+        extension()->replaceDestinationContext(queue.name(), nullptr);
         MPrint::PrintPath found;
         found.setStringAttribute(L"Address", L"10.0.0.7", true);
         if (row.listSwitch)
