@@ -45,6 +45,8 @@ set_tests_properties(PortResolverTest PortStandInsTest TrebukBidiConnectionTest 
 set_tests_properties(TrebukBidiConnectionTest PROPERTIES RESOURCE_LOCK "shared_io;cluster_node")
 # Job-control tickets: the monitor's pipe host, and "JCTPath" in the machine's settings key.
 set_tests_properties(JCTRetrieverTest PROPERTIES RESOURCE_LOCK "qzkrvmon_pipe;policy_settings")
+# The manager's printer-data members run with the monitor's pipe host and without it.
+set_tests_properties(JCTManagerTest PROPERTIES RESOURCE_LOCK qzkrvmon_pipe)
 # Applying a destination reads the policy and, for a user without rights, talks to the monitor's pipe host.
 set_tests_properties(DestinationApplyTest PROPERTIES RESOURCE_LOCK "qzkrvmon_pipe;policy_settings")
 # The client-port set-up writes through the monitor's pipe, makes the
