@@ -30,6 +30,15 @@ std::wstring boundedText(const BYTE* data, DWORD size)
 
 std::wstring batchName(const wchar_t* key, const wchar_t* name) { return std::wstring(key) + L"\\" + name; }
 
+// True on ERROR_SUCCESS; any other code is left for GetLastError.
+bool succeeded(DWORD error)
+{
+    if (error == ERROR_SUCCESS)
+        return true;
+    SetLastError(error);
+    return false;
+}
+
 } // namespace
 
 PrinterSettings::PrinterSettings(const wchar_t* printerName, ACCESS_MASK desiredAccess)
@@ -191,13 +200,13 @@ void PrinterSettings::discardDeferred()
 bool PrinterSettings::setStringIn(const wchar_t* key, const wchar_t* name, const wchar_t* text)
 {
     if (!key || !*key || !name || !text)
-        return false;
+        return succeeded(ERROR_INVALID_PARAMETER);
     if (!deferred_) {
         const DWORD size = static_cast<DWORD>((std::wcslen(text) + 1) * sizeof(wchar_t));
         const DWORD error = SetPrinterDataExW(printer_, key, name, REG_SZ,
                                               reinterpret_cast<BYTE*>(const_cast<wchar_t*>(text)), size);
         if (!deferAfterRefusal(error))
-            return error == ERROR_SUCCESS;
+            return succeeded(error);
     }
     batch().addString(batchName(key, name).c_str(), text);
     return true;
@@ -206,12 +215,12 @@ bool PrinterSettings::setStringIn(const wchar_t* key, const wchar_t* name, const
 bool PrinterSettings::setDwordIn(const wchar_t* key, const wchar_t* name, DWORD value)
 {
     if (!key || !*key || !name)
-        return false;
+        return succeeded(ERROR_INVALID_PARAMETER);
     if (!deferred_) {
         const DWORD error =
             SetPrinterDataExW(printer_, key, name, REG_DWORD, reinterpret_cast<BYTE*>(&value), sizeof(value));
         if (!deferAfterRefusal(error))
-            return error == ERROR_SUCCESS;
+            return succeeded(error);
     }
     batch().addDword(batchName(key, name).c_str(), value);
     return true;
@@ -228,26 +237,26 @@ bool PrinterSettings::deferAfterRefusal(DWORD error)
 bool PrinterSettings::getStringIn(const wchar_t* key, const wchar_t* name, std::wstring& text)
 {
     if (!key || !*key || !name)
-        return false;
+        return succeeded(ERROR_INVALID_PARAMETER);
     if (deferred_ && batch_) {
         if (const PrinterDataValue* value = batch_->find(batchName(key, name).c_str())) {
             if (value->type == REG_NONE)
-                return false;  // deleted, waiting for the monitor
+                return succeeded(ERROR_FILE_NOT_FOUND);  // deleted, waiting for the monitor
             text = boundedText(value->data.get(), value->size);
             return true;
         }
     }
-    return getPrinterDataExString(printer_, key, name, text);
+    return succeeded(readPrinterDataText(printer_, key, name, text));
 }
 
 bool PrinterSettings::deleteValueIn(const wchar_t* key, const wchar_t* name)
 {
     if (!key || !*key || !name)
-        return false;
+        return succeeded(ERROR_INVALID_PARAMETER);
     if (!deferred_) {
         const DWORD error = DeletePrinterDataExW(printer_, key, name);
         if (!deferAfterRefusal(error))
-            return error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND;
+            return succeeded(error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error);
     }
     batch().addDeletion(batchName(key, name).c_str());
     return true;

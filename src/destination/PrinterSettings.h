@@ -45,6 +45,8 @@ public:
     // batched; a deletion is true when the value is gone (absent included).
     // A change the spooler refuses with ERROR_ACCESS_DENIED, though the
     // handle was opened for it, is batched, and so is every later write.
+    // False leaves the spooler's code for GetLastError (ERROR_FILE_NOT_FOUND
+    // for a value deleted in the batch, ERROR_INVALID_PARAMETER for a missing name).
     bool setStringIn(const wchar_t* key, const wchar_t* name, const wchar_t* text);
     bool setDwordIn(const wchar_t* key, const wchar_t* name, DWORD value);
     bool getStringIn(const wchar_t* key, const wchar_t* name, std::wstring& text);

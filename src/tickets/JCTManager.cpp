@@ -51,7 +51,36 @@ bool JCTManager::hasStoredJCT(HANDLE printer)
     return getPrinterDataExDword(printer, kDataKey, kSupportsJCT, &value) && value != 0xFFFFFFFF;
 }
 
-bool JCTManager::writeSupportsJCT(DWORD value) { return settings_.setDwordIn(kDataKey, kSupportsJCT, value); }
+namespace {
+
+// The code PrinterSettings leaves for GetLastError when it answers false.
+DWORD codeOf(bool succeeded) { return succeeded ? ERROR_SUCCESS : GetLastError(); }
+
+} // namespace
+
+DWORD JCTManager::readPrinterDataString(const wchar_t* name, std::wstring& text, const wchar_t* key)
+{
+    return codeOf(settings_.getStringIn(key, name, text));
+}
+
+DWORD JCTManager::writeString(const wchar_t* name, const wchar_t* text, const wchar_t* key)
+{
+    if (text && !*text)
+        return ERROR_SUCCESS;
+    return codeOf(settings_.setStringIn(key, name, text));
+}
+
+DWORD JCTManager::writeDWORD(const wchar_t* name, DWORD value, const wchar_t* key)
+{
+    return codeOf(settings_.setDwordIn(key, name, value));
+}
+
+bool JCTManager::writeSupportsJCT(DWORD value)
+{
+    return writeDWORD(kSupportsJCT, value) == ERROR_SUCCESS && storeBatch();
+}
+
+bool JCTManager::storeBatch() { return !settings_.isDeferred() || settings_.commitDeferred(); }
 
 bool JCTManager::saveToPrinterData()
 {
@@ -61,13 +90,11 @@ bool JCTManager::saveToPrinterData()
         // A valid feature with an empty text (no image adjustments) has
         // nothing to store either: an older value must not outlive it.
         if (feature && feature->isValid() && feature->getValue(text) && !text.empty())
-            ok = settings_.setStringIn(kDataKey, name.c_str(), text.c_str()) && ok;
+            ok = writeString(name.c_str(), text.c_str()) == ERROR_SUCCESS && ok;
         else
             ok = settings_.deleteValueIn(kDataKey, name.c_str()) && ok;
     }
-    if (settings_.isDeferred())
-        ok = settings_.commitDeferred() && ok;
-    return ok;
+    return storeBatch() && ok;
 }
 
 bool JCTManager::loadFromPrinterData()
@@ -75,7 +102,7 @@ bool JCTManager::loadFromPrinterData()
     bool any = false;
     for (auto& [name, feature] : features_) {
         std::wstring text;
-        if (feature && settings_.getStringIn(kDataKey, name.c_str(), text) && feature->setValue(text))
+        if (feature && readPrinterDataString(name.c_str(), text) == ERROR_SUCCESS && feature->setValue(text))
             any = true;
         else
             feature.reset();

@@ -4,7 +4,8 @@
 // Printer data goes through PrinterSettings: straight to the spooler when
 // the queue can be administered, otherwise batched, deletions included, and
 // stored by the port monitor, whose answer decides the result. A change the
-// spooler refuses for want of rights switches to the batch for it and the rest.
+// spooler refuses for want of rights (ERROR_ACCESS_DENIED) switches to
+// writing through the monitor, for it and the rest.
 #pragma once
 
 #include "destination/PrinterSettings.h"
@@ -32,6 +33,21 @@ public:
     void deleteFeatures();
     // "SupportsJCT" reads as a 32-bit value other than 0xFFFFFFFF.
     static bool hasStoredJCT(HANDLE printer);
+
+    // A value of a key below the queue as it will be once the monitor's batch
+    // is stored (a deletion there reads as absent). The spooler's code; text
+    // is set only on ERROR_SUCCESS. Bounded as every printer-data string
+    // (core/ValueText.h): an empty value answers ERROR_FILE_NOT_FOUND, one
+    // over the bound ERROR_MORE_DATA, and text ends at the value's size.
+    DWORD readPrinterDataString(const wchar_t* name, std::wstring& text, const wchar_t* key = kDataKey);
+    // An empty text writes nothing and succeeds. A value for the monitor
+    // waits in its batch (ERROR_SUCCESS) until saveToPrinterData,
+    // writeSupportsJCT or the manager's end stores it; otherwise the
+    // spooler's code.
+    DWORD writeString(const wchar_t* name, const wchar_t* text, const wchar_t* key = kDataKey);
+    DWORD writeDWORD(const wchar_t* name, DWORD value, const wchar_t* key = kDataKey);
+    // True once "SupportsJCT" is stored: a value batched for the monitor is
+    // committed first, with anything else the batch holds.
     bool writeSupportsJCT(DWORD value);
     // Writes every valid feature's text and removes the others' values
     // (absent ones count as removed); true only when every write, removal
@@ -54,6 +70,11 @@ protected:
     PrinterSettings settings_;
     int jctSupport_ = -1;  // -1 unknown, 1 a ticket was read, 0 none
     FeatureMap features_;
+
+private:
+    // After a write: true once what was written is stored, the monitor's
+    // batch committed when writes go through it.
+    bool storeBatch();
 };
 
 // Copies the device description named by "QZXMLFileUsed" into
