@@ -28,7 +28,7 @@
 // The verification and configuration steps of a re-targeted job, through the
 // seam the dialogs use (it depends on core only).
 #include "extension/DestinationWorkflow.h"
-#include "shared/PortClient.h"
+#include "destination/PortClient.h"
 #include "shared/SpoolerNames.h"
 #include "destination/TargetHistoryList.h"
 #include "extension/KRVProperties.h"
