@@ -7,6 +7,7 @@
 #include "core/COMWrapper.h"
 #include "core/ComponentRegistry.h"
 #include "core/SettingsKeys.h"
+#include "core/UserMessageBox.h"
 #include "VagantUIExtension/DiscoveryServicesManager.h"
 #include "destination/HistoryMigration.h"
 #include "destination/PrintPathAttr.h"
@@ -107,6 +108,12 @@ std::wstring jobDeliveryCurrentPort(const std::wstring& localQueue, MPrint::Prin
     return settings ? settings->getResourceLoader().loadString(kVendorPortNameId) : std::wstring();
 }
 
+// The message boxes' view of the extension's language.
+bool currentInterfaceRightToLeft()
+{
+    return isRightToLeftInterface(LumoraPrintingExtension::current());
+}
+
 // The device code's view of the managed print policy.
 bool managedPolicyBool(const wchar_t* name, bool defaultValue)
 {
@@ -127,6 +134,7 @@ LumoraPrintingExtension* LumoraPrintingExtension::instance()
     MPrint::setJobDeliverySource(&jobDeliveryEnabled);
     MPrint::UNCBidiConnectionHelper::setCurrentPortSource(&jobDeliveryCurrentPort);
     MPrint::setPolicyBoolSource(&managedPolicyBool);
+    setRightToLeftInterfaceQuery(&currentInterfaceRightToLeft);
     // Published before init, as the prompt thread reaches it through instance().
     g_extension = extension;
     try {
@@ -141,6 +149,11 @@ LumoraPrintingExtension* LumoraPrintingExtension::instance()
 LumoraPrintingExtension* LumoraPrintingExtension::current()
 {
     return g_extension;
+}
+
+bool isRightToLeftInterface(const LumoraPrintingExtension* extension)
+{
+    return extension && extension->getSettings() && extension->getSettings()->isRightToLeftLanguage();
 }
 
 LumoraPrintingExtension::LumoraPrintingExtension() = default;
