@@ -2,7 +2,6 @@
 
 #include "bidi/SNMPCommunityName.h"
 #include "bidi/CurrentDestination.h"
-#include "bidi/PolicySource.h"
 #include "bidi/UNCBidiConnectionHelper.h"
 #include "core/COMWrapper.h"
 #include "core/ComponentRegistry.h"
@@ -33,8 +32,8 @@
 #include "shared/SpoolerNames.h"
 #include "destination/TargetHistoryList.h"
 #include "extension/KRVProperties.h"
-#include "extension/ManagedPrintPolicy.h"
 #include "extension/ModuleEntry.h"
+#include "extension/PolicySources.h"
 #include "shared/SpoolerQueries.h"
 
 #include <commctrl.h>
@@ -114,13 +113,6 @@ bool currentInterfaceRightToLeft()
     return isRightToLeftInterface(LumoraPrintingExtension::current());
 }
 
-// The device code's view of the managed print policy.
-bool managedPolicyBool(const wchar_t* name, bool defaultValue)
-{
-    MPrint::ManagedPrintPolicy* policy = MPrint::ManagedPrintPolicy::instance();
-    return policy ? policy->getBool(name, defaultValue) : defaultValue;
-}
-
 } // namespace
 
 LumoraPrintingExtension* LumoraPrintingExtension::instance()
@@ -133,7 +125,7 @@ LumoraPrintingExtension* LumoraPrintingExtension::instance()
     MPrint::setCurrentPrinterNameSource(&currentDestinationPrinter);
     MPrint::setJobDeliverySource(&jobDeliveryEnabled);
     MPrint::UNCBidiConnectionHelper::setCurrentPortSource(&jobDeliveryCurrentPort);
-    MPrint::setPolicyBoolSource(&managedPolicyBool);
+    MPrint::installPolicySources();
     setRightToLeftInterfaceQuery(&currentInterfaceRightToLeft);
     // Published before init, as the prompt thread reaches it through instance().
     g_extension = extension;

@@ -6,11 +6,10 @@
 #include "core/ComponentRegistry.h"
 #include "core/RegistryKey.h"
 #include "core/SettingsKeys.h"
-#include "destination/PrintPathAttr.h"
 #include "discovery/DiscoveryServiceIntf.h"
-#include "discovery/PrintPathText.h"
 #include "discovery/QZMPLDiscovery.h"
 #include "extension/ManagedPrintPolicy.h"
+#include "extension/PolicySources.h"
 #include "support/FakeDiscoveryService.h"
 #include "support/PrivateCurrentUser.h"
 #include "support/TestEnv.h"
@@ -261,6 +260,7 @@ protected:
         group.setDword(L"CustomMPLType2", 1);
         RegistryKey lists(HKEY_CURRENT_USER, settingskeys::kUserLists, RegistryKey::kAllAccess, true);
         lists.setString(L"Office", L"C:\\lists\\office.xml");
+        MPrint::installPolicySources(); // as the printing extension does when it is made
         manager = DiscoveryServicesManager::GetInstance();
     }
     void TearDown() override
@@ -353,19 +353,4 @@ TEST_F(ManagedListRegistration, OneServicePerKnownList)
     ASSERT_EQ(manager->Initialize(), 0u);
     EXPECT_EQ(manager->getListNames().size(), 3u) << "registered again, with new class ids";
     EXPECT_EQ(manager->getListNames().count(ids[0]), 0u);
-}
-
-TEST_F(ManagedListRegistration, PolicyDecidesWhetherPathsShowDeviceAddresses)
-{
-    ASSERT_EQ(manager->Initialize(), 0u);
-    const MPrint::ResourceLoader loader(testenv::binDir() + L"\\vrelm102.DLL");
-    auto info = [&] {
-        MPrint::PrintPath path;
-        MPrint::setPrinterInfoText(path, loader, L"QZ Laser 5", L"10.0.0.5");
-        return path.getStringAttribute(PrintPathAttr::PrinterInfo);
-    };
-    EXPECT_EQ(info(), L"Model: QZ Laser 5") << "a policy without ShowDeviceAddress hides addresses";
-    RegistryKey(HKEY_CURRENT_USER, settingskeys::kGroupPolicy, RegistryKey::kAllAccess).setDword(L"ShowDeviceAddress", 1);
-    MPrint::ManagedPrintPolicy::instance()->reset();
-    EXPECT_EQ(info(), L"Model: QZ Laser 5\nAddress: 10.0.0.5");
 }
