@@ -104,8 +104,7 @@ uint32_t DiscoveryServicesManager::Initialize()
     }
     state_ = kInitialized;
     // Every history the product loads (the chooser's, the re-target's, the
-    // job-delivery lookup) reads older entries through the services; their
-    // loads run while the extension that owns this manager is held.
+    // job-delivery lookup) reads older entries through the services.
     TargetHistoryList::setProcessResolver(this);
     return result;
 }
@@ -144,8 +143,9 @@ uint32_t DiscoveryServicesManager::Stop()
 
 uint32_t DiscoveryServicesManager::Shutdown()
 {
-    if (TargetHistoryList::getProcessResolver() == this)
-        TargetHistoryList::setProcessResolver(nullptr);
+    // Waits for the loads that are resolving through the services now, so
+    // none walks a service deleted below.
+    TargetHistoryList::removeProcessResolver(this);
     if (state_ == kNotInitialized)
         return 0;
     if (state_ == kStarted)

@@ -1,10 +1,12 @@
 // The discovery services manager over fake services registered with the
 // component registry: its state machine, partial failures, enabling and
-// disabling one service, the per-user list names it enumerates, and the
-// services it registers and makes for the managed printer lists.
+// disabling one service, the history loads it waits for at shutdown, the
+// per-user list names it enumerates, and the services it registers and makes
+// for the managed printer lists.
 #include "VagantUIExtension/DiscoveryServicesManager.h"
 #include "core/ComponentRegistry.h"
 #include "core/RegistryKey.h"
+#include "core/ScopedHandle.h"
 #include "core/SettingsKeys.h"
 #include "discovery/DiscoveryServiceIntf.h"
 #include "discovery/QZMPLDiscovery.h"
@@ -19,6 +21,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 using fakes::FakeServiceConfig;
@@ -179,6 +182,68 @@ TEST_F(ManagerTest, DeletedManagerIsMadeAgain)
     manager = DiscoveryServicesManager::GetInstance();
     EXPECT_EQ(manager->getState(), 0u);
     EXPECT_EQ(manager->GetService(kFirst), nullptr);
+}
+
+namespace {
+
+// A resolve that stays inside its service until the test lets it go, and
+// notes how many services were alive when it returned.
+HANDLE g_resolveEntered = nullptr;
+HANDLE g_resolveRelease = nullptr;
+int g_servicesAtReturn = -1;
+
+void holdResolve()
+{
+    SetEvent(g_resolveEntered);
+    WaitForSingleObject(g_resolveRelease, 10000);
+    g_servicesAtReturn = fakes::liveFakeServices();
+}
+
+} // namespace
+
+// A history loading on another thread resolves an older entry through the
+// manager while the manager shuts down: Shutdown waits until the resolve
+// has returned, and only then deletes the service.
+TEST_F(ManagerTest, ShutdownWaitsForAHistoryLoadResolvingThroughTheServices)
+{
+    FakeServiceConfig held{"held", MPrint::DiscoveryServiceIntf::kCapResolve};
+    held.resolvePaths = 1;
+    held.duringResolve = holdResolve;
+    registerService(kFirst, held);
+    ASSERT_EQ(manager->Initialize(), 0u);
+    testenv::ScratchKey scratch{L"DiscoveryServicesManagerTest-Load"};
+    RegistryKey& key = *scratch;
+    ASSERT_TRUE(key.setString(L"Target0", L"Front desk=10.0.0.5"));
+    ASSERT_TRUE(key.setDword(L"HistoryLength", 1));
+    ScopedKernelHandle entered(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    ScopedKernelHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    ScopedKernelHandle shutDown(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    g_resolveEntered = entered.get();
+    g_resolveRelease = release.get();
+    g_servicesAtReturn = -1;
+
+    size_t loaded = 0;
+    std::thread load([&] {
+        TargetHistoryList history(key); // none of its own: the process's resolver
+        history.load();
+        loaded = history.size();
+    });
+    const bool resolving = WaitForSingleObject(entered.get(), 10000) == WAIT_OBJECT_0;
+    std::thread shutdown([&] {
+        manager->Shutdown();
+        SetEvent(shutDown.get());
+    });
+    // A Shutdown that does not wait ends here, with the service deleted under the resolve.
+    const DWORD duringResolve = resolving ? WaitForSingleObject(shutDown.get(), 500) : WAIT_FAILED;
+    SetEvent(release.get());
+    load.join();
+    shutdown.join();
+
+    ASSERT_TRUE(resolving) << "the load reached the service";
+    EXPECT_EQ(DWORD{WAIT_TIMEOUT}, duringResolve) << "Shutdown returned while a resolve was running";
+    EXPECT_EQ(1, g_servicesAtReturn) << "the service was deleted before its resolve returned";
+    EXPECT_EQ(1u, loaded);
+    EXPECT_EQ(0, fakes::liveFakeServices());
 }
 
 namespace {
