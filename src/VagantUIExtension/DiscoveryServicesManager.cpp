@@ -1,13 +1,11 @@
 #include "VagantUIExtension/DiscoveryServicesManager.h"
 
+#include "VagantUIExtension/ManagedListSource.h"
 #include "core/ComponentRegistry.h"
 #include "core/RegistryKey.h"
 #include "core/SettingsKeys.h"
 #include "discovery/DiscoveryServiceIntf.h"
-#include "discovery/PrintPathText.h"
 #include "discovery/QZMPLDiscovery.h"
-#include "extension/CachedManagedListHost.h"
-#include "extension/ManagedPrintPolicy.h"
 
 #include <memory>
 
@@ -32,7 +30,7 @@ const std::wstring& defaultListName()
     return name;
 }
 
-std::wstring policyString(MPrint::ManagedPrintPolicy& policy, const std::wstring& name)
+std::wstring policyString(MPrint::ManagedListSource& policy, const std::wstring& name)
 {
     std::wstring value;
     if (!policy.getString(name.c_str(), value))
@@ -43,16 +41,15 @@ std::wstring policyString(MPrint::ManagedPrintPolicy& policy, const std::wstring
 MPrint::QZMPLDiscovery::Policy defaultListPolicy()
 {
     MPrint::QZMPLDiscovery::Policy answer;
-    MPrint::ManagedPrintPolicy* policy = MPrint::ManagedPrintPolicy::instance();
-    answer.hasListUrl = policy->getString(L"QZManagedPrinterListURL", answer.listUrl);
-    if (policy->isPolicyFromServer())
-        answer.server = policy->getPolicyServer();
+    MPrint::ManagedListSource& policy = MPrint::ManagedListSource::current();
+    answer.hasListUrl = policy.getString(L"QZManagedPrinterListURL", answer.listUrl);
+    answer.server = policy.getPolicyServer();
     return answer;
 }
 
-bool deviceAddressShown()
+bool readDefaultList(const std::wstring& location, std::string& bytes, DWORD* status, DWORD timeoutMs)
 {
-    return MPrint::ManagedPrintPolicy::instance()->isDeviceAddressShown();
+    return MPrint::ManagedListSource::current().readList(location, bytes, status, timeoutMs);
 }
 
 } // namespace
@@ -86,8 +83,7 @@ uint32_t DiscoveryServicesManager::Initialize()
         classIds.push_back(entry->descriptor.classId);
     // Loads the policy now, before any service is made; the answer itself
     // is not needed here.
-    MPrint::ManagedPrintPolicy::instance()->hasPolicy();
-    MPrint::setDeviceAddressShownQuery(&deviceAddressShown);
+    MPrint::ManagedListSource::current().hasPolicy();
 
     uint32_t result = 0;
     for (const GUID& classId : classIds) {
@@ -108,8 +104,7 @@ uint32_t DiscoveryServicesManager::Initialize()
     }
     state_ = kInitialized;
     // Every history the product loads (the chooser's, the re-target's, the
-    // job-delivery lookup) reads older entries through the services; their
-    // loads run while the extension that owns this manager is held.
+    // job-delivery lookup) reads older entries through the services.
     TargetHistoryList::setProcessResolver(this);
     return result;
 }
@@ -148,8 +143,9 @@ uint32_t DiscoveryServicesManager::Stop()
 
 uint32_t DiscoveryServicesManager::Shutdown()
 {
-    if (TargetHistoryList::getProcessResolver() == this)
-        TargetHistoryList::setProcessResolver(nullptr);
+    // Waits for the loads that are resolving through the services now, so
+    // none walks a service deleted below.
+    TargetHistoryList::removeProcessResolver(this);
     if (state_ == kNotInitialized)
         return 0;
     if (state_ == kStarted)
@@ -248,15 +244,15 @@ void DiscoveryServicesManager::RegisterManagedListServices()
     UnregisterManagedListServices();
     registerList(defaultListName(), kDefaultListNameId, 0);
 
-    MPrint::ManagedPrintPolicy* policy = MPrint::ManagedPrintPolicy::instance();
-    if (policy->hasPolicy()) {
+    MPrint::ManagedListSource& policy = MPrint::ManagedListSource::current();
+    if (policy.hasPolicy()) {
         DWORD count = 0;
-        if (!policy->getDword(L"CustomMPLCount", count))
+        if (!policy.getDword(L"CustomMPLCount", count))
             count = 0;
         for (DWORD i = 0; i < count; ++i) {
             const std::wstring index = std::to_wstring(i);
-            if (policyString(*policy, L"CustomMPLName" + index).empty() ||
-                policyString(*policy, kCustomListPrefix + index).empty())
+            if (policyString(policy, L"CustomMPLName" + index).empty() ||
+                policyString(policy, kCustomListPrefix + index).empty())
                 continue;
             registerList(kCustomListPrefix + index, 0, i);
         }
@@ -293,25 +289,24 @@ uint32_t DiscoveryServicesManager::CreateManagedListService(const GUID& classId,
 MPrint::ComponentIntf* DiscoveryServicesManager::createListService(const GUID& classId,
                                                                    const std::wstring& listName) const
 {
-    MPrint::ManagedPrintPolicy* policy = MPrint::ManagedPrintPolicy::instance();
+    MPrint::ManagedListSource& policy = MPrint::ManagedListSource::current();
     if (listName == defaultListName()) {
         std::wstring location;
-        if (!(policy->hasPolicy() && policy->getString(L"QZManagedPrinterListURL", location)))
+        if (!(policy.hasPolicy() && policy.getString(L"QZManagedPrinterListURL", location)))
             location = kDefaultListLocation;
         std::wstring name = L"qz managed printing";
         ComponentRegistry::getResourceLoader().loadString(kDefaultListNameId, name);
-        return new MPrint::QZMPLDiscovery(classId, name, location, defaultListPolicy,
-                                          MPrint::CachedManagedListHost::readThroughCache);
+        return new MPrint::QZMPLDiscovery(classId, name, location, defaultListPolicy, readDefaultList);
     }
-    if (policy->hasPolicy() && listName.find(kCustomListPrefix) != std::wstring::npos) {
+    if (policy.hasPolicy() && listName.find(kCustomListPrefix) != std::wstring::npos) {
         const std::wstring suffix = listName.substr(kCustomListPrefixLength);
-        const std::wstring name = policyString(*policy, L"CustomMPLName" + suffix);
-        const std::wstring location = policyString(*policy, listName);
+        const std::wstring name = policyString(policy, L"CustomMPLName" + suffix);
+        const std::wstring location = policyString(policy, listName);
         if (name.empty() || location.empty())
             return nullptr;
         auto service = std::make_unique<MPrint::ManagedPortDiscovery>(classId, name, location);
         DWORD type = 0;
-        if (policy->getDword((L"CustomMPLType" + suffix).c_str(), type))
+        if (policy.getDword((L"CustomMPLType" + suffix).c_str(), type))
             service->setListType(type);
         service->setExtraCapabilities(MPrint::DiscoveryServiceIntf::kCapManagedList);
         return service.release();

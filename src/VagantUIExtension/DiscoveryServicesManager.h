@@ -1,7 +1,9 @@
 // The process-wide owner of the discovery services: creates one of every
 // registered discovery component, starts, stops and deletes them. States:
 // 0 not initialised, 1 services created, 2 started. Nothing here locks; the
-// printing extension's thread drives it, and one thread creates it.
+// printing extension's thread drives it, and one thread creates it. History
+// loads of other threads reach the services only through the process's
+// resolver, whose removal waits for them.
 #pragma once
 
 #include "core/GuidLess.h"
@@ -41,7 +43,8 @@ public:
     uint32_t Start();
     // 6 outside state 2; else the last failing service's Stop code or 0.
     uint32_t Stop();
-    // Stops and deletes every service, after the histories stop asking; 0.
+    // Stops and deletes every service once no history load of any thread is
+    // resolving through them (it waits for those in flight); 0.
     uint32_t Shutdown();
 
     // Null when there is no service of that class id.

@@ -209,4 +209,28 @@ int Socket::setLinger(bool on, int seconds)
     return setOption(SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&value), sizeof(value));
 }
 
+int getAddressFamily(const wchar_t* text)
+{
+    if (!text)
+        return 0;
+    WSADATA data{};
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0)
+        return 0;
+    int family = 0;
+    if (data.wVersion == MAKEWORD(2, 2)) {
+        std::wstring copy = text;  // the call takes a writable text
+        for (int candidate : {AF_INET, AF_INET6}) {
+            BYTE buffer[128] = {};
+            INT size = sizeof(buffer);
+            if (WSAStringToAddressW(copy.data(), candidate, nullptr, reinterpret_cast<sockaddr*>(buffer), &size) ==
+                0) {
+                family = reinterpret_cast<sockaddr*>(buffer)->sa_family;
+                break;
+            }
+        }
+    }
+    WSACleanup();
+    return family;
+}
+
 } // namespace MPrint

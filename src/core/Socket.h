@@ -86,4 +86,8 @@ private:
     bool connected_ = false;
 };
 
+// AF_INET (2) or AF_INET6 (23) when WSAStringToAddressW takes the text as
+// such an address, else 0.
+int getAddressFamily(const wchar_t* text);
+
 } // namespace MPrint

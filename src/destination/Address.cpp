@@ -1,5 +1,7 @@
 #include "destination/Address.h"
 
+#include "core/Socket.h"
+
 namespace {
 
 const std::wstring kHttpPrefix = L"http://";
@@ -23,7 +25,7 @@ bool Address::isIPAddress() const
 {
     if (text_.empty())
         return false;
-    const int family = getAddressFamily(text_.c_str());
+    const int family = MPrint::getAddressFamily(text_.c_str());
     return family == AF_INET || family == AF_INET6;
 }
 
@@ -65,28 +67,4 @@ bool Address::containsInvalidCharacter(const std::wstring& exceptions) const
             return true;
     }
     return false;
-}
-
-int getAddressFamily(const wchar_t* text)
-{
-    if (!text)
-        return 0;
-    WSADATA data{};
-    if (WSAStartup(MAKEWORD(2, 2), &data) != 0)
-        return 0;
-    int family = 0;
-    if (data.wVersion == MAKEWORD(2, 2)) {
-        std::wstring copy = text;  // the call takes a writable text
-        for (int candidate : {AF_INET, AF_INET6}) {
-            BYTE buffer[128] = {};
-            INT size = sizeof(buffer);
-            if (WSAStringToAddressW(copy.data(), candidate, nullptr, reinterpret_cast<sockaddr*>(buffer), &size) ==
-                0) {
-                family = reinterpret_cast<sockaddr*>(buffer)->sa_family;
-                break;
-            }
-        }
-    }
-    WSACleanup();
-    return family;
 }

@@ -38,7 +38,3 @@ public:
 private:
     std::wstring text_;
 };
-
-// AF_INET (2) or AF_INET6 (23) when WSAStringToAddressW takes the text as
-// such an address, else 0.
-int getAddressFamily(const wchar_t* text);

@@ -6,9 +6,10 @@
 #include "destination/PrintPathAttr.h"
 
 #include <algorithm>
-#include <atomic>
 #include <climits>
 #include <memory>
+#include <mutex>
+#include <shared_mutex>
 #include <vector>
 
 namespace {
@@ -18,9 +19,10 @@ using historylayout::kLengthValue;
 using historylayout::kLimitValue;
 using historylayout::targetName;
 
-// Set and read from any thread; the resolver itself lives as long as its
-// owner keeps it installed.
-std::atomic<OlderEntryResolver*> processResolver{nullptr};
+// A load holds the lock shared while it asks the resolver, so taking the
+// resolver away (exclusive) waits for every question in flight.
+std::shared_mutex processResolverLock;
+OlderEntryResolver* processResolver = nullptr; // guarded by processResolverLock
 
 // One stored entry while loading.
 struct TargetHistoryEntry {
@@ -36,12 +38,17 @@ TargetHistoryList::TargetHistoryList(const RegistryKey& key) : key_(key)
 
 void TargetHistoryList::setProcessResolver(OlderEntryResolver* resolver)
 {
+    std::unique_lock<std::shared_mutex> exclusive(processResolverLock);
     processResolver = resolver;
 }
 
-OlderEntryResolver* TargetHistoryList::getProcessResolver()
+bool TargetHistoryList::removeProcessResolver(const OlderEntryResolver* resolver)
 {
-    return processResolver;
+    std::unique_lock<std::shared_mutex> exclusive(processResolverLock);
+    if (processResolver != resolver)
+        return false;
+    processResolver = nullptr;
+    return true;
 }
 
 // The stored counts come from values the user can write: no loop over them
@@ -107,9 +114,6 @@ MPrint::PrintPath* TargetHistoryList::readEntry(DWORD index)
 // "name=address" or a bare address, as older versions stored them.
 MPrint::PrintPath* TargetHistoryList::resolveOlderEntry(const std::wstring& text)
 {
-    OlderEntryResolver* resolver = resolver_ ? resolver_ : processResolver.load();
-    if (!resolver)
-        return nullptr;
     std::wstring name;
     std::wstring address;
     const size_t equals = text.find(L'=');
@@ -121,7 +125,11 @@ MPrint::PrintPath* TargetHistoryList::resolveOlderEntry(const std::wstring& text
         trimWhitespace(name, true, true);
     }
     trimWhitespace(address, true, false);
-    return resolver->resolveOlderEntry(address, name, name.empty() ? address : name);
+    const std::wstring& display = name.empty() ? address : name;
+    if (resolver_)
+        return resolver_->resolveOlderEntry(address, name, display);
+    std::shared_lock<std::shared_mutex> shared(processResolverLock);
+    return processResolver ? processResolver->resolveOlderEntry(address, name, display) : nullptr;
 }
 
 bool TargetHistoryList::save()

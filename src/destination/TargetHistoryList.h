@@ -52,11 +52,15 @@ public:
     // Borrowed; a list given none uses the process's resolver, and without
     // that either, entries of older releases are skipped on load.
     void setResolver(OlderEntryResolver* resolver) { resolver_ = resolver; }
-    // The process's resolver (null: none); borrowed, so its owner takes it
-    // away before it goes. The discovery services manager sets itself here
-    // while it holds its services.
+    // The process's resolver (null: none); borrowed. A load resolves
+    // through it under a shared lock, so replacing or removing it waits
+    // until no load of any thread is inside it: its owner may delete it, and
+    // what it walks, as soon as the call returns. The discovery services
+    // manager sets itself here while it holds its services.
     static void setProcessResolver(OlderEntryResolver* resolver);
-    static OlderEntryResolver* getProcessResolver();
+    // As setProcessResolver(nullptr) when resolver is the one installed;
+    // false, and nothing changed, when another one is.
+    static bool removeProcessResolver(const OlderEntryResolver* resolver);
 
     // Both always true. load does not apply the limit.
     bool load();

@@ -5,6 +5,7 @@
 #include "core/ProcAddress.h"
 #include "core/RegistryKey.h"
 #include "core/SettingsKeys.h"
+#include "core/Socket.h"
 #include "core/StringConversion.h"
 #include "core/TextFormat.h"
 #include "destination/Address.h"

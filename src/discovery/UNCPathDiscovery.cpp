@@ -2,10 +2,10 @@
 
 #include "core/ProcAddress.h"
 #include "core/ScopedHandle.h"
+#include "core/UserMessageBox.h"
 #include "destination/PrintPathAttr.h"
 #include "discovery/DiscoveryClassIds.h"
 #include "discovery/PrintPathText.h"
-#include "extension/UserMessageBox.h"
 
 #include <shlwapi.h>
 

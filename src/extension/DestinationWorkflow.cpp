@@ -2,19 +2,17 @@
 
 #include "VagantUIExtension/AddressResolution.h"
 #include "bidi/SNMPCommunityName.h"
+#include "core/ReplaceableSet.h"
 #include "extension/DeviceConfiguration.h"
 #include "extension/JobDeliverySettings.h"
 #include "extension/LumoraPrintingExtension.h"
 #include "extension/PrintPathVerification.h"
 
-#include <atomic>
-
 namespace MPrint {
 
 namespace {
 
-DestinationWorkflow g_default;
-std::atomic<DestinationWorkflow*> g_current{nullptr};
+ReplaceableSet<DestinationWorkflow> g_installed;
 
 } // namespace
 
@@ -75,13 +73,12 @@ bool DestinationWorkflow::isJobDeliveryEnabled(const std::wstring& printerName, 
 
 DestinationWorkflow& DestinationWorkflow::current()
 {
-    DestinationWorkflow* workflow = g_current.load();
-    return workflow ? *workflow : g_default;
+    return g_installed.current();
 }
 
 void DestinationWorkflow::set(DestinationWorkflow* workflow)
 {
-    g_current = workflow;
+    g_installed.set(workflow);
 }
 
 } // namespace MPrint

@@ -13,13 +13,13 @@
 #include "core/ScopedHandle.h"
 #include "core/SettingsKeys.h"
 #include "core/StringConversion.h"
+#include "core/UserMessageBox.h"
 #include "core/WaitCursor.h"
 #include "destination/PrintPathAttr.h"
 #include "destination/PrinterSettings.h"
 #include "extension/LumoraPrintingExtension.h"
 #include "extension/PrintPathVerification.h"
 #include "extension/PrinterFeaturesApplicator.h"
-#include "extension/UserMessageBox.h"
 #include "shared/SpoolerQueries.h"
 
 #include <memory>

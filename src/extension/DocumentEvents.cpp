@@ -4,6 +4,7 @@
 #include "core/RegistryKey.h"
 #include "core/ScopedHandle.h"
 #include "core/SettingsKeys.h"
+#include "core/UserMessageBox.h"
 #include "destination/PrinterSettings.h"
 #include "extension/JobAccountingSettings.h"
 #include "extension/JobInfoRecord.h"
@@ -13,7 +14,6 @@
 #include "extension/ManagedPrintPolicy.h"
 #include "extension/ModuleEntry.h"
 #include "extension/StaticPrinterPolicy.h"
-#include "extension/UserMessageBox.h"
 #include "shared/PrinterPort.h"
 #include "shared/SpoolerQueries.h"
 

@@ -2,11 +2,11 @@
 
 #include "bidi/SNMPCommunityName.h"
 #include "bidi/CurrentDestination.h"
-#include "bidi/PolicySource.h"
 #include "bidi/UNCBidiConnectionHelper.h"
 #include "core/COMWrapper.h"
 #include "core/ComponentRegistry.h"
 #include "core/SettingsKeys.h"
+#include "core/UserMessageBox.h"
 #include "VagantUIExtension/DiscoveryServicesManager.h"
 #include "destination/HistoryMigration.h"
 #include "destination/PrintPathAttr.h"
@@ -28,12 +28,12 @@
 // The verification and configuration steps of a re-targeted job, through the
 // seam the dialogs use (it depends on core only).
 #include "extension/DestinationWorkflow.h"
-#include "shared/PortClient.h"
+#include "destination/PortClient.h"
 #include "shared/SpoolerNames.h"
 #include "destination/TargetHistoryList.h"
 #include "extension/KRVProperties.h"
-#include "extension/ManagedPrintPolicy.h"
 #include "extension/ModuleEntry.h"
+#include "extension/PolicySources.h"
 #include "shared/SpoolerQueries.h"
 
 #include <commctrl.h>
@@ -107,11 +107,10 @@ std::wstring jobDeliveryCurrentPort(const std::wstring& localQueue, MPrint::Prin
     return settings ? settings->getResourceLoader().loadString(kVendorPortNameId) : std::wstring();
 }
 
-// The device code's view of the managed print policy.
-bool managedPolicyBool(const wchar_t* name, bool defaultValue)
+// The message boxes' view of the extension's language.
+bool currentInterfaceRightToLeft()
 {
-    MPrint::ManagedPrintPolicy* policy = MPrint::ManagedPrintPolicy::instance();
-    return policy ? policy->getBool(name, defaultValue) : defaultValue;
+    return isRightToLeftInterface(LumoraPrintingExtension::current());
 }
 
 } // namespace
@@ -126,7 +125,8 @@ LumoraPrintingExtension* LumoraPrintingExtension::instance()
     MPrint::setCurrentPrinterNameSource(&currentDestinationPrinter);
     MPrint::setJobDeliverySource(&jobDeliveryEnabled);
     MPrint::UNCBidiConnectionHelper::setCurrentPortSource(&jobDeliveryCurrentPort);
-    MPrint::setPolicyBoolSource(&managedPolicyBool);
+    MPrint::installPolicySources();
+    setRightToLeftInterfaceQuery(&currentInterfaceRightToLeft);
     // Published before init, as the prompt thread reaches it through instance().
     g_extension = extension;
     try {
@@ -141,6 +141,11 @@ LumoraPrintingExtension* LumoraPrintingExtension::instance()
 LumoraPrintingExtension* LumoraPrintingExtension::current()
 {
     return g_extension;
+}
+
+bool isRightToLeftInterface(const LumoraPrintingExtension* extension)
+{
+    return extension && extension->getSettings() && extension->getSettings()->isRightToLeftLanguage();
 }
 
 LumoraPrintingExtension::LumoraPrintingExtension() = default;

@@ -214,3 +214,7 @@ private:
     bool makePermanentRequested_ = false;
     bool comInitialized_ = false;
 };
+
+// The extension's user-interface language reads right to left; false
+// without an extension or its settings.
+bool isRightToLeftInterface(const LumoraPrintingExtension* extension);

@@ -1,11 +1,10 @@
 #include "extension/PrintTimeDialogs.h"
 
-#include <atomic>
+#include "core/ReplaceableSet.h"
 
 namespace {
 
-PrintTimeDialogs g_none;
-std::atomic<PrintTimeDialogs*> g_current{nullptr};
+ReplaceableSet<PrintTimeDialogs> g_installed;
 
 } // namespace
 
@@ -40,11 +39,10 @@ bool PrintTimeDialogs::setupAutoCreatedClientPort(LumoraPrintingExtension*, HAND
 
 PrintTimeDialogs& PrintTimeDialogs::current()
 {
-    PrintTimeDialogs* dialogs = g_current.load();
-    return dialogs ? *dialogs : g_none;
+    return g_installed.current();
 }
 
 void PrintTimeDialogs::set(PrintTimeDialogs* dialogs)
 {
-    g_current = dialogs;
+    g_installed.set(dialogs);
 }

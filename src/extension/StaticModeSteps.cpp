@@ -1,16 +1,14 @@
 #include "extension/StaticModeSteps.h"
 
+#include "core/ReplaceableSet.h"
 #include "extension/LumoraPrintingExtension.h"
 #include "extension/PrintTimeDialogs.h"
 #include "extension/RundllEntries.h"
 #include "extension/StaticPrinterUpdate.h"
 
-#include <atomic>
-
 namespace {
 
-StaticModeSteps g_default;
-std::atomic<StaticModeSteps*> g_current{nullptr};
+ReplaceableSet<StaticModeSteps> g_installed;
 
 } // namespace
 
@@ -52,11 +50,10 @@ bool StaticModeSteps::setupAutoCreatedClientPort(HANDLE printer, std::wstring& p
 
 StaticModeSteps& StaticModeSteps::current()
 {
-    StaticModeSteps* steps = g_current.load();
-    return steps ? *steps : g_default;
+    return g_installed.current();
 }
 
 void StaticModeSteps::set(StaticModeSteps* steps)
 {
-    g_current = steps;
+    g_installed.set(steps);
 }

@@ -2,9 +2,9 @@
 
 #include "core/AsciiCase.h"
 #include "core/ProfileScope.h"
+#include "core/Socket.h"
 #include "core/TraceLine.h"
 #include "core/ValueText.h"
-#include "destination/Address.h"
 #include "shared/PrintDriver.h"
 #include "shared/PrinterData.h"
 #include "shared/PrinterPortDCOMWrapper.h"
@@ -478,7 +478,7 @@ bool PrinterPort::getTCPIPDeviceAddressFromPortKey(HKEY portKey)
     bool taken = false;
     if (readRegistryText(portKey, L"HostName", value, kBufferBytes) == ERROR_SUCCESS && !value.empty()) {
         portAddress_ = value;
-        const int family = getAddressFamily(value.c_str());
+        const int family = MPrint::getAddressFamily(value.c_str());
         portType_ = family == AF_INET || family == AF_INET6 ? kPortIP : kPortHostName;
         taken = true;
     } else if (readRegistryText(portKey, L"IPAddress", value, kBufferBytes) == ERROR_SUCCESS && !value.empty()) {

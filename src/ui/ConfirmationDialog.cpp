@@ -14,12 +14,12 @@
 #include "extension/DeviceConfiguration.h"
 #include "extension/LumoraPrintingExtension.h"
 #include "extension/ManagedPrintPolicy.h"
+#include "extension/PrintTimeDialogs.h"
 #include "ui/ConfirmationDialogShared.h"
 #include "ui/OwnerDrawAutoButton.h"
 #include "ui/OwnerDrawBitmap.h"
 #include "ui/OwnerDrawGroupBox.h"
 #include "ui/PrintPathVerifyDialog.h"
-#include "ui/PrintTimeDialogsUI.h"
 #include "ui/ProsumerButton.h"
 #include "ui/SettingsDialog.h"
 #include "ui/UiText.h"
@@ -398,7 +398,7 @@ INT_PTR ConfirmationDialog::onOK()
         if (!held && makePermanent_ && makePermanent_->isChecked() && getExtension()) {
             if (mode_ == LumoraPrintingExtension::kModeFirstJob) {
                 getExtension()->setMakePermanentRequested(true);
-            } else if (!PrintTimeDialogsUI().makePrinterPermanent(*getExtension(), path, getWindow())) {
+            } else if (!PrintTimeDialogs::current().makePrinterPermanent(*getExtension(), path, getWindow())) {
                 // The one road of every make-permanent: its marker, the
                 // protected mode and the outcome message.
                 result = 0;

@@ -5,7 +5,7 @@
 // The caller creates the object, shows it with doModal and deletes it.
 #pragma once
 
-#include "extension/UserMessageBox.h"
+#include "core/UserMessageBox.h"
 #include "ui/ProsumerWindow.h"
 
 #include <string>

@@ -1,7 +1,6 @@
 #include "ui/SettingsDialog.h"
 
 #include "extension/LumoraPrintingExtension.h"
-#include "extension/UserMessageBox.h"
 #include "ui/OwnerDrawAutoButton.h"
 #include "ui/UiText.h"
 #include "ui/resources/SettingsDialogIds.h"

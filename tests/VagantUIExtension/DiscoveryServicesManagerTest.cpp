@@ -1,16 +1,17 @@
 // The discovery services manager over fake services registered with the
 // component registry: its state machine, partial failures, enabling and
-// disabling one service, the per-user list names it enumerates, and the
-// services it registers and makes for the managed printer lists.
+// disabling one service, the history loads it waits for at shutdown, the
+// per-user list names it enumerates, and the services it registers and makes
+// for the managed printer lists.
 #include "VagantUIExtension/DiscoveryServicesManager.h"
 #include "core/ComponentRegistry.h"
 #include "core/RegistryKey.h"
+#include "core/ScopedHandle.h"
 #include "core/SettingsKeys.h"
-#include "destination/PrintPathAttr.h"
 #include "discovery/DiscoveryServiceIntf.h"
-#include "discovery/PrintPathText.h"
 #include "discovery/QZMPLDiscovery.h"
 #include "extension/ManagedPrintPolicy.h"
+#include "extension/PolicySources.h"
 #include "support/FakeDiscoveryService.h"
 #include "support/PrivateCurrentUser.h"
 #include "support/SharedState.h"
@@ -21,6 +22,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 VRELM_TEST_SHARES(policy_settings);
@@ -187,6 +189,68 @@ TEST_F(ManagerTest, DeletedManagerIsMadeAgain)
 
 namespace {
 
+// A resolve that stays inside its service until the test lets it go, and
+// notes how many services were alive when it returned.
+HANDLE g_resolveEntered = nullptr;
+HANDLE g_resolveRelease = nullptr;
+int g_servicesAtReturn = -1;
+
+void holdResolve()
+{
+    SetEvent(g_resolveEntered);
+    WaitForSingleObject(g_resolveRelease, 10000);
+    g_servicesAtReturn = fakes::liveFakeServices();
+}
+
+} // namespace
+
+// A history loading on another thread resolves an older entry through the
+// manager while the manager shuts down: Shutdown waits until the resolve
+// has returned, and only then deletes the service.
+TEST_F(ManagerTest, ShutdownWaitsForAHistoryLoadResolvingThroughTheServices)
+{
+    FakeServiceConfig held{"held", MPrint::DiscoveryServiceIntf::kCapResolve};
+    held.resolvePaths = 1;
+    held.duringResolve = holdResolve;
+    registerService(kFirst, held);
+    ASSERT_EQ(manager->Initialize(), 0u);
+    testenv::ScratchKey scratch{L"DiscoveryServicesManagerTest-Load"};
+    RegistryKey& key = *scratch;
+    ASSERT_TRUE(key.setString(L"Target0", L"Front desk=10.0.0.5"));
+    ASSERT_TRUE(key.setDword(L"HistoryLength", 1));
+    ScopedKernelHandle entered(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    ScopedKernelHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    ScopedKernelHandle shutDown(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    g_resolveEntered = entered.get();
+    g_resolveRelease = release.get();
+    g_servicesAtReturn = -1;
+
+    size_t loaded = 0;
+    std::thread load([&] {
+        TargetHistoryList history(key); // none of its own: the process's resolver
+        history.load();
+        loaded = history.size();
+    });
+    const bool resolving = WaitForSingleObject(entered.get(), 10000) == WAIT_OBJECT_0;
+    std::thread shutdown([&] {
+        manager->Shutdown();
+        SetEvent(shutDown.get());
+    });
+    // A Shutdown that does not wait ends here, with the service deleted under the resolve.
+    const DWORD duringResolve = resolving ? WaitForSingleObject(shutDown.get(), 500) : WAIT_FAILED;
+    SetEvent(release.get());
+    load.join();
+    shutdown.join();
+
+    ASSERT_TRUE(resolving) << "the load reached the service";
+    EXPECT_EQ(DWORD{WAIT_TIMEOUT}, duringResolve) << "Shutdown returned while a resolve was running";
+    EXPECT_EQ(1, g_servicesAtReturn) << "the service was deleted before its resolve returned";
+    EXPECT_EQ(1u, loaded);
+    EXPECT_EQ(0, fakes::liveFakeServices());
+}
+
+namespace {
+
 class ListKey : public ::testing::Test {
 protected:
     void SetUp() override
@@ -264,6 +328,7 @@ protected:
         group.setDword(L"CustomMPLType2", 1);
         RegistryKey lists(HKEY_CURRENT_USER, settingskeys::kUserLists, RegistryKey::kAllAccess, true);
         lists.setString(L"Office", L"C:\\lists\\office.xml");
+        MPrint::installPolicySources(); // as the printing extension does when it is made
         manager = DiscoveryServicesManager::GetInstance();
     }
     void TearDown() override
@@ -356,19 +421,4 @@ TEST_F(ManagedListRegistration, OneServicePerKnownList)
     ASSERT_EQ(manager->Initialize(), 0u);
     EXPECT_EQ(manager->getListNames().size(), 3u) << "registered again, with new class ids";
     EXPECT_EQ(manager->getListNames().count(ids[0]), 0u);
-}
-
-TEST_F(ManagedListRegistration, PolicyDecidesWhetherPathsShowDeviceAddresses)
-{
-    ASSERT_EQ(manager->Initialize(), 0u);
-    const MPrint::ResourceLoader loader(testenv::binDir() + L"\\vrelm102.DLL");
-    auto info = [&] {
-        MPrint::PrintPath path;
-        MPrint::setPrinterInfoText(path, loader, L"QZ Laser 5", L"10.0.0.5");
-        return path.getStringAttribute(PrintPathAttr::PrinterInfo);
-    };
-    EXPECT_EQ(info(), L"Model: QZ Laser 5") << "a policy without ShowDeviceAddress hides addresses";
-    RegistryKey(HKEY_CURRENT_USER, settingskeys::kGroupPolicy, RegistryKey::kAllAccess).setDword(L"ShowDeviceAddress", 1);
-    MPrint::ManagedPrintPolicy::instance()->reset();
-    EXPECT_EQ(info(), L"Model: QZ Laser 5\nAddress: 10.0.0.5");
 }

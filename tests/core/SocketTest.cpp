@@ -117,6 +117,14 @@ TEST(Socket, InitializerStartsWinsock)
     EXPECT_EQ(0, winsock.getResult());
 }
 
+TEST(Socket, AddressFamilyOfAText)
+{
+    EXPECT_EQ(MPrint::getAddressFamily(nullptr), 0);
+    EXPECT_EQ(MPrint::getAddressFamily(L"10.0.0.5"), AF_INET);
+    EXPECT_EQ(MPrint::getAddressFamily(L"fe80::1"), AF_INET6);
+    EXPECT_EQ(MPrint::getAddressFamily(L"printer1"), 0);
+}
+
 TEST(Socket, ConnectsSendsAndReceives)
 {
     Socket::Initializer winsock;

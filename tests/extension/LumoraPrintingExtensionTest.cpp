@@ -3,12 +3,17 @@
 // one-time migration of the older histories, and the mode-gated flags.
 #include "extension/LumoraPrintingExtension.h"
 
+#include "VagantUIExtension/DiscoveryServicesManager.h"
+#include "VagantUIExtension/ManagedListSource.h"
 #include "bidi/CurrentDestination.h"
+#include "bidi/PolicySource.h"
 #include "bidi/TrebukBidiConnection.h"
 #include "bidi/UNCBidiConnectionHelper.h"
 #include "core/ComponentRegistry.h"
 #include "core/SettingsKeys.h"
 #include "destination/PrintPathAttr.h"
+#include "discovery/ManagedPortDiscovery.h"
+#include "discovery/PrintPathText.h"
 #include "discovery/TCPIPAddressDiscovery.h"
 #include "extension/KRVProperties.h"
 #include "extension/ManagedPrintPolicy.h"
@@ -22,6 +27,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <optional>
@@ -404,6 +410,48 @@ TEST_F(LumoraPrintingExtensionTest, JobDeliveryOfTheJobsQueueReachesTheLayersBel
         ASSERT_TRUE(data.count(L"BIDICurrentPort"));
         EXPECT_EQ(testspool::textBytes(row.currentPort), data.at(L"BIDICurrentPort").second);
     }
+    destroy(extension);
+}
+
+// The layers below ask the managed print policy, and read lists through the
+// cache, by what the extension installs when it is made: the discovery
+// manager registers the policy's lists, paths hide device addresses as the
+// policy says, and the device code reads its yes/no values.
+TEST_F(LumoraPrintingExtensionTest, ManagedPolicyReachesTheLayersBelow)
+{
+    settings_->setDword(L"KRVADS", 19728374); // the directory policy is on
+    settings_->setDword(L"ADSLoginSimulator", 1);
+    RegistryKey group(HKEY_CURRENT_USER, settingskeys::kGroupPolicy, RegistryKey::kAllAccess, true);
+    group.setDword(L"CustomMPLCount", 1);
+    group.setString(L"CustomMPLName0", L"Zero");
+    group.setString(L"CustomMPLPath0", L"\\\\srv\\lists\\zero.xml");
+    group.setDword(L"VrelmTestSwitch", 1);
+    testenv::TempDir dir;
+    const std::wstring list = dir.file(L"list.xml");
+    ASSERT_TRUE(testenv::writeFile(list, "<qzmanagedprinting/>"));
+
+    LumoraPrintingExtension* extension = create();
+    ASSERT_NE(nullptr, extension);
+    DiscoveryServicesManager* manager = DiscoveryServicesManager::GetInstance();
+    std::vector<std::wstring> lists;
+    for (const auto& [classId, name] : manager->getListNames()) {
+        if (auto* service = dynamic_cast<MPrint::ManagedPortDiscovery*>(manager->GetService(classId)))
+            lists.push_back(service->getName() + L" " + service->getListLocation());
+    }
+    EXPECT_NE(std::find(lists.begin(), lists.end(), L"Zero \\\\srv\\lists\\zero.xml"), lists.end());
+    EXPECT_TRUE(MPrint::policyBool(L"VrelmTestSwitch", false));
+    auto info = [&] {
+        MPrint::PrintPath path;
+        MPrint::setPrinterInfoText(path, extension->getSettings()->getResourceLoader(), L"QZ Laser 5", L"10.0.0.5");
+        return path.getStringAttribute(PrintPathAttr::PrinterInfo);
+    };
+    EXPECT_EQ(L"Model: QZ Laser 5", info()) << "a policy without ShowDeviceAddress hides addresses";
+    group.setDword(L"ShowDeviceAddress", 1);
+    MPrint::ManagedPrintPolicy::instance()->reset();
+    EXPECT_EQ(L"Model: QZ Laser 5\nAddress: 10.0.0.5", info());
+    std::string bytes;
+    EXPECT_TRUE(MPrint::ManagedListSource::current().readList(list, bytes, nullptr, 5000));
+    EXPECT_EQ("<qzmanagedprinting/>", bytes);
     destroy(extension);
 }
 

@@ -20,12 +20,12 @@
 #include "extension/WaypostJobEvents.h"
 #include "shared/SpoolerQueries.h"
 #include "support/FakeDestinationWorkflow.h"
+#include "support/InstalledDialogs.h"
 #include "support/PolicyTestEnv.h"
 #include "support/PrivateCurrentUser.h"
 #include "support/SharedState.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
-#include "ui/PrintTimeDialogsUI.h"
 
 #include <gtest/gtest.h>
 
@@ -126,16 +126,6 @@ private:
     }
     mutable std::mutex mismatchLock_;
     std::vector<std::string> mismatches_;
-};
-
-// The process's real dialogs for the scope.
-class InstalledDialogs {
-public:
-    InstalledDialogs() { PrintTimeDialogs::set(&dialogs_); }
-    ~InstalledDialogs() { PrintTimeDialogs::set(nullptr); }
-
-private:
-    PrintTimeDialogsUI dialogs_;
 };
 
 class StaticPrinterUpdateTest : public ::testing::Test {
@@ -373,7 +363,7 @@ TEST_F(StaticPrinterUpdateTest, VerificationsOnSeveralThreadsEachConfigureTheirO
 {
     QueueCheckingWorkflow workflow;
     workflow.everyResolution = &path_;
-    InstalledDialogs dialogs;
+    testenv::InstalledDialogs dialogs;
     for (const testspool::ScopedQueue* queue : {&queue_, &other_}) {
         const std::wstring& port = queue == &queue_ ? port_ : otherPort_;
         ASSERT_EQ(DWORD{ERROR_SUCCESS},

@@ -107,6 +107,8 @@ uint32_t FakeDiscoveryService::Resolve(HWND, const std::wstring& address, const 
 {
     log("Resolve(" + testenv::narrow(address) + "," + testenv::narrow(nickname) + "," +
         testenv::narrow(displayString) + ")");
+    if (config_.duringResolve)
+        config_.duringResolve();
     if (config_.accepts && !config_.accepts(address))
         return kNotApplicable;
     for (int i = 0; i < config_.resolvePaths; ++i) {

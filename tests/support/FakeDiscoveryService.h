@@ -22,6 +22,8 @@ struct FakeServiceConfig {
     int searchResults = 0;      // paths Search reports through AddResult
     // ValidateDevice's answers in turn; the last one repeats (none: 0).
     std::vector<uint32_t> validateCodes = {};
+    // Runs inside Resolve, after it is logged and before it answers.
+    std::function<void()> duringResolve = nullptr;
 };
 
 class FakeDiscoveryService : public MPrint::DiscoveryServiceIntf {

@@ -13,15 +13,18 @@
 #include "core/ComponentRegistry.h"
 #include "core/SettingsKeys.h"
 #include "destination/HistoryProfile.h"
+#include "destination/PrintPathAttr.h"
 #include "destination/TargetHistoryList.h"
 #include "discovery/DiscoveryClassIds.h"
 #include "extension/CachedFileReader.h"
 #include "extension/JobAccountingSettings.h"
 #include "extension/KRVProperties.h"
+#include "extension/PrintTimeDialogs.h"
 #include "support/DialogDriver.h"
 #include "support/FakeDestinationWorkflow.h"
 #include "support/FakeDiscoveryService.h"
 #include "support/HttpTestServer.h"
+#include "support/InstalledDialogs.h"
 #include "support/PolicyTestEnv.h"
 #include "support/SharedState.h"
 #include "support/TestSpooler.h"
@@ -192,8 +195,15 @@ protected:
         return result ? result : manager->Start();
     }
 
+    // Runs the step once the chooser is shown: its controls draw only then.
+    static void whenShown(HWND dialog, std::function<void()> step)
+    {
+        DialogDriver::waitFor([dialog] { return IsWindowVisible(dialog) != FALSE; }, 5000,
+                              [step = std::move(step)](bool) { step(); });
+    }
+
     // Ticks the make-permanent box as a press does (it flips its mark when
-    // drawn pushed); whether it is ticked.
+    // drawn pushed, so the chooser must be shown); whether it is ticked.
     static bool tickMakePermanent(HWND dialog)
     {
         HWND box = GetDlgItem(dialog, IDC_CHOOSER_MAKE_PERMANENT);
@@ -631,6 +641,7 @@ TEST_F(ConfirmationDialogTest, FailedVerificationOffersRemovalOnlyForAnAcceptedM
 // names the new queue, and a failure that keeps the chooser open.
 TEST_F(ConfirmationDialogTest, MakePermanentRunsTheSharedRoad)
 {
+    testenv::InstalledDialogs dialogs;
     const std::wstring made = testspool::uniqueQueueName(L"Made from chooser");
     const struct {
         const char* name;
@@ -648,10 +659,12 @@ TEST_F(ConfirmationDialogTest, MakePermanentRunsTheSharedRoad)
         DialogDriver driver;
         bool ticked = false;
         driver.onDialog([&](HWND dialog) {
-            select(chooser, child(chooser, chooser.getRootNode(), L"Back office"));
-            DialogDriver::type(dialog, IDC_CHOOSER_NICKNAME, row.nickname);
-            ticked = tickMakePermanent(dialog);
-            DialogDriver::click(dialog, IDOK);
+            whenShown(dialog, [&, dialog] {
+                select(chooser, child(chooser, chooser.getRootNode(), L"Back office"));
+                DialogDriver::type(dialog, IDC_CHOOSER_NICKNAME, row.nickname);
+                ticked = tickMakePermanent(dialog);
+                DialogDriver::click(dialog, IDOK);
+            });
         });
         verification(driver);
         driver.onDialog([](HWND) {}); // the make-permanent dialog works by itself
@@ -687,6 +700,47 @@ TEST_F(ConfirmationDialogTest, MakePermanentRunsTheSharedRoad)
             ClosePrinter(printer);
         }
     }
+}
+
+// The chooser makes a printer permanent through the process's print-time
+// dialogs, like every other caller: a set installed in place of the user
+// interface's is the one asked, with the chosen path, over the chooser.
+TEST_F(ConfirmationDialogTest, MakePermanentGoesThroughTheInstalledDialogs)
+{
+    class RecordingDialogs : public PrintTimeDialogs {
+    public:
+        RecordingDialogs() { PrintTimeDialogs::set(this); }
+        ~RecordingDialogs() override { PrintTimeDialogs::set(nullptr); }
+        bool makePrinterPermanent(LumoraPrintingExtension&, MPrint::PrintPath* path, HWND parent) override
+        {
+            nicknames.push_back(path ? path->getStringAttribute(PrintPathAttr::Nickname) : L"(no path)");
+            owner = parent;
+            return true;
+        }
+        Names nicknames;
+        HWND owner = nullptr;
+    } dialogs;
+    prime(defaultName(), {L"Front desk", L"Back office"});
+    ConfirmationDialog chooser(extension(), LumoraPrintingExtension::kModeSelectDestination);
+    DialogDriver driver;
+    HWND window = nullptr;
+    bool ticked = false;
+    driver.onDialog([&](HWND dialog) {
+        window = dialog;
+        whenShown(dialog, [&, dialog] {
+            select(chooser, child(chooser, chooser.getRootNode(), L"Back office"));
+            DialogDriver::type(dialog, IDC_CHOOSER_NICKNAME, L"Made here");
+            ticked = tickMakePermanent(dialog);
+            DialogDriver::click(dialog, IDOK);
+        });
+    });
+    verification(driver);
+    EXPECT_EQ(ConfirmationDialog::kResultChosen,
+              LumoraDialog::doModal(&chooser, nullptr, ConfirmationDialog::kTemplate, IDS_CHOOSER_HEADING_PRINT));
+    EXPECT_TRUE(ticked);
+    EXPECT_EQ(Names{L"Made here"}, dialogs.nicknames);
+    EXPECT_EQ(window, dialogs.owner);
+    EXPECT_EQ(0, driver.watchdogHits());
 }
 
 TEST_F(ConfirmationDialogTest, CancelAtEachStage)

@@ -1,4 +1,4 @@
-#include "shared/PortClient.h"
+#include "destination/PortClient.h"
 
 #include "core/AsciiCase.h"
 #include "core/FileVersion.h"

@@ -1,10 +1,12 @@
 // The message boxes of the printing core and the discovery services as the
 // user's language asks: each box its caller shows reads right to left,
 // right-aligned, in a right-to-left user interface and as it was otherwise.
+// The extension's language reaches the boxes through the query the
+// extension installs when it is made.
 // Wine's message box ignores both flags (checked: its window and text
 // styles are the same with and without them), so the box's call is read
 // where the module makes it.
-#include "extension/UserMessageBox.h"
+#include "core/UserMessageBox.h"
 
 #include "discovery/UNCPathDiscovery.h"
 #include "extension/DeviceConfiguration.h"

@@ -1,7 +1,7 @@
 // The port client against the stand-in monitors: the bytes each monitor
 // receives (command record, PORT_DATA_1, the IPX/SPX record), the community
 // chosen per queue or device, refused ports, and the name buffer's bound.
-#include "shared/PortClient.h"
+#include "destination/PortClient.h"
 
 #include "access/MonitorAccess.h"
 #include "destination/PrintPathAttr.h"
