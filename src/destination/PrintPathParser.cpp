@@ -62,6 +62,13 @@ std::string narrowAnsi(const std::wstring& text)
 
 PrintPathParser::PrintPathParser(PrintPath* target) : MSSAXParser(kElements, 0), target_(target) {}
 
+bool PrintPathParser::parse(const std::string& xml)
+{
+    // The caller may have changed the target's device since the last parse.
+    deviceHanded_ = false;
+    return MSSAXParser::parse(xml);
+}
+
 void PrintPathParser::reset()
 {
     MSSAXParser::reset();
@@ -69,6 +76,9 @@ void PrintPathParser::reset()
     if (target_)
         target_->setDevice(Device(), false);
     deviceSeen_ = false;
+    deviceHanded_ = false;
+    pdlsHanded_ = 0;
+    namesChanged_ = false;
     pdlFamily_ = 0;
     pdlDescription_.clear();
     pdlVersion_.clear();
@@ -90,10 +100,12 @@ void PrintPathParser::onStringValue(const LevelData& level, const std::wstring& 
     case ModelElement:
         device_.setModelName(narrowAnsi(value));
         deviceSeen_ = true;
+        namesChanged_ = true;
         break;
     case FriendlyNameElement:
         device_.setFriendlyName(narrowAnsi(value));
         deviceSeen_ = true;
+        namesChanged_ = true;
         break;
     case DescriptionElement:
         pdlDescription_ = value;
@@ -152,6 +164,29 @@ void PrintPathParser::onBinaryValue(const LevelData& level, const std::wstring& 
     valueKind_ = Binary;
 }
 
+// The working device is never cleared within a document: names are
+// overwritten and PDL records only appended. So after the first device end of
+// a parse has copied it whole, the target stays equal to it by taking the
+// changed names and the new records alone, and a document of many device
+// elements is read in linear time.
+void PrintPathParser::handDeviceToTarget()
+{
+    if (!deviceHanded_) {
+        target_->setDevice(device_, true);
+        deviceHanded_ = true;
+    } else {
+        Device& held = target_->getDevice();
+        if (namesChanged_) {
+            held.setModelName(device_.getModelName());
+            held.setFriendlyName(device_.getFriendlyName());
+        }
+        for (auto pdl = device_.pdlBegin() + pdlsHanded_; pdl != device_.pdlEnd(); ++pdl)
+            held.addPdl(**pdl);
+    }
+    pdlsHanded_ = device_.pdlEnd() - device_.pdlBegin();
+    namesChanged_ = false;
+}
+
 void PrintPathParser::onContainerEnd(const LevelData& level, const std::wstring&)
 {
     if (!target_)
@@ -164,7 +199,7 @@ void PrintPathParser::onContainerEnd(const LevelData& level, const std::wstring&
         break;
     case DeviceElement:
         if (deviceSeen_)
-            target_->setDevice(device_, true);
+            handDeviceToTarget();
         break;
     case AttributeElement:
         if (valueKind_ == String)

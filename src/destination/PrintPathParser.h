@@ -15,6 +15,7 @@ class PrintPathParser : public MSSAXParser {
 public:
     explicit PrintPathParser(PrintPath* target);
 
+    bool parse(const std::string& xml) override;
     void reset() override;
 
 protected:
@@ -30,10 +31,16 @@ private:
     enum ValueKind : DWORD { None = 0, String = 1, Numeric = 2, Binary = 3 };
 
     void clearAttribute();
+    void handDeviceToTarget();
 
     PrintPath* target_;
     Device device_;
     bool deviceSeen_ = false;
+    // Within one parse, what the target's device already holds of the
+    // working device, so a device end passes on only what came after.
+    bool deviceHanded_ = false;
+    size_t pdlsHanded_ = 0;
+    bool namesChanged_ = false;
     DWORD pdlFamily_ = 0;
     std::wstring pdlDescription_;
     std::wstring pdlVersion_;

@@ -2,6 +2,7 @@
 // round trip, and a table of small documents for the reader.
 #include "destination/PrintPath.h"
 #include "destination/PrintPathAttr.h"
+#include "destination/PrintPathParser.h"
 #include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
@@ -175,6 +176,97 @@ TEST(PrintPathXmlTest, ReaderDocuments)
         EXPECT_EQ(pdlSummary(*path), c.pdls);
         EXPECT_EQ(path->getStringAttribute(PrintPathAttr::Nickname), c.nickname);
     }
+}
+
+// Presence, model, friendly name and PDLs of the path's device.
+std::string deviceSummary(const PrintPath& path)
+{
+    const MPrint::Device& device = path.getDevice();
+    return std::string(path.isDevicePresent() ? "present" : "absent") + "|" + device.getModelName() + "|" +
+           device.getFriendlyName() + "|" + pdlSummary(path);
+}
+
+std::string pdl(const char* family, const char* description, const char* version)
+{
+    return std::string("<pdl><family>") + family + "</family><description>" + description +
+           "</description><version>" + version + "</version></pdl>";
+}
+
+// The writer puts one device in a document; other senders may put more. The
+// reader's device is never cleared within a document: names are overwritten,
+// PDL records gather, and each device end hands the target what has gathered
+// so far.
+TEST(PrintPathXmlTest, SeveralDeviceElements)
+{
+    const std::string ps = pdl("6", "PS", "3"), xl = pdl("47", "XL", "2.0"), pcl = pdl("3", "PCL", "5.0");
+    const struct {
+        const char* name;
+        std::string body; // inside <print-path>
+        const char* device;
+    } cases[] = {
+        {"later names, the PDLs of both",
+         "<device><model>A</model><friendly-name>a</friendly-name>" + ps + "</device><device><model>B</model>" + xl +
+             "</device>",
+         "present|B|a|6:PS:3;47:XL:2.0;"},
+        {"an empty device after one with PDLs", "<device><model>A</model>" + ps + "</device><device/>",
+         "present|A||6:PS:3;"},
+        {"a PDL after the last device", "<device><model>A</model>" + ps + "</device>" + pcl, "present|A||6:PS:3;"},
+        {"a PDL between devices, then an empty device", "<device><model>A</model></device>" + pcl + "<device/>",
+         "present|A||3:PCL:5.0;"},
+        {"a PDL before any device, its family carried",
+         "<pdl><family>3</family></pdl><device><pdl><description>PS</description></pdl></device>",
+         "present|||3::;3:PS:;"},
+        {"a device inside a device", "<device><model>A</model><device>" + ps + "</device>" + xl + "</device>",
+         "present|A||6:PS:3;47:XL:2.0;"},
+        {"empty devices only", "<device/><device></device>", "absent|||"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::unique_ptr<PrintPath> path(PrintPath::fromXml("<print-path>" + c.body + "</print-path>"));
+        ASSERT_TRUE(path);
+        EXPECT_EQ(deviceSummary(*path), c.device);
+    }
+
+    std::string many = "<print-path>", expected = "present|M99||";
+    for (int n = 0; n < 100; ++n) {
+        const std::string family = std::to_string(n);
+        many += "<device><model>M" + family + "</model>" + pdl(family.c_str(), "D", "1.0") + "</device>";
+        expected += family + ":D:1.0;";
+    }
+    std::unique_ptr<PrintPath> path(PrintPath::fromXml(many + "</print-path>"));
+    ASSERT_TRUE(path);
+    EXPECT_EQ(deviceSummary(*path), expected);
+}
+
+// A parser kept for several documents carries its device from one to the
+// next until reset, and overwrites whatever the caller did to the target's
+// device in between.
+TEST(PrintPathXmlTest, ReusedParserCarriesItsDeviceAcrossDocuments)
+{
+    const std::string twoDevices = "<print-path><device><model>A</model>" + pdl("6", "PS", "3") + "</device><device>" +
+                                   pdl("47", "XL", "2.0") + "</device></print-path>";
+    PrintPath target;
+    MPrint::PrintPathParser parser(&target);
+    ASSERT_TRUE(parser.parse(twoDevices));
+    EXPECT_EQ(deviceSummary(target), "present|A||6:PS:3;47:XL:2.0;");
+
+    MPrint::Device replaced("X", "x");
+    replaced.addPdl(PdlInfo(1, "Other", "1"));
+    target.setDevice(replaced, false);
+    ASSERT_TRUE(parser.parse(twoDevices));
+    EXPECT_EQ(deviceSummary(target), "present|A||6:PS:3;47:XL:2.0;6:PS:3;47:XL:2.0;");
+
+    // Rejected after one device end: the target keeps what that end gave it.
+    target.setDevice(replaced, false);
+    EXPECT_FALSE(parser.parse("<print-path><device>" + pdl("3", "PCL", "5.0") + "</device><device>" +
+                              pdl("5", "PJL", "1") + "</device><model>A & B</model></print-path>"));
+    EXPECT_EQ(deviceSummary(target), "present|A||6:PS:3;47:XL:2.0;6:PS:3;47:XL:2.0;3:PCL:5.0;5:PJL:1;");
+
+    // A file read starts afresh.
+    testenv::TempDir dir;
+    ASSERT_TRUE(testenv::writeFile(dir.file(L"path.xml"), twoDevices));
+    ASSERT_TRUE(parser.parseFile(dir.file(L"path.xml")));
+    EXPECT_EQ(deviceSummary(target), "present|A||6:PS:3;47:XL:2.0;");
 }
 
 TEST(PrintPathXmlTest, RejectedDocumentsGiveNoPath)
