@@ -3,6 +3,8 @@
 set -e
 cd "$(dirname "$0")/.."
 sh tools/setup.sh
+# No folder of src/ includes a higher one.
+sh tools/check-layers.sh .
 build=${BUILD_DIR:-build}
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw64.cmake -DVRELM_WERROR=ON >/dev/null
 # The benchmarks are built here too, from the test build: CI proves they
