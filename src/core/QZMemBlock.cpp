@@ -120,20 +120,6 @@ void* QZMemBlockVirtualAlloc::allocate(size_t size, HANDLE heap)
     return data;
 }
 
-QZMemHeader* QZMemBlock::headerFromData(void* data)
-{
-    if (!data || reinterpret_cast<uintptr_t>(data) < QZMemCollector::kHeaderSize)
-        return nullptr;
-    auto* header = reinterpret_cast<QZMemHeader*>(static_cast<uint8_t*>(data) - QZMemCollector::kHeaderSize);
-    return header->signature == 0xAA && header->data == data ? header : nullptr;
-}
-
-bool QZMemBlock::freeData(void* data)
-{
-    header_ = headerFromData(data);
-    return header_ && freeBlock();
-}
-
 bool QZMemBlock::freeBlock()
 {
     if (!header_)

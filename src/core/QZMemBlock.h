@@ -17,12 +17,8 @@ public:
     // A heap block (the process heap when heap is set, else the C runtime's);
     // guards filled when withGuards. Null for 0 bytes and on failure.
     virtual void* allocate(size_t size, HANDLE heap);
-    // Releases the block of the data address; false when it is none of ours.
-    virtual bool freeData(void* data);
     virtual bool freeBlock();
     virtual void* getData() const { return header_ ? header_->data : nullptr; }
-    // The header 504 bytes before the data, when it names that data.
-    static QZMemHeader* headerFromData(void* data);
     virtual QZMemHeader* getHeader() const { return header_; }
 
     void setGuards(bool withGuards) { withGuards_ = withGuards; }

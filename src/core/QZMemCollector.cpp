@@ -24,10 +24,15 @@ uint64_t g_failSize = 0;
 uint32_t g_breakId = 0;
 volatile LONG g_counter = 0;
 char g_logLocation[262] = {};  // 260 bytes of location, room for the backslash
-SRWLOCK g_listLock = SRWLOCK_INIT;  // guards g_head, g_tail and every header's links
+SRWLOCK g_listLock = SRWLOCK_INIT;  // guards the list, every header's links and the index
 QZMemHeader* g_head = nullptr;
 QZMemHeader* g_tail = nullptr;
 volatile LONG g_listed = 0;  // blocks in the list: changed under g_listLock, read without it
+// The listed headers by address, so that a pointer is known to be a tracked
+// block before anything in front of it is read: open addressing with linear
+// probing, at most half full, from the C runtime heap.
+QZMemHeader** g_index = nullptr;
+size_t g_indexCapacity = 0;  // a power of two, or 0
 volatile bool g_teardown = true;  // no live collector: before the first and after the last
 HANDLE g_recordFile = INVALID_HANDLE_VALUE;
 HANDLE g_textLog = INVALID_HANDLE_VALUE;
@@ -45,6 +50,7 @@ QZMemCollector* g_liveCollector = nullptr;
 alignas(QZMemCollector) unsigned char g_collectorStorage[sizeof(QZMemCollector)];
 INIT_ONCE g_hooksOnce = INIT_ONCE_STATIC_INIT;
 bool g_tracking = false;  // the hooks' choice, fixed for the process
+bool g_plainHooksChosen = false;  // blocks of the C runtime may be live, not tracked
 
 // This module, for the report's "Current Module Name".
 HMODULE ownModule()
@@ -152,6 +158,8 @@ BOOL CALLBACK selectHooks(PINIT_ONCE, PVOID, PVOID*)
 {
     readSettings();
     g_tracking = trackingOn();
+    if (!g_tracking)
+        g_plainHooksChosen = true;
     if (!g_liveCollector) {
         new (g_collectorStorage) QZMemCollector();
         atexit(atUnload);
@@ -164,49 +172,156 @@ void ensureHooks()
     InitOnceExecuteOnce(&g_hooksOnce, selectHooks, nullptr, nullptr);
 }
 
-void link(QZMemHeader* header)
+size_t indexSlot(const QZMemHeader* header, size_t capacity)
 {
-    AcquireSRWLockExclusive(&g_listLock);
-    InterlockedIncrement(&g_listed);
-    header->previous = g_tail;
-    header->next = nullptr;
-    if (g_tail)
-        g_tail->next = header;
-    else
-        g_head = header;
-    g_tail = header;
-    ReleaseSRWLockExclusive(&g_listLock);
+    // Headers lie 8 bytes off a 16-byte boundary: the low bits tell nothing.
+    const uint64_t hash = (reinterpret_cast<uintptr_t>(header) >> 4) * 0x9E3779B97F4A7C15ull;
+    return static_cast<size_t>(hash >> 32) & (capacity - 1);
 }
 
-void unlink(QZMemHeader* header)
+// The slot of the header, or the capacity when it is not in the index.
+size_t indexFind(const QZMemHeader* header)
 {
-    AcquireSRWLockExclusive(&g_listLock);
-    InterlockedDecrement(&g_listed);
-    if (header->previous)
-        header->previous->next = header->next;
-    else if (g_head == header)
-        g_head = header->next;
-    if (header->next)
-        header->next->previous = header->previous;
-    else if (g_tail == header)
-        g_tail = header->previous;
-    header->previous = header->next = nullptr;
-    ReleaseSRWLockExclusive(&g_listLock);
+    if (!g_indexCapacity)
+        return 0;
+    for (size_t slot = indexSlot(header, g_indexCapacity);; slot = (slot + 1) & (g_indexCapacity - 1)) {
+        if (g_index[slot] == header)
+            return slot;
+        if (!g_index[slot])
+            return g_indexCapacity;
+    }
 }
 
-// Whether the data is a block of the list, found by address alone: memory
-// in front of a block that is not tracked is never read.
-bool isListed(void* data)
+void indexPut(QZMemHeader** index, size_t capacity, QZMemHeader* header)
 {
-    if (g_listed == 0)
-        return false;
-    const auto* candidate = reinterpret_cast<const QZMemHeader*>(static_cast<uint8_t*>(data) - sizeof(QZMemHeader));
+    size_t slot = indexSlot(header, capacity);
+    while (index[slot])
+        slot = (slot + 1) & (capacity - 1);
+    index[slot] = header;
+}
+
+// False when the index would be over half full and cannot grow.
+bool indexInsert(QZMemHeader* header)
+{
+    const size_t count = static_cast<size_t>(g_listed);
+    if ((count + 1) * 2 > g_indexCapacity) {
+        const size_t capacity = g_indexCapacity ? g_indexCapacity * 2 : 256;
+        auto** index = static_cast<QZMemHeader**>(calloc(capacity, sizeof(QZMemHeader*)));
+        if (!index)
+            return false;
+        for (size_t slot = 0; slot < g_indexCapacity; ++slot)
+            if (g_index[slot])
+                indexPut(index, capacity, g_index[slot]);
+        free(g_index);
+        g_index = index;
+        g_indexCapacity = capacity;
+    }
+    indexPut(g_index, g_indexCapacity, header);
+    return true;
+}
+
+// Empties the slot and moves later entries of its run back, so that every
+// entry stays reachable from its own slot without markers of removal.
+void indexErase(size_t slot)
+{
+    const size_t mask = g_indexCapacity - 1;
+    size_t hole = slot;
+    for (size_t next = (hole + 1) & mask; g_index[next]; next = (next + 1) & mask) {
+        const size_t home = indexSlot(g_index[next], g_indexCapacity);
+        if (((next - home) & mask) >= ((next - hole) & mask)) {
+            g_index[hole] = g_index[next];
+            hole = next;
+        }
+    }
+    g_index[hole] = nullptr;
+}
+
+// Gives the index back once nothing is tracked after the report at unload.
+void releaseIndexIfDone()
+{
+    if (g_teardown && g_listed == 0) {
+        free(g_index);
+        g_index = nullptr;
+        g_indexCapacity = 0;
+    }
+}
+
+// False when the block cannot be indexed (no memory).
+bool link(QZMemHeader* header)
+{
+    AcquireSRWLockExclusive(&g_listLock);
+    const bool indexed = indexInsert(header);
+    if (indexed) {
+        InterlockedIncrement(&g_listed);
+        header->previous = g_tail;
+        header->next = nullptr;
+        if (g_tail)
+            g_tail->next = header;
+        else
+            g_head = header;
+        g_tail = header;
+    }
+    ReleaseSRWLockExclusive(&g_listLock);
+    return indexed;
+}
+
+// Where the header of a block with this data would lie; only an address to
+// look up in the index, never read before it is found there.
+const QZMemHeader* candidateHeader(void* data)
+{
+    const auto address = reinterpret_cast<uintptr_t>(data);
+    if (address < sizeof(QZMemHeader))
+        return nullptr;
+    return reinterpret_cast<const QZMemHeader*>(address - sizeof(QZMemHeader));
+}
+
+// The header of a listed block, null for any other pointer.
+QZMemHeader* listedHeader(void* data)
+{
+    const QZMemHeader* candidate = candidateHeader(data);
+    if (!candidate || g_listed == 0)
+        return nullptr;
     AcquireSRWLockShared(&g_listLock);
-    bool listed = false;
-    for (const QZMemHeader* header = g_head; header && !listed; header = header->next)
-        listed = header == candidate;
+    QZMemHeader* header = indexFind(candidate) < g_indexCapacity ? const_cast<QZMemHeader*>(candidate) : nullptr;
     ReleaseSRWLockShared(&g_listLock);
-    return listed;
+    return header;
+}
+
+enum class Taken { kNotListed, kOtherForm, kTaken };
+
+// Takes a listed block out of the list and the index, when it was made by
+// the same form (new or new[]) that frees it.
+Taken takeListed(void* data, bool array, QZMemHeader** taken)
+{
+    const QZMemHeader* candidate = candidateHeader(data);
+    if (!candidate || g_listed == 0)
+        return Taken::kNotListed;
+    Taken result = Taken::kNotListed;
+    AcquireSRWLockExclusive(&g_listLock);
+    const size_t slot = indexFind(candidate);
+    if (slot < g_indexCapacity) {
+        QZMemHeader* header = g_index[slot];
+        if (header->arrayFlag != (array ? 1u : 0u)) {
+            result = Taken::kOtherForm;
+        } else {
+            indexErase(slot);
+            InterlockedDecrement(&g_listed);
+            if (header->previous)
+                header->previous->next = header->next;
+            else
+                g_head = header->next;
+            if (header->next)
+                header->next->previous = header->previous;
+            else
+                g_tail = header->previous;
+            header->previous = header->next = nullptr;
+            releaseIndexIfDone();
+            *taken = header;
+            result = Taken::kTaken;
+        }
+    }
+    ReleaseSRWLockExclusive(&g_listLock);
+    return result;
 }
 
 bool listIsEmpty()
@@ -383,9 +498,32 @@ bool checkGuards(QZMemHeader& header)
     return true;
 }
 
-bool guardedMode()
+// Guard bytes are judged by the block's own mode, whatever the mode is now:
+// only blocks made with guards have a trailing one.
+bool hasGuards(const QZMemHeader& header)
 {
-    return g_mode >= 2 && g_mode <= 4;
+    return header.trailingGuardLength != 0;
+}
+
+// The rest of a free, once the block is out of the list.
+void freeTaken(QZMemHeader* header)
+{
+    if (g_teardown) {
+        header->released = 1;
+        writeRecord(*header, QZMemCollector::kLeak);
+        if (listIsEmpty() && g_recordFile != INVALID_HANDLE_VALUE) {
+            closeLogs();
+            debugOutput("\r\n");
+            debugOutput(kFrame);
+            debugOutput(" Completed reporting of releases after tear down of QZMemCollector Object ");
+            debugOutput(kFrame);
+            debugOutput("\r\n");
+        }
+    }
+    if (hasGuards(*header) && !checkGuards(*header))
+        writeRecord(*header, QZMemCollector::kAccessViolation);
+    QZMemBlock block(header);
+    block.freeBlock();
 }
 
 } // namespace
@@ -445,6 +583,9 @@ QZMemCollector::~QZMemCollector()
         debugOutput("\r\n");
     }
     g_teardown = true;
+    AcquireSRWLockExclusive(&g_listLock);
+    releaseIndexIfDone();
+    ReleaseSRWLockExclusive(&g_listLock);
     if (g_liveCollector == this)
         g_liveCollector = nullptr;
 }
@@ -463,12 +604,17 @@ void QZMemCollector::release(void* data, bool array)
     if (!data)
         return;
     ensureHooks();
-    // A block tracked before the hooks were chosen again goes back the way
-    // it came: the C runtime's free would corrupt its heap.
-    if (g_tracking || isListed(data))
-        trackedFree(data, array);
-    else
+    // A block goes back the way it came, whatever the hooks are now: the C
+    // runtime's free would corrupt the heap of a tracked block, and a block
+    // of the plain hooks has nothing in front of it to read.
+    QZMemHeader* header = nullptr;
+    const Taken taken = takeListed(data, array, &header);
+    if (taken == Taken::kTaken)
+        freeTaken(header);
+    else if (taken == Taken::kNotListed && (!g_tracking || g_plainHooksChosen))
         free(data);
+    else
+        breakIfDebugged();
 }
 
 size_t QZMemCollector::blockSize(void* data)
@@ -476,11 +622,9 @@ size_t QZMemCollector::blockSize(void* data)
     if (!data)
         return 0;
     ensureHooks();
-    if (g_tracking || isListed(data)) {
-        QZMemHeader* header = headerOf(data);
-        return header ? static_cast<size_t>(header->size) : 0;
-    }
-    return _msize(data);
+    if (const QZMemHeader* header = listedHeader(data))
+        return static_cast<size_t>(header->size);
+    return !g_tracking || g_plainHooksChosen ? _msize(data) : 0;
 }
 
 void* QZMemCollector::trackedAllocate(size_t size, bool array, void* caller, uint32_t* id)
@@ -516,38 +660,25 @@ void* QZMemCollector::trackedAllocate(size_t size, bool array, void* caller, uin
         header->trailingGuardLength += 1;
     }
     header->id = static_cast<uint32_t>(InterlockedIncrement(&g_counter));
-    if (id)
-        *id = header->id;
     if (header->id == g_breakId)
         reportLiveAllocations();
-    link(header);
+    if (!link(header)) {
+        QZMemBlock unindexed(header);
+        unindexed.freeBlock();
+        return nullptr;
+    }
+    if (id)
+        *id = header->id;
     return data;
 }
 
 void QZMemCollector::trackedFree(void* data, bool array)
 {
-    QZMemHeader* header = QZMemBlock::headerFromData(data);
-    if (!header || header->arrayFlag != (array ? 1u : 0u)) {
+    QZMemHeader* header = nullptr;
+    if (takeListed(data, array, &header) == Taken::kTaken)
+        freeTaken(header);
+    else
         breakIfDebugged();
-        return;
-    }
-    unlink(header);
-    if (g_teardown) {
-        header->released = 1;
-        writeRecord(*header, kLeak);
-        if (listIsEmpty() && g_recordFile != INVALID_HANDLE_VALUE) {
-            closeLogs();
-            debugOutput("\r\n");
-            debugOutput(kFrame);
-            debugOutput(" Completed reporting of releases after tear down of QZMemCollector Object ");
-            debugOutput(kFrame);
-            debugOutput("\r\n");
-        }
-    }
-    if (guardedMode() && !checkGuards(*header))
-        writeRecord(*header, kAccessViolation);
-    QZMemBlock block(header);
-    block.freeBlock();
 }
 
 void QZMemCollector::forgetHooks()
@@ -605,7 +736,7 @@ bool QZMemCollector::hasUnderrun(void* data)
     QZMemHeader* header = headerOf(data);
     if (!header)
         return false;
-    if (guardedMode())
+    if (hasGuards(*header))
         checkGuards(*header);
     return header->underrun != 0;
 }
@@ -615,7 +746,7 @@ bool QZMemCollector::hasOverrun(void* data)
     QZMemHeader* header = headerOf(data);
     if (!header)
         return false;
-    if (guardedMode())
+    if (hasGuards(*header))
         checkGuards(*header);
     return header->overrun != 0;
 }
@@ -632,7 +763,7 @@ const uint8_t* QZMemCollector::guardPattern()
 
 QZMemHeader* QZMemCollector::headerOf(void* data)
 {
-    return QZMemBlock::headerFromData(data);
+    return listedHeader(data);
 }
 
 void* QZMemCollector::zeroedAlloc(size_t size)

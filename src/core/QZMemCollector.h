@@ -70,14 +70,16 @@ public:
     static void release(void* data, bool array);
     static size_t blockSize(void* data);
 
-    // The tracked forms, whatever the hooks: in the current mode.
+    // The tracked forms, whatever the hooks: a block is made in the current
+    // mode and judged at its free by its own. A pointer that is no tracked
+    // block is left alone.
     static void* trackedAllocate(size_t size, bool array, void* caller, uint32_t* id = nullptr);
     static void trackedFree(void* data, bool array);
 
     // The next allocation, free or size query chooses its hook again from
     // the mode (setMode, or the machine setting while it is unread). Blocks
-    // tracked before still go back through the tracker. Only while no other
-    // thread allocates.
+    // tracked before still go back through the tracker, and blocks of the
+    // plain hooks to the C runtime. Only while no other thread allocates.
     static void forgetHooks();
     static void setBreakId(uint32_t id);
     // Clears the fail size; modes 1 and 3 take the process heap.

@@ -1,7 +1,8 @@
 // The memory tracker: guard bytes damaged before and after a block are
 // found at its free and logged, no-access pages surround page-guarded
-// blocks, a leak report lists what was never freed, and nothing is tracked
-// while the machine setting is off. Tracked blocks are made through the
+// blocks, a leak report lists what was never freed, a pointer it never
+// handed out is left alone, and nothing is tracked while the machine
+// setting is off. Tracked blocks are made through the
 // tracker's own entry in the mode a case sets; the operators of this
 // process keep the choice made at its start (the machine setting).
 #include "core/QZMemCollector.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -82,19 +84,25 @@ TEST(MemoryTrackerSetting, NothingIsTrackedWhileTheMachineSettingIsOff)
     delete[] nothing;
 }
 
+// A block is judged by the mode it was made in, whatever the mode is at its
+// free: guard bytes only where it has them.
 TEST_F(MemoryTracker, DamagedGuardsAreFoundAtTheFreeAndLogged)
 {
     struct Row {
-        DWORD mode;
+        DWORD made, freed;  // the mode at the allocation and at the free
         int offset;  // the byte written, from the data's start (size 24)
         bool underrun, overrun;
     } rows[] = {
-        {3, 24, false, true}, {3, -1, true, false}, {4, 24, false, true}, {4, -384, true, false},
-        {2, 24, false, true}, {2, -1, true, false}, {3, 23, false, false},
+        {3, 3, 24, false, true}, {3, 3, -1, true, false}, {4, 4, 24, false, true}, {4, 4, -384, true, false},
+        {2, 2, 24, false, true}, {2, 2, -1, true, false}, {3, 3, 23, false, false},
+        // guarded blocks freed in a mode without guard bytes, and the reverse
+        {3, 1, 24, false, true}, {4, 0, -1, true, false}, {2, 1, 24, false, true}, {3, 1, 0, false, false},
+        {1, 3, 0, false, false}, {1, 2, 24, false, false}, {1, 4, -1, false, false},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(std::to_string(row.mode) + " at " + std::to_string(row.offset));
-        QZMemCollector::setMode(row.mode);
+        SCOPED_TRACE(std::to_string(row.made) + " then " + std::to_string(row.freed) + " at " +
+                     std::to_string(row.offset));
+        QZMemCollector::setMode(row.made);
         const size_t before = occurrences(textLog(), "MemoryAccessViolation");
         uint32_t id = 0;
         auto* data = static_cast<char*>(QZMemCollector::trackedAllocate(24, false, nullptr, &id));
@@ -102,6 +110,7 @@ TEST_F(MemoryTracker, DamagedGuardsAreFoundAtTheFreeAndLogged)
         EXPECT_FALSE(QZMemCollector::isReleased(id));
         EXPECT_FALSE(QZMemCollector::isDamaged(data));
         data[row.offset] = 0x11;
+        QZMemCollector::setMode(row.freed);
         EXPECT_EQ(QZMemCollector::hasUnderrun(data), row.underrun);
         EXPECT_EQ(QZMemCollector::hasOverrun(data), row.overrun);
         QZMemCollector::trackedFree(data, false);
@@ -188,15 +197,45 @@ TEST_F(MemoryTracker, LeakReportListsWhatWasNeverFreedAndLaterReleases)
     EXPECT_EQ(testenv::readFile(logFolder().file(found.cFileName)).size() % sizeof(QZMemHeader), 0u);
 }
 
+// Every block is recognised until its own free, among many, freed in an
+// order other than their making.
+TEST_F(MemoryTracker, ManyBlocksAreKnownUntilTheirFree)
+{
+    QZMemCollector::setMode(1);
+    std::vector<char*> blocks(3000);
+    for (size_t i = 0; i < blocks.size(); ++i)
+        blocks[i] = static_cast<char*>(QZMemCollector::trackedAllocate(i % 64 + 1, false, nullptr));
+    for (const size_t step : {7, 3, 1}) {
+        for (size_t i = 0; i < blocks.size(); i += step) {
+            if (!blocks[i])
+                continue;
+            ASSERT_NE(QZMemCollector::headerOf(blocks[i]), nullptr) << i;
+            EXPECT_EQ(QZMemCollector::blockSize(blocks[i]), i % 64 + 1) << i;
+            QZMemCollector::trackedFree(blocks[i], false);
+            EXPECT_EQ(QZMemCollector::headerOf(blocks[i]), nullptr) << i;
+            blocks[i] = nullptr;
+        }
+    }
+}
+
 TEST_F(MemoryTracker, ForgottenHooksAreChosenAgainAndEarlierBlocksGoBackTheirWay)
 {
+    QZMemCollector::setMode(0);
+    QZMemCollector::forgetHooks();
+    char* untracked = new char[24];
     QZMemCollector::setMode(3);
     QZMemCollector::forgetHooks();
     char* tracked = new char[24];  // through the module's operators
     QZMemHeader* header = QZMemCollector::headerOf(tracked);
     const uint32_t id = header ? header->id : 0;
+    // A block of the plain hooks, freed once tracking is on, goes to the C runtime.
+    const size_t untrackedSize = QZMemCollector::blockSize(untracked);
+    const bool untrackedHasHeader = QZMemCollector::headerOf(untracked) != nullptr;
+    delete[] untracked;
     QZMemCollector::setMode(0);
     QZMemCollector::forgetHooks();
+    EXPECT_EQ(untrackedSize, 24u);
+    EXPECT_FALSE(untrackedHasHeader);
     ASSERT_NE(header, nullptr) << "tracked once the hooks were chosen again";
     EXPECT_EQ(QZMemCollector::blockSize(tracked), 24u);
 
@@ -205,6 +244,61 @@ TEST_F(MemoryTracker, ForgottenHooksAreChosenAgainAndEarlierBlocksGoBackTheirWay
     EXPECT_FALSE(QZMemCollector::isReleased(id));
     delete[] tracked;  // a tracked block, freed after tracking went off
     EXPECT_TRUE(QZMemCollector::isReleased(id));
+}
+
+namespace {
+
+// Caller's memory at the very start of committed pages: the page in front of
+// it is reserved only, or committed without access.
+class PageStartBlock {
+public:
+    explicit PageStartBlock(bool frontCommitted)
+    {
+        SYSTEM_INFO info{};
+        GetSystemInfo(&info);
+        base_ = static_cast<char*>(VirtualAlloc(nullptr, 2 * info.dwPageSize, MEM_RESERVE, PAGE_NOACCESS));
+        if (base_ && frontCommitted)
+            VirtualAlloc(base_, info.dwPageSize, MEM_COMMIT, PAGE_NOACCESS);
+        if (base_)
+            data_ = static_cast<char*>(VirtualAlloc(base_ + info.dwPageSize, info.dwPageSize, MEM_COMMIT,
+                                                    PAGE_READWRITE));
+    }
+    ~PageStartBlock()
+    {
+        if (base_)
+            VirtualFree(base_, 0, MEM_RELEASE);
+    }
+    PageStartBlock(const PageStartBlock&) = delete;
+    PageStartBlock& operator=(const PageStartBlock&) = delete;
+    char* data() const { return data_; }
+
+private:
+    char* base_ = nullptr;
+    char* data_ = nullptr;
+};
+
+} // namespace
+
+// Whatever the mode, a pointer the tracker never handed out is looked up,
+// not read in front of: there may be no memory there.
+TEST_F(MemoryTracker, BlocksThatWereNeverTrackedAreNotReadInFront)
+{
+    for (const bool frontCommitted : {false, true}) {
+        for (const DWORD mode : {1, 2, 3, 4}) {
+            SCOPED_TRACE(std::to_string(mode) +
+                         (frontCommitted ? " after a no-access page" : " after a reserved page"));
+            PageStartBlock block(frontCommitted);
+            ASSERT_NE(block.data(), nullptr);
+            QZMemCollector::setMode(mode);
+            void* tracked = QZMemCollector::trackedAllocate(8, false, nullptr);  // the list is not empty
+            EXPECT_EQ(QZMemCollector::headerOf(block.data()), nullptr);
+            EXPECT_FALSE(QZMemCollector::isDamaged(block.data()));
+            QZMemCollector::trackedFree(block.data(), false);
+            QZMemCollector::trackedFree(block.data(), true);
+            block.data()[0] = 1;  // left to its owner
+            QZMemCollector::trackedFree(tracked, false);
+        }
+    }
 }
 
 namespace {
