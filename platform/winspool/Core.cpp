@@ -112,18 +112,35 @@ LONG RegKey::writeDword(const wchar_t* name, DWORD value) const
 
 std::vector<std::wstring> RegKey::subkeys() const
 {
+    // Every process is this spooler, and each adds and removes its own
+    // queues', monitors' and ports' keys while another lists them: a walk by
+    // index skips a key that stayed when a sibling before it goes. A spooler
+    // answers one consistent list, so walk again until the key did not
+    // change during a walk.
     std::vector<std::wstring> names;
     if (!key_)
         return names;
-    wchar_t name[256];
-    for (DWORD index = 0;; ++index) {
-        DWORD length = 256;
-        const LONG rc = RegEnumKeyExW(key_, index, name, &length, nullptr, nullptr, nullptr, nullptr);
-        if (rc == ERROR_MORE_DATA)
-            continue;  // longer than a registry key name can be: skip
-        if (rc != ERROR_SUCCESS)
+    constexpr int kWalks = 16;
+    for (int walk = 0; walk < kWalks; ++walk) {
+        FILETIME before{}, after{};
+        if (RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                             nullptr, &before) != ERROR_SUCCESS)
             break;
-        names.emplace_back(name, length);
+        names.clear();
+        wchar_t name[256];
+        for (DWORD index = 0;; ++index) {
+            DWORD length = 256;
+            const LONG rc = RegEnumKeyExW(key_, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+            if (rc == ERROR_MORE_DATA)
+                continue;  // longer than a registry key name can be: skip
+            if (rc != ERROR_SUCCESS)
+                break;
+            names.emplace_back(name, length);
+        }
+        if (RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                             nullptr, &after) != ERROR_SUCCESS ||
+            CompareFileTime(&before, &after) == 0)
+            break;
     }
     return names;
 }

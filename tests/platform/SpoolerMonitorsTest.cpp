@@ -1,5 +1,6 @@
 // The spooler stand-in's port monitors: registration, enumeration and Xcv
 // routed to the monitor's DLL, checked against a recording test monitor.
+#include "support/SessionPorts.h"
 #include "support/TestEnv.h"
 #include "support/TestSpooler.h"
 
@@ -8,7 +9,9 @@
 #include <winspool.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -243,3 +246,37 @@ TEST_F(SpoolerMonitors, DeleteUnloadsTheMonitorAndAddingAgainLoadsItAnew)
 }
 
 } // namespace
+
+// Other processes add and remove their monitors and ports while one lists
+// them: a port that stays is listed by every enumeration.
+TEST(SpoolerPortList, PortsThatStayAreListedWhileOtherMonitorsComeAndGo)
+{
+    const std::wstring id = std::to_wstring(GetCurrentProcessId());
+    // Sorted after the monitors that come and go, so each change shifts it.
+    testspool::ScopedSessionPorts stays(L"Session Ports Z" + id);
+    const std::wstring port = L"TS" + id + L"Z";
+    stays.add(port, L"PCZ:  PRN1");
+    std::atomic<bool> done{false};
+    std::thread churn([&] {
+        for (int round = 0; !done; ++round) {
+            testspool::ScopedSessionPorts passing(L"Session Ports A" + id + L"-" + std::to_wstring(round % 5));
+            passing.add(L"TS" + id + L"A" + std::to_wstring(round % 5), L"PCA:  PRN1");
+        }
+    });
+    int missed = 0;
+    for (int list = 0; list < 400; ++list) {
+        DWORD needed = 0, count = 0;
+        EnumPortsW(nullptr, 2, nullptr, 0, &needed, &count);
+        std::vector<BYTE> buffer(needed + 4096);
+        if (!EnumPortsW(nullptr, 2, buffer.data(), static_cast<DWORD>(buffer.size()), &needed, &count)) {
+            ++missed; // the list grew past the buffer: counted, not expected
+            continue;
+        }
+        const auto* ports = reinterpret_cast<const PORT_INFO_2W*>(buffer.data());
+        if (std::none_of(ports, ports + count, [&](const PORT_INFO_2W& p) { return p.pPortName && port == p.pPortName; }))
+            ++missed;
+    }
+    done = true;
+    churn.join();
+    EXPECT_EQ(0, missed);
+}
