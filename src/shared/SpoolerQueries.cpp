@@ -29,28 +29,37 @@ bool queryIntoBlock(BYTE** info, Query query)
 }
 
 // The two-call enumeration: a size query that must ask for more room, then a
-// GPTR block of the need plus the margin. Null (the spooler's error kept)
-// when there is nothing to list or a call fails; *count is set on success.
+// GPTR block of the need plus the margin. Other processes add printers, ports
+// and jobs between the calls: a list that outgrew the margin is asked for
+// again, a few times, rather than reported as a failure. Null (the spooler's
+// error kept) when there is nothing to list or a call fails; *count is set on
+// success.
 template <typename Enumerate>
 BYTE* enumerateIntoBlock(DWORD margin, DWORD* count, Enumerate enumerate)
 {
     if (!count)
         return nullptr;
-    DWORD needed = 0;
-    DWORD returned = 0;
-    if (enumerate(nullptr, 0, &needed, &returned) || GetLastError() != ERROR_INSUFFICIENT_BUFFER)
-        return nullptr;
-    const DWORD size = needed + margin;
-    if (size < needed)
-        return nullptr;
-    GlobalBlock<BYTE> block(static_cast<BYTE*>(GlobalAlloc(GPTR, size)));
-    if (!block)
-        return nullptr;
-    *count = 0;
-    if (!enumerate(block.get(), size, &needed, &returned))
-        return nullptr; // the block goes, the spooler's error stays
-    *count = returned;
-    return block.release();
+    constexpr int kAttempts = 4;
+    for (int attempt = 1;; ++attempt) {
+        DWORD needed = 0;
+        DWORD returned = 0;
+        if (enumerate(nullptr, 0, &needed, &returned) || GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+            return nullptr;
+        const DWORD size = needed + margin;
+        if (size < needed)
+            return nullptr;
+        GlobalBlock<BYTE> block(static_cast<BYTE*>(GlobalAlloc(GPTR, size)));
+        if (!block)
+            return nullptr;
+        *count = 0;
+        if (enumerate(block.get(), size, &needed, &returned)) {
+            *count = returned;
+            return block.release();
+        }
+        // The block goes, the spooler's error stays.
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || attempt == kAttempts)
+            return nullptr;
+    }
 }
 
 } // namespace

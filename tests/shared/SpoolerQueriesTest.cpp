@@ -1,5 +1,8 @@
 // Spooler queries against the spooler stand-in, on queues of this test's own.
 #include "shared/SpoolerQueries.h"
+
+#include "core/ScopedHandle.h"
+#include "support/ScopedImportPatch.h"
 #include "support/TestSpooler.h"
 
 #include <gtest/gtest.h>
@@ -168,4 +171,72 @@ TEST(SpoolerEnumeration, BlocksOfPrintersAndPortsKeepTheSpoolersError)
     EXPECT_EQ(GetLastError(), DWORD{RPC_S_SERVER_UNAVAILABLE});
     EXPECT_EQ(enumPortsAlloc(L"\\\\NoSuchServer", 2, &count), nullptr);
     EXPECT_EQ(GetLastError(), DWORD{RPC_S_SERVER_UNAVAILABLE});
+}
+
+namespace {
+
+// Another process adds a port between a size query and the fetch: each size
+// query of the server's ports is answered, then the list grows by a port
+// whose entry alone is larger than the enumeration's margin.
+struct GrowingPortList {
+    static inline std::wstring server;
+    static inline int growths = 0;  // size queries still followed by a new port
+    static inline int added = 0;
+    static inline decltype(&EnumPortsW) original = nullptr;
+
+    static WINBOOL WINAPI enumPorts(LPWSTR name, DWORD level, LPBYTE ports, DWORD size, LPDWORD needed,
+                                    LPDWORD returned)
+    {
+        const WINBOOL ok = original(name, level, ports, size, needed, returned);
+        const DWORD error = GetLastError();
+        if (size == 0 && growths > 0) {
+            --growths;
+            const std::wstring port = L"Port added between the calls " + std::to_wstring(++added) +
+                                      L" with a name longer than the margin";
+            testspool::control()->addServerPort(server.c_str(), port.c_str(), L"tcpmon.dll",
+                                                L"Standard TCP/IP Port");
+        }
+        SetLastError(error);
+        return ok;
+    }
+};
+
+} // namespace
+
+TEST(SpoolerEnumeration, PortsAddedBetweenTheSizeQueryAndTheFetchAreListed)
+{
+    ASSERT_NE(testspool::control(), nullptr);
+    GrowingPortList::server = L"\\\\PortGrowth" + std::to_wstring(GetCurrentProcessId());
+    ASSERT_EQ(testspool::control()->addServerPort(GrowingPortList::server.c_str(), L"IP_10.0.0.1", L"tcpmon.dll",
+                                                  L"Standard TCP/IP Port"),
+              DWORD{ERROR_SUCCESS});
+    testenv::ScopedImportPatch patch(GetModuleHandleW(nullptr), "winspool.drv", "EnumPortsW",
+                                     reinterpret_cast<void*>(&GrowingPortList::enumPorts));
+    ASSERT_TRUE(patch.active());
+    GrowingPortList::original = reinterpret_cast<decltype(&EnumPortsW)>(patch.original());
+
+    // Growths in a row, and whether the list is then read: a list that never
+    // stops growing fails with the spooler's error instead of asking forever.
+    const struct {
+        int growths;
+        bool listed;
+    } rows[] = {{0, true}, {1, true}, {3, true}, {1000, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.growths);
+        GrowingPortList::growths = row.growths;
+        DWORD count = 0xBD;
+        SetLastError(0);
+        GlobalBlock<BYTE> block(enumPortsAlloc(GrowingPortList::server.c_str(), 2, &count));
+        if (!row.listed) {
+            EXPECT_FALSE(block);
+            EXPECT_EQ(GetLastError(), DWORD{ERROR_INSUFFICIENT_BUFFER});
+            continue;
+        }
+        ASSERT_TRUE(block);
+        // Every port that was there when the list was fetched: the first
+        // and each one added so far.
+        EXPECT_EQ(count, DWORD(1 + GrowingPortList::added));
+        EXPECT_EQ(GrowingPortList::growths, 0);
+    }
+    GrowingPortList::growths = 0;
 }
