@@ -7,8 +7,11 @@ namespace MPrint {
 
 namespace {
 
-// A walk gives up on a key that keeps changing after this many.
-constexpr int kWalks = 8;
+// A lookup gives up on a key that keeps changing after this many walks and
+// answers every name they saw. A walk disturbed by a sibling's removal skips
+// at most the key beside it, so the chance that every walk skipped one key
+// present throughout falls with each walk; a quiet key costs one walk.
+constexpr int kWalks = 32;
 // Keys added during one walk that it follows before it counts as changed.
 constexpr DWORD kAddedDuringWalk = 64;
 
