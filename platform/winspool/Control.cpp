@@ -179,6 +179,22 @@ DWORD WINAPI SpoolerControlAddServerPort(LPCWSTR server, LPCWSTR port, LPCWSTR m
     return logged(L"SpoolerControlAddServerPort", args, error);
 }
 
+DWORD WINAPI SpoolerControlRemoveServer(LPCWSTR server)
+{
+    const std::wstring srv = safeText(server, 1024);
+    if (srv.size() < 3 || srv.compare(0, 2, L"\\\\") != 0 || isLocalServer(srv))
+        return logged(L"SpoolerControlRemoveServer", {srv}, ERROR_INVALID_PARAMETER);
+    SpoolLock lock;
+    if (!lock.held())
+        return logged(L"SpoolerControlRemoveServer", {srv}, ERROR_TIMEOUT);
+    // Its queues go as any queue goes, with their jobs.
+    for (const QueueRef& ref : listQueues(srv))
+        removeQueueLocked(ref);
+    const LONG rc =
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(kServersPath) + L"\\" + serverKeyName(srv)).c_str());
+    return logged(L"SpoolerControlRemoveServer", {srv}, static_cast<DWORD>(rc));
+}
+
 DWORD WINAPI SpoolerControlAddMonitor(LPCWSTR monitor, LPCWSTR dll)
 {
     const std::wstring name = safeText(monitor, 1024), driver = safeText(dll, 1024);

@@ -25,6 +25,8 @@ DWORD WINAPI SpoolerControlSetDriverValue(LPCWSTR driver, LPCWSTR value, DWORD t
 DWORD WINAPI SpoolerControlAddProviderPrinter(LPCWSTR provider, LPCWSTR printer);
 DWORD WINAPI SpoolerControlRemoveProvider(LPCWSTR provider);
 DWORD WINAPI SpoolerControlAddServerPort(LPCWSTR server, LPCWSTR port, LPCWSTR monitorDll, LPCWSTR description);
+// Removes a stand-in remote server ("\\Server") with its queues, their jobs and its ports.
+DWORD WINAPI SpoolerControlRemoveServer(LPCWSTR server);
 // Registers a monitor without loading it (AddMonitorW checks the DLL).
 DWORD WINAPI SpoolerControlAddMonitor(LPCWSTR monitor, LPCWSTR dll);
 DWORD WINAPI SpoolerControlRemoveMonitor(LPCWSTR monitor);
@@ -57,6 +59,7 @@ struct SpoolerControlApi {
     decltype(&SpoolerControlAddProviderPrinter) addProviderPrinter = nullptr;
     decltype(&SpoolerControlRemoveProvider) removeProvider = nullptr;
     decltype(&SpoolerControlAddServerPort) addServerPort = nullptr;
+    decltype(&SpoolerControlRemoveServer) removeServer = nullptr;
     decltype(&SpoolerControlAddMonitor) addMonitor = nullptr;
     decltype(&SpoolerControlRemoveMonitor) removeMonitor = nullptr;
     decltype(&SpoolerControlAddPort) addPort = nullptr;
@@ -78,6 +81,7 @@ struct SpoolerControlApi {
                bind(module, addProviderPrinter, "SpoolerControlAddProviderPrinter") &&
                bind(module, removeProvider, "SpoolerControlRemoveProvider") &&
                bind(module, addServerPort, "SpoolerControlAddServerPort") &&
+               bind(module, removeServer, "SpoolerControlRemoveServer") &&
                bind(module, addMonitor, "SpoolerControlAddMonitor") &&
                bind(module, removeMonitor, "SpoolerControlRemoveMonitor") && bind(module, addPort, "SpoolerControlAddPort") &&
                bind(module, removePort, "SpoolerControlRemovePort") && bind(module, addJob, "SpoolerControlAddJob") &&

@@ -206,7 +206,14 @@ struct GrowingPortList {
 TEST(SpoolerEnumeration, PortsAddedBetweenTheSizeQueryAndTheFetchAreListed)
 {
     ASSERT_NE(testspool::control(), nullptr);
-    GrowingPortList::server = L"\\\\PortGrowth" + std::to_wstring(GetCurrentProcessId());
+    // A server of this process's own, without ports an earlier process of
+    // the same id left, and gone when the test ends.
+    struct OwnServer {
+        std::wstring name = L"\\\\PortGrowth" + std::to_wstring(GetCurrentProcessId());
+        OwnServer() { testspool::control()->removeServer(name.c_str()); }
+        ~OwnServer() { testspool::control()->removeServer(name.c_str()); }
+    } own;
+    GrowingPortList::server = own.name;
     ASSERT_EQ(testspool::control()->addServerPort(GrowingPortList::server.c_str(), L"IP_10.0.0.1", L"tcpmon.dll",
                                                   L"Standard TCP/IP Port"),
               DWORD{ERROR_SUCCESS});
