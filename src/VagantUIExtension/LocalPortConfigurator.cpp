@@ -5,7 +5,7 @@
 #include "core/StringConversion.h"
 #include "core/ValueText.h"
 #include "destination/PrintPathAttr.h"
-#include "discovery/RegistrySubKeys.h"
+#include "core/RegistrySubKeys.h"
 
 namespace MPrint {
 

@@ -8,7 +8,7 @@
 #include "destination/PrintPathAttr.h"
 #include "discovery/DiscoveryClassIds.h"
 #include "discovery/PrintPathText.h"
-#include "discovery/RegistrySubKeys.h"
+#include "core/RegistrySubKeys.h"
 
 #include <wsnwlink.h>
 

@@ -7,7 +7,7 @@
 #include "destination/PrintPathAttr.h"
 #include "discovery/DiscoveryClassIds.h"
 #include "discovery/PrintPathText.h"
-#include "discovery/RegistrySubKeys.h"
+#include "core/RegistrySubKeys.h"
 #include "shared/SpoolerQueries.h"
 
 #include <vector>

@@ -2,6 +2,7 @@
 
 #include "core/AsciiCase.h"
 #include "core/ProfileScope.h"
+#include "core/RegistrySubKeys.h"
 #include "core/Socket.h"
 #include "core/TraceLine.h"
 #include "core/ValueText.h"
@@ -448,26 +449,22 @@ LONG PrinterPort::openPortMonitorKey(HKEY root, REGSAM access, const std::wstrin
 
 bool PrinterPort::findMonitorKeyByDriver(HKEY monitorsKey, REGSAM access, ScopedRegKey& monitorKey)
 {
-    for (DWORD index = 0;; ++index) {
-        wchar_t name[512] = {};
-        DWORD length = 512;
-        const LONG result = RegEnumKeyExW(monitorsKey, index, name, &length, nullptr, nullptr, nullptr, nullptr);
-        if (result == ERROR_NO_MORE_ITEMS)
-            return false;
-        if (result != ERROR_SUCCESS)
-            continue;
+    // Monitors come and go while the key is read; the list holds every one
+    // present throughout, and a walk that keeps failing cannot loop.
+    for (const std::wstring& name : MPrint::listSubKeyNames(monitorsKey)) {
         ScopedRegKey candidate;
-        if (RegOpenKeyExW(monitorsKey, name, 0, KEY_READ | access, candidate.receive()) != ERROR_SUCCESS)
+        if (RegOpenKeyExW(monitorsKey, name.c_str(), 0, KEY_READ | access, candidate.receive()) != ERROR_SUCCESS)
             continue;
         std::wstring driver;
         DWORD type = REG_NONE;
         if (readRegistryText(candidate.get(), L"Driver", driver, 1024, &type) == ERROR_SUCCESS && type == REG_SZ &&
             !driver.empty() && equalsIgnoringAsciiCase(driver, monitorName_)) {
             monitorKey = std::move(candidate);
-            portDescription_.assign(name, wcsnlen(name, 512));
+            portDescription_ = name;
             return true;
         }
     }
+    return false;
 }
 
 bool PrinterPort::getTCPIPDeviceAddressFromPortKey(HKEY portKey)

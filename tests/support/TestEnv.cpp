@@ -82,8 +82,10 @@ bool copyFileTo(const std::wstring& from, const std::wstring& to)
 std::string readFile(const std::wstring& path)
 {
     std::string content;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Shared for delete too: a file another process has just renamed into
+    // place is still open there, with delete access, for a moment.
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return content;
     char buffer[4096];
@@ -230,9 +232,11 @@ std::string runInLocale(const std::wstring& commandLine, const std::wstring& loc
         CloseHandle(process.hProcess);
     if (process.hThread)
         CloseHandle(process.hThread);
-    // Polled: the Unix child cannot be waited for.
+    // Polled: the Unix child cannot be waited for. The report is renamed
+    // into place whole, but may not be readable at the first sight of it.
     const DWORD begin = GetTickCount();
-    while (GetFileAttributesW(reportFile.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    std::string report;
+    while ((report = readFile(reportFile)).empty()) {
         if (GetTickCount() - begin > timeoutMs) {
             std::fprintf(stderr, "runInLocale: no report after %lu ms (CreateProcessW %s, error %lu)\n", timeoutMs,
                          started ? "succeeded" : "failed", startError);
@@ -240,7 +244,6 @@ std::string runInLocale(const std::wstring& commandLine, const std::wstring& loc
         }
         Sleep(20);
     }
-    std::string report = readFile(reportFile);
     DeleteFileW(reportFile.c_str());
     return report;
 }

@@ -1,4 +1,4 @@
-#include "discovery/RegistrySubKeys.h"
+#include "core/RegistrySubKeys.h"
 
 #include <cwchar>
 #include <set>

@@ -1,6 +1,6 @@
 // Walks of keys that other processes change while they are read: Plug and
 // Play device keys come and go beside the one a lookup wants.
-#include "discovery/RegistrySubKeys.h"
+#include "core/RegistrySubKeys.h"
 
 #include "core/ScopedHandle.h"
 #include "support/ScratchKey.h"

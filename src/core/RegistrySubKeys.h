@@ -1,6 +1,7 @@
-// Walks of registry keys the discovery services read (port monitors'
-// ports, device enumeration, device maps). Keys and values that change
-// during a walk are skipped, never a reason to stop early or loop.
+// Walks of registry keys that other processes change while they are read
+// (port monitors and their ports, device enumeration, device maps). Keys
+// and values that change during a walk are skipped, never a reason to stop
+// early or loop.
 #pragma once
 
 #include "core/Win32.h"
