@@ -2,6 +2,8 @@
 
 #include "support/TestEnv.h"
 
+#include <cwchar>
+
 namespace testspool {
 
 const SpoolerControlApi* control()
@@ -13,9 +15,18 @@ const SpoolerControlApi* control()
 
 std::wstring uniqueQueueName(const std::wstring& base)
 {
+    // Wine hands a process id out again soon after its process ended, and a
+    // process that was killed left its queues behind: the id alone would
+    // meet them. The start time tells two processes of one id apart.
+    static const std::wstring process = [] {
+        FILETIME created{}, exited{}, kernel{}, user{};
+        GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+        wchar_t tag[16] = {};
+        swprintf(tag, 16, L".%05lX", static_cast<unsigned long>((created.dwLowDateTime >> 12) & 0xFFFFF));
+        return std::to_wstring(GetCurrentProcessId()) + tag;
+    }();
     static LONG counter = 0;
-    return base + L" " + std::to_wstring(GetCurrentProcessId()) + L"-" +
-           std::to_wstring(InterlockedIncrement(&counter));
+    return base + L" " + process + L"-" + std::to_wstring(InterlockedIncrement(&counter));
 }
 
 ScopedQueue::ScopedQueue(const std::wstring& name, const std::wstring& driver, const std::wstring& port,

@@ -15,7 +15,8 @@ namespace testspool {
 // The stand-in's control exports; null when winspool.drv is not the stand-in.
 const SpoolerControlApi* control();
 
-// base + " " + process id + "-" + counter: never shared by two test processes.
+// base + " " + process id + "." + its start time + "-" + counter: never shared
+// by two test processes, nor met in what a killed one left.
 std::wstring uniqueQueueName(const std::wstring& base);
 
 // A local or remote ("\\Server\Queue") queue that exists for the scope.
