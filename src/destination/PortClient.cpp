@@ -137,11 +137,8 @@ bool PortClient::isRegistryKeyPresent(const std::wstring& path)
 bool PortClient::findPortInList()
 {
     DWORD count = 0;
+    // The enumeration itself asks again when ports added elsewhere outgrow its block.
     GlobalBlock<BYTE> ports(enumPortsAlloc(nullptr, 2, &count));
-    // Ports added elsewhere between the size query and the read make the
-    // list outgrow its block: read it again.
-    for (int retry = 0; retry < 3 && !ports && GetLastError() == ERROR_INSUFFICIENT_BUFFER; ++retry)
-        ports.reset(enumPortsAlloc(nullptr, 2, &count));
     if (!ports)
         return false;
     const auto* info = reinterpret_cast<const PORT_INFO_2W*>(ports.get());
